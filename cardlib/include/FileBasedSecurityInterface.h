@@ -1,0 +1,99 @@
+/* File-based command transport (FSI): 512-byte command and answer blocks
+ * exchanged through a fixed position of the card's storage. C linkage. */
+#ifndef VIX_FILE_BASED_SECURITY_INTERFACE_H
+#define VIX_FILE_BASED_SECURITY_INTERFACE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define FSI_BLOCK_SIZE 512
+#define FSI_HEADER_SIZE 36
+#define FSI_CHUNK_PAYLOAD_SIZE 472
+#define FSI_ANSWER_HEADER_SIZE 4
+#define FSI_MAX_ANSWER_SIZE 508 /* answer payload one block can hold */
+#define FSI_MAX_COMMAND_SIZE 0x7fff
+#define FSI_RAW_BLOCK_OFFSET 2048
+#define FSI_DEFAULT_TIMEOUT_MS 120000
+#define FSI_IDENTIFIER_SIZE 32
+#define FSI_BUSY_SLEEP_MS 10
+
+/* Payload types of command blocks (byte 32) and answer blocks (byte 0). */
+#define FSI_PAYLOAD_FC 0
+#define FSI_PAYLOAD_SE 1
+#define FSI_PAYLOAD_FC_RESPONSE 2
+#define FSI_PAYLOAD_SE_RESPONSE 3
+#define FSI_PAYLOAD_BUSY 4
+
+enum {
+    FSI_RET_OK = 0,
+    FSI_RET_TIMEOUT = -1,
+    FSI_RET_MEM_ALLOC_ERR = -2,
+    FSI_RET_OPEN_ERR = -3,
+    FSI_RET_WRONG_COMM_DIR = -4,
+    FSI_RET_MEM_FREE_ERR = -5,
+    FSI_RET_CLOSE_ERR = -6,
+    FSI_RET_APDU_SIZE_ERR = -7,
+    FSI_RET_FLUSH_ERR = -8,
+    FSI_RET_WRITE_ERR = -9,
+    FSI_RET_FCNTL_ERR = -10,
+    FSI_RET_READ_ERR = -11,
+    FSI_RET_READ_BYTE_ERR = -12,
+    FSI_RET_PARAM_APDU_SIZE_ERR = -13,
+    FSI_RET_PAYLOAD_TYPE_ERR = -14,
+    FSI_RET_INVALID_PARAMETER = -15,
+    FSI_FSI_NOT_SUPPORTED = -16,
+    FSI_INTERNAL_ERROR = -17
+};
+
+/* The fixed 32 bytes that open every command block; a block that still starts
+ * with them has not been answered yet. */
+extern const unsigned char Identifier[FSI_IDENTIFIER_SIZE];
+
+/* One open channel. Allocated by the open functions, freed by fsi_close. */
+typedef struct SFC_FSI {
+    unsigned char* ioBlock; /* 512 bytes, 512-aligned: command and answer blocks */
+    int fd;                 /* file mode: 0 = suspended, reopened on next transfer */
+    char* path;
+    unsigned char rawMode;  /* 0 file mode, 1 raw mode */
+    size_t savedBlockSize;  /* raw mode: 512 */
+    unsigned char* savedBlock; /* raw mode: first 512 bytes of the device, read at open */
+    unsigned char sePresent;
+    uint64_t blockOffset;   /* 0 file mode, FSI_RAW_BLOCK_OFFSET raw mode */
+} SFC_FSI;
+
+int fsi_open(const char* path, SFC_FSI** out);
+int fsi_open_raw(const char* path, SFC_FSI** out);
+int fsi_close(SFC_FSI* channel);
+int fsi_suspend_file(SFC_FSI* channel);
+
+int fsi_send(SFC_FSI* channel, unsigned char payloadType, const unsigned char* command,
+             unsigned length);
+/* answerLength: capacity on entry, bytes stored on return. A negative timeout
+ * means FSI_DEFAULT_TIMEOUT_MS. */
+int fsi_receive(SFC_FSI* channel, unsigned char expectedType, unsigned char* answer,
+                unsigned* answerLength, long timeoutMs);
+int fsi_transmit_se(SFC_FSI* channel, const unsigned char* apdu, unsigned apduLength,
+                    unsigned char* answer, unsigned* answerLength, long timeoutMs);
+int fsi_transmit_fc(SFC_FSI* channel, const unsigned char* apdu, unsigned apduLength,
+                    unsigned char* answer, unsigned* answerLength, long timeoutMs);
+
+/* Card-terminal commands (class 0x20). */
+int fsi_request(SFC_FSI* channel, unsigned char* answer, unsigned* answerLength, long timeoutMs);
+int fsi_reset(SFC_FSI* channel, unsigned char unit, unsigned char* answer, unsigned* answerLength,
+              long timeoutMs);
+int fsi_eject(SFC_FSI* channel, long timeoutMs);
+int fsi_status(SFC_FSI* channel, unsigned char tag, unsigned char* answer, unsigned* answerLength,
+               long timeoutMs);
+
+/* Name of a code from -17 to 0; null for any other value. */
+const char* fsi_errorAsString(int code);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
