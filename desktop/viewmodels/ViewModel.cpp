@@ -1,0 +1,66 @@
+#include "ViewModel.h"
+
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QVariant>
+
+#include <cstdio>
+#include <cstdlib>
+
+ViewModel::ViewModel(QObject* parent) : QObject(parent) {}
+
+void ViewModel::initialize()
+{
+    notifyAllSignals();
+}
+
+void ViewModel::notifyAllSignals()
+{
+    const QMetaObject* meta = metaObject();
+    for (int index = meta->propertyOffset(); index < meta->propertyCount(); ++index) {
+        const QMetaProperty property = meta->property(index);
+        const QMetaMethod notifySignal = property.notifySignal();
+        if (notifySignal.parameterCount() != 1)
+            continue;
+        const QVariant value = property.read(this);
+        // invoke() counts an argument only when it carries a non-empty name; the signal's
+        // parameter name serves, since the call is direct and the type is not looked up.
+        const QByteArray parameterName = notifySignal.parameterNames().value(0);
+        if (!value.isValid() ||
+            !notifySignal.invoke(this, Qt::AutoConnection,
+                                 QGenericArgument(parameterName.constData(), value.constData()))) {
+            std::fputs("Failed to invoke property.notifySignal()!\n", stderr);
+            std::abort();
+        }
+    }
+}
+
+bool pinLengthIsValid(const QString& pin)
+{
+    return pin.size() >= 4 && pin.size() <= 15;
+}
+
+bool adminPinLengthIsValid(const QString& pin)
+{
+    return pin.size() >= 8 && pin.size() <= 20;
+}
+
+QString calculateAdminPinFromPin(const QString& pin)
+{
+    return pin.leftJustified(8, QLatin1Char('0'));
+}
+
+SecretUtf8::SecretUtf8(const QString& text)
+{
+    QByteArray utf8 = text.toUtf8();
+    m_value.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+    utf8.fill('\0');
+}
+
+SecretUtf8::~SecretUtf8()
+{
+    // Through a volatile pointer so the store is not dropped as dead before the free.
+    volatile char* bytes = &m_value[0];
+    for (size_t i = 0; i < m_value.size(); ++i)
+        bytes[i] = '\0';
+}

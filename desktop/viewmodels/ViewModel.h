@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <utility>
+
+// Setters compare before they store, so a view only hears about real changes. Value types
+// without a meaningful equality can provide an overload of this function that answers false.
+template <typename T>
+bool isSamePropertyValue(const T& stored, const T& incoming)
+{
+    return stored == incoming;
+}
+
+// One Qt property with the view-model convention: member, read accessor, notify signal
+// "<name>Changed(Type name)" and public setter slot "set<Name>(Type _arg_<name>)" that emits
+// only on change. moc expands the macro, so the property, signal and slot are real meta-object
+// members. The notify signal's parameter must carry a name: notifyAllSignals() passes it on.
+// Leaves the class in the private section.
+#define VIEWMODEL_PROPERTY(Type, name, Name, initialValue)                                         \
+    Q_PROPERTY(Type name READ name WRITE set##Name NOTIFY name##Changed STORED true DESIGNABLE true) \
+                                                                                                   \
+public:                                                                                            \
+    Type name() const { return m_##name; }                                                         \
+                                                                                                   \
+Q_SIGNALS:                                                                                         \
+    void name##Changed(Type name);                                                                 \
+                                                                                                   \
+public Q_SLOTS:                                                                                    \
+    void set##Name(Type _arg_##name)                                                               \
+    {                                                                                              \
+        if (isSamePropertyValue(m_##name, _arg_##name))                                            \
+            return;                                                                                \
+        m_##name = std::move(_arg_##name);                                                         \
+        Q_EMIT name##Changed(m_##name);                                                            \
+    }                                                                                              \
+                                                                                                   \
+private:                                                                                           \
+    Type m_##name = initialValue;
+
+// Runs a callable once when the scope is left, however it is left.
+template <typename F>
+class OnLeavingScope
+{
+public:
+    explicit OnLeavingScope(F callable) : m_callable(std::move(callable)) {}
+    OnLeavingScope(const OnLeavingScope&) = delete;
+    OnLeavingScope& operator=(const OnLeavingScope&) = delete;
+    OnLeavingScope(OnLeavingScope&& other) noexcept
+        : m_callable(std::move(other.m_callable)), m_active(other.m_active)
+    {
+        other.m_active = false;
+    }
+    ~OnLeavingScope()
+    {
+        if (m_active)
+            m_callable();
+    }
+
+private:
+    F m_callable;
+    bool m_active = true;
+};
+
+class ViewModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ViewModel(QObject* parent = nullptr);
+
+    // Emits the notify signal of every property the most-derived class declares, in
+    // declaration order, so a view connected after construction receives the whole state.
+    void notifyAllSignals();
+
+public Q_SLOTS:
+    virtual void initialize();
+};
+
+// Length rules the card enforces; checked before any card access so the user gets a clear text.
+bool pinLengthIsValid(const QString& pin);
+bool adminPinLengthIsValid(const QString& pin);
+
+// Admin PIN of a card without a separate Admin user: the PIN right-padded with '0' to 8
+// characters; longer PINs are their own Admin PIN.
+QString calculateAdminPinFromPin(const QString& pin);
+
+// UTF-8 copy of a secret for one card call; overwritten when it goes out of scope so the
+// PIN does not linger in freed memory of the worker thread.
+class SecretUtf8
+{
+public:
+    explicit SecretUtf8(const QString& text);
+    ~SecretUtf8();
+    SecretUtf8(const SecretUtf8&) = delete;
+    SecretUtf8& operator=(const SecretUtf8&) = delete;
+
+    const std::string& str() const { return m_value; }
+    operator const std::string&() const { return m_value; }
+
+private:
+    std::string m_value;
+};

@@ -1,0 +1,17 @@
+# QtTest suites of the view models; they need no display (offscreen platform, Core only).
+find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
+
+set(viewmodels_test_dir ${CMAKE_CURRENT_LIST_DIR})
+
+function(add_viewmodels_test name)
+  add_executable(${name} ${ARGN})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(${name} PRIVATE ${viewmodels_test_dir})
+  target_link_libraries(${name} PRIVATE vaultdesk_viewmodels Qt5::Test)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endfunction()
+
+if(TARGET vaultdesk_viewmodels)
+  add_viewmodels_test(viewmodels_base_test ${viewmodels_test_dir}/tst_viewmodel.cpp)
+endif()
