@@ -1,0 +1,304 @@
+#include "CardManagement.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "DiskUtilities.h"
+#include "SfcCardManager.h"
+
+namespace {
+
+enum ACTION_AFTER_COMMAND { NO_ACTION, WIPE_CACHE, PARTITIONS_CHANGED };
+
+bool commandSucceeded(int result)
+{
+    return result == 0 || result == TRESORA_AC_SW_SUCCESS;
+}
+
+// A pointer that the card command reads `length` bytes from.
+bool validBytes(const void* bytes, uint32_t length)
+{
+    return bytes != nullptr || length == 0;
+}
+
+// The card has a single command block: an exchange of another process in
+// between would read our answer. The lock dies with the descriptor.
+int lockDevice(const char* devicePath)
+{
+    const int fd = ::open(devicePath, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
+void unlockDevice(int lockFd)
+{
+    if (lockFd >= 0)
+        ::close(lockFd);
+}
+
+int runFollowUp(ACTION_AFTER_COMMAND action, const char* devicePath)
+{
+    switch (action) {
+    case WIPE_CACHE:
+        return wipeCache(devicePath);
+    case PARTITIONS_CHANGED:
+        return remountDeviceAfterPartitionsChanged(devicePath);
+    case NO_ACTION:
+        break;
+    }
+    return TRESORA_AC_OK;
+}
+
+// Configuration check, open, one exchange, close, then the host follow-up.
+template <typename Command>
+int runOnCard(const char* devicePath, Command command, ACTION_AFTER_COMMAND action = NO_ACTION)
+{
+    if (devicePath == nullptr)
+        return FSI_RET_INVALID_PARAMETER;
+    const int configuration = checkCorrectSystemConfiguration();
+    if (configuration != 0)
+        return configuration;
+
+    int lockFd = lockDevice(devicePath);
+    SFC_FSI* channel = nullptr;
+    const int opened = sfc::open_raw(devicePath, &channel);
+    if (opened != 0) {
+        unlockDevice(lockFd);
+        return opened;
+    }
+    if (lockFd < 0) // the device appeared while the open was retrying
+        lockFd = lockDevice(devicePath);
+    const int result = command(channel);
+    sfc::close(channel);
+    unlockDevice(lockFd);
+
+    if (!commandSucceeded(result))
+        return result;
+    return runFollowUp(action, devicePath);
+}
+
+int getStatus(const char* devicePath, sfc::cardStatus* status)
+{
+    return runOnCard(devicePath, [status](SFC_FSI* channel) {
+        return sfc::getStatus(channel, status);
+    });
+}
+
+int resetCard(const char* devicePath, unsigned char resetType, const unsigned char* pin,
+              uint32_t pinLength, ACTION_AFTER_COMMAND action)
+{
+    if (!validBytes(pin, pinLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(
+        devicePath,
+        [=](SFC_FSI* channel) { return sfc::reset(channel, resetType, pin, pinLength); }, action);
+}
+
+} // namespace
+
+extern "C" {
+
+const char* tresora_ac_getLibraryVersion(void)
+{
+    return TRESORA_AC_LIBRARY_VERSION;
+}
+
+int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,
+                         uint32_t* pinRetryCounter, uint32_t* adminPinRetryCounter,
+                         uint32_t* securityFlags)
+{
+    if (!state || !readOnly || !pinRetryCounter || !adminPinRetryCounter || !securityFlags)
+        return FSI_RET_INVALID_PARAMETER;
+    sfc::cardStatus status{};
+    const int result = getStatus(devicePath, &status);
+    if (result != TRESORA_AC_OK)
+        return result;
+    *state = status.state;
+    *readOnly = status.cdromArea == TRESORA_AC_CDROM_AREA_WHOLE_CARD ? 1 : 0;
+    *pinRetryCounter = status.pinRetryCounter;
+    *adminPinRetryCounter = status.adminRetryCounter;
+    *securityFlags = status.securityFlags;
+    return TRESORA_AC_OK;
+}
+
+int tresora_ac_getControllerId(const char* devicePath, unsigned char* buffer, int32_t* length)
+{
+    if (!buffer || !length || *length < 0)
+        return FSI_RET_INVALID_PARAMETER;
+    int idLength = *length;
+    const int result = runOnCard(devicePath, [&](SFC_FSI* channel) {
+        return sfc::getControllerId(channel, buffer, &idLength);
+    });
+    if (result == TRESORA_AC_OK)
+        *length = idLength;
+    return result;
+}
+
+int tresora_ac_getFirmwareVersion(const char* devicePath, uint32_t* version)
+{
+    if (!version)
+        return FSI_RET_INVALID_PARAMETER;
+    unsigned int cardVersion = 0;
+    const int result = runOnCard(devicePath, [&](SFC_FSI* channel) {
+        return sfc::getAppVersion(channel, &cardVersion);
+    });
+    if (result == TRESORA_AC_OK)
+        *version = cardVersion;
+    return result;
+}
+
+int tresora_ac_activate(const char* devicePath, const unsigned char* pin, uint32_t pinLength,
+                        const unsigned char* adminPin, uint32_t adminPinLength,
+                        uint32_t retryCounter, const unsigned char* securityFlags)
+{
+    if (!validBytes(pin, pinLength) || !validBytes(adminPin, adminPinLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(
+        devicePath,
+        [=](SFC_FSI* channel) {
+            return sfc::activate(channel, SFC_ACTIVATION_MODE, pin, pinLength, adminPin,
+                                 adminPinLength, retryCounter, securityFlags);
+        },
+        WIPE_CACHE);
+}
+
+int tresora_ac_wipeContent(const char* devicePath, const unsigned char* pin, uint32_t pinLength)
+{
+    return resetCard(devicePath, SFC_RESET_WIPE, pin, pinLength, PARTITIONS_CHANGED);
+}
+
+int tresora_ac_factoryReset(const char* devicePath, const unsigned char* adminPin,
+                            uint32_t adminPinLength)
+{
+    return resetCard(devicePath, SFC_RESET_FACTORY, adminPin, adminPinLength, PARTITIONS_CHANGED);
+}
+
+int tresora_ac_login(const char* devicePath, const unsigned char* pin, uint32_t pinLength)
+{
+    if (!validBytes(pin, pinLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(
+        devicePath, [=](SFC_FSI* channel) { return sfc::verify(channel, pin, pinLength); },
+        WIPE_CACHE);
+}
+
+int tresora_ac_logout(const char* devicePath)
+{
+    return runOnCard(devicePath, sfc::lockCard, WIPE_CACHE);
+}
+
+int tresora_ac_changePin(const char* devicePath, const unsigned char* oldPin, uint32_t oldLength,
+                         const unsigned char* newPin, uint32_t newLength)
+{
+    if (!validBytes(oldPin, oldLength) || !validBytes(newPin, newLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(devicePath, [=](SFC_FSI* channel) {
+        return sfc::changeUserPassword(channel, oldPin, oldLength, newPin, newLength);
+    });
+}
+
+int tresora_ac_changeAdminPin(const char* devicePath, const unsigned char* oldAdminPin,
+                              uint32_t oldLength, const unsigned char* newAdminPin,
+                              uint32_t newLength)
+{
+    if (!validBytes(oldAdminPin, oldLength) || !validBytes(newAdminPin, newLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(devicePath, [=](SFC_FSI* channel) {
+        return sfc::changeSecurityOfficerPassword(channel, oldAdminPin, oldLength, newAdminPin,
+                                                  newLength);
+    });
+}
+
+int tresora_ac_unblockPin(const char* devicePath, const unsigned char* adminPin,
+                          uint32_t adminPinLength, const unsigned char* newPin,
+                          uint32_t newPinLength)
+{
+    if (!validBytes(adminPin, adminPinLength) || !validBytes(newPin, newPinLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(devicePath, [=](SFC_FSI* channel) {
+        return sfc::unblockPassword(channel, adminPin, adminPinLength, newPin, newPinLength);
+    });
+}
+
+int tresora_ac_setDeviceReadOnly(const char* devicePath)
+{
+    return runOnCard(devicePath, sfc::setDeviceReadOnly);
+}
+
+int tresora_ac_setDeviceReadWrite(const char* devicePath)
+{
+    return runOnCard(devicePath, sfc::setCdromAreaBackToDefault);
+}
+
+int tresora_ac_listSessions(const char* devicePath, uint32_t firstIndex, tresora_ac_session* page)
+{
+    if (!page)
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(devicePath, [=](SFC_FSI* channel) {
+        return sfc::listSessions(channel, firstIndex, page);
+    });
+}
+
+int tresora_ac_switchToSession(const char* devicePath, uint32_t sessionId)
+{
+    return runOnCard(
+        devicePath, [=](SFC_FSI* channel) { return sfc::switchToSession(channel, sessionId); },
+        PARTITIONS_CHANGED);
+}
+
+int tresora_ac_discardCurrentSession(const char* devicePath)
+{
+    return runOnCard(devicePath, sfc::discardCurrentSession, WIPE_CACHE);
+}
+
+int tresora_ac_startNewSession(const char* devicePath)
+{
+    return runOnCard(devicePath, sfc::startNewSession, PARTITIONS_CHANGED);
+}
+
+int tresora_ac_firmwareUpdateTransfer(const char* devicePath, uint32_t offset,
+                                      const unsigned char* chunk, uint16_t chunkLength)
+{
+    if (!validBytes(chunk, chunkLength))
+        return FSI_RET_INVALID_PARAMETER;
+    return runOnCard(devicePath, [=](SFC_FSI* channel) {
+        return sfc::firmwareUpdateTransfer(channel, offset, chunk, chunkLength);
+    });
+}
+
+int tresora_ac_firmwareUpdateApply(const char* devicePath, const unsigned char* pin,
+                                   uint32_t pinLength, uint32_t totalLength)
+{
+    if (!validBytes(pin, pinLength))
+        return FSI_RET_INVALID_PARAMETER;
+    uint32_t oldVersion = 0;
+    int result = tresora_ac_getFirmwareVersion(devicePath, &oldVersion);
+    if (result != TRESORA_AC_OK)
+        return result;
+
+    result = runOnCard(devicePath, [=](SFC_FSI* channel) {
+        return sfc::firmwareUpdateApply(channel, pin, pinLength, totalLength);
+    });
+    // A refusal is final. Any other failure (a time-out, say) may have come after
+    // the card applied the package, so the version read afterwards decides; only
+    // command data that was never sent cannot have changed anything.
+    if (result > 0 || result == FSI_RET_PARAM_APDU_SIZE_ERR)
+        return result;
+
+    uint32_t newVersion = 0;
+    result = tresora_ac_getFirmwareVersion(devicePath, &newVersion);
+    if (result != TRESORA_AC_OK)
+        return result;
+    return newVersion == oldVersion ? TRESORA_AC_ERR_FIRMWARE_UNCHANGED : TRESORA_AC_OK;
+}
+
+} // extern "C"
