@@ -54,26 +54,35 @@ enum {
 extern const unsigned char Identifier[FSI_IDENTIFIER_SIZE];
 
 /* One open channel. Allocated by the open functions, freed by fsi_close. */
-typedef struct SFC_FSI {
+typedef struct SFC_FSI
+{
     unsigned char* ioBlock; /* 512 bytes, 512-aligned: command and answer blocks */
     int fd;                 /* file mode: 0 = suspended, reopened on next transfer */
     char* path;
-    unsigned char rawMode;  /* 0 file mode, 1 raw mode */
-    size_t savedBlockSize;  /* raw mode: 512 */
+    unsigned char rawMode;     /* 0 file mode, 1 raw mode */
+    size_t savedBlockSize;     /* raw mode: 512 */
     unsigned char* savedBlock; /* raw mode: first 512 bytes of the device, read at open */
     unsigned char sePresent;
-    uint64_t blockOffset;   /* 0 file mode, FSI_RAW_BLOCK_OFFSET raw mode */
+    uint64_t blockOffset; /* 0 file mode, FSI_RAW_BLOCK_OFFSET raw mode */
 } SFC_FSI;
 
 int fsi_open(const char* path, SFC_FSI** out);
 int fsi_open_raw(const char* path, SFC_FSI** out);
+/* Raw mode writes nothing back to the device: no card data is ever overwritten. */
 int fsi_close(SFC_FSI* channel);
 int fsi_suspend_file(SFC_FSI* channel);
 
 int fsi_send(SFC_FSI* channel, unsigned char payloadType, const unsigned char* command,
              unsigned length);
 /* answerLength: capacity on entry, bytes stored on return. A negative timeout
- * means FSI_DEFAULT_TIMEOUT_MS. */
+ * means FSI_DEFAULT_TIMEOUT_MS. Results besides 0:
+ *  -15 capacity below 2, or the announced length exceeds the capacity;
+ *  -7  the announced length exceeds what one block can carry (508), although the
+ *      capacity would allow it: nothing is copied past the block;
+ *  -14 answer of another type; -11 read failure; -3 reopening failed;
+ *  -1  timeout: the answer holds 62 00 and *answerLength is 2.
+ * On any other failure *answerLength is left unchanged. The transfer block is
+ * cleared before returning, since it may still hold the command. */
 int fsi_receive(SFC_FSI* channel, unsigned char expectedType, unsigned char* answer,
                 unsigned* answerLength, long timeoutMs);
 int fsi_transmit_se(SFC_FSI* channel, const unsigned char* apdu, unsigned apduLength,
@@ -81,7 +90,10 @@ int fsi_transmit_se(SFC_FSI* channel, const unsigned char* apdu, unsigned apduLe
 int fsi_transmit_fc(SFC_FSI* channel, const unsigned char* apdu, unsigned apduLength,
                     unsigned char* answer, unsigned* answerLength, long timeoutMs);
 
-/* Card-terminal commands (class 0x20). */
+/* Card-terminal commands (class 0x20). When fsi_request or fsi_reset gets a
+ * 2-byte answer other than 90 00, the channel takes the secure element as absent
+ * and the answer becomes a 17-byte stand-in answer-to-reset; a capacity below 17
+ * then gives -15 (the 2-byte answer stays). */
 int fsi_request(SFC_FSI* channel, unsigned char* answer, unsigned* answerLength, long timeoutMs);
 int fsi_reset(SFC_FSI* channel, unsigned char unit, unsigned char* answer, unsigned* answerLength,
               long timeoutMs);

@@ -37,14 +37,16 @@
 // Status word of the last two bytes of an answer (length must be at least 2).
 int getSW(const unsigned char* answer, unsigned int length);
 
-struct ProtectionProfile {
+struct ProtectionProfile
+{
     uint32_t kind;
     uint64_t value;
 };
 
 namespace sfc {
 
-struct cardStatus {
+struct cardStatus
+{
     uint8_t reserved0;
     uint8_t state;
     uint8_t pinRetryCounter;
@@ -55,11 +57,13 @@ struct cardStatus {
     uint8_t securityFlags;
 };
 
-struct cardStatusException {
+struct cardStatusException
+{
     uint32_t values[5];
 };
 
-struct cardStatusNvram {
+struct cardStatusNvram
+{
     uint8_t bytes4to5[2];
     uint8_t byte18;
     uint8_t zero;
@@ -109,12 +113,12 @@ int firmwareUpdateApply(SFC_FSI* channel, const unsigned char* pin, unsigned int
                         unsigned int imageSize);
 
 // Protection profiles, CD-ROM area, NVRAM and further queries.
-int getId(SFC_FSI* channel, unsigned char* id16);                         // 0 on success
+int getId(SFC_FSI* channel, unsigned char* id16); // 0 on success
 int getBaseFWVersion(SFC_FSI* channel, char* first8, char* next4);
 int getStatus(SFC_FSI* channel, cardStatusNvram* status);
 int getStatus(SFC_FSI* channel, cardStatusException* status);
 int getProtectionProfiles(SFC_FSI* channel, unsigned int* count, ProtectionProfile* profiles,
-                          unsigned int capacity);                          // 0 on success
+                          unsigned int capacity); // 0 on success
 int getPartition(SFC_FSI* channel, unsigned char* partition64);
 int getOverallSizeSD(SFC_FSI* channel, unsigned int* size);
 int getOverallSizeUSB(SFC_FSI* channel, unsigned int* size);
@@ -127,19 +131,19 @@ int setCdromArea(SFC_FSI* channel, const unsigned char* data, unsigned int lengt
                  unsigned int number, bool flag);
 int setCdromAreaAndReadException(SFC_FSI* channel, unsigned int cdromArea,
                                  unsigned int readException);
-int clearProtectionProfiles(SFC_FSI* channel);                             // 0 on success
+int clearProtectionProfiles(SFC_FSI* channel); // 0 on success
 int setProtectionProfiles(SFC_FSI* channel, const ProtectionProfile* profiles,
-                          unsigned int count);                             // 0 on success
+                          unsigned int count); // 0 on success
 int customizeCard(SFC_FSI* channel, int p2, unsigned char length, const unsigned char* data);
 int configureNVRAM(SFC_FSI* channel, unsigned int first, unsigned int second, unsigned int third,
-                   unsigned int fourth, bool flag);                        // 0 on success
-int setExtendedSecurityFlags(SFC_FSI* channel, unsigned int flags);       // 0 on success
+                   unsigned int fourth, bool flag);                 // 0 on success
+int setExtendedSecurityFlags(SFC_FSI* channel, unsigned int flags); // 0 on success
 // length: capacity of buffer on entry (at most 508 copied); data length on return.
 // Without a buffer: the NVRAM size the card reports.
 int readNVRAM(SFC_FSI* channel, unsigned char* buffer, unsigned int* length, bool flag,
-              unsigned int offset);                                        // 0 on success
+              unsigned int offset); // 0 on success
 int writeNVRAM(SFC_FSI* channel, const unsigned char* data, unsigned int length, bool noOffset,
-               bool flag, unsigned int offset);                            // 0 on success
+               bool flag, unsigned int offset); // 0 on success
 
 } // namespace sfc
 

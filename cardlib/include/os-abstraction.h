@@ -30,9 +30,11 @@ int writeFile(int fd, const void* buffer, size_t size, size_t* count);
 int seekFile(int fd, uint64_t offset);
 
 /* Opens a block device read-write for direct I/O and reads its first `size` bytes.
- * 0; -1 open failed (*fd = -1); -2 reading failed (descriptor closed). */
+ * 0; -1 open failed (*fd = -1); -2 reading failed or the device ended early
+ * (descriptor closed). */
 int openVolume(const char* path, int* fd, void* buffer, size_t size);
-/* Writes `buffer` back when given, then closes. 0; -1 write-back failed; 1 close failed. */
+/* Writes `buffer` back to the start of the device when given (a write that stops
+ * making progress fails), then closes. 0; -1 write-back failed; 1 close failed. */
 int closeVolume(int fd, const void* buffer, size_t size);
 
 void msleep(int64_t milliseconds);
