@@ -30,11 +30,16 @@
 #define SFC_WHO_USER 0
 #define SFC_WHO_SECURITY_OFFICER 1
 
-// Answer of a malformed shape (no status word, more records than it carries):
-// reported with the transport's "answer size" code.
+// Answer of a malformed shape, reported with the transport's "answer size" code:
+// no status word (fewer than 2 bytes), a record count larger than the records the
+// answer carries, or a value query whose answer is shorter than the value. Status
+// records (cardStatus, cardStatusNvram, cardStatusException) are not malformed when
+// short: a field the answer does not carry reads 0. Decoders never read the status
+// word or the buffer beyond the answer.
 #define SFC_ERR_MALFORMED_ANSWER FSI_RET_APDU_SIZE_ERR
 
-// Status word of the last two bytes of an answer (length must be at least 2).
+// Status word of the last two bytes of an answer; SFC_ERR_MALFORMED_ANSWER when
+// there are fewer than 2.
 int getSW(const unsigned char* answer, unsigned int length);
 
 struct ProtectionProfile
@@ -80,10 +85,14 @@ int close(SFC_FSI* channel); // always 0
 
 // Status queries.
 int getStatus(SFC_FSI* channel, cardStatus* status);
+// length: capacity on entry (negative counts as none), identifier length on return;
+// -26 when the identifier does not fit.
 int getControllerId(SFC_FSI* channel, unsigned char* id, int* length); // 0 on success
 int getAppVersion(SFC_FSI* channel, unsigned int* version);            // 0 on success
 
-// Security commands.
+// Security commands. Command data must fit the one-byte Lc (at most 255 bytes, below
+// the 400 the card accepts); larger data gives -13 and nothing is sent. A null
+// pointer with a non-zero length gives -15.
 int activate(SFC_FSI* channel, unsigned char mode, const unsigned char* pin, unsigned pinLength,
              const unsigned char* adminPin, unsigned adminPinLength, unsigned retryCounter,
              const unsigned char* flags);
@@ -102,7 +111,9 @@ int reset(SFC_FSI* channel, unsigned char mode, const unsigned char* data, unsig
 int setDeviceReadOnly(SFC_FSI* channel); // 0x6F01 reported as 0x9000
 int setCdromAreaBackToDefault(SFC_FSI* channel);
 
-// Sessions and firmware update.
+// Sessions and firmware update. listSessions: SFC_ERR_MALFORMED_ANSWER, list
+// untouched, when the count exceeds 35 or the records the answer carries. Chunks
+// over 249 bytes and PINs over 250 bytes do not fit Lc: -13.
 int listSessions(SFC_FSI* channel, unsigned int firstIndex, tresora_ac_session* list);
 int switchToSession(SFC_FSI* channel, unsigned int sessionId);
 int discardCurrentSession(SFC_FSI* channel);
@@ -112,7 +123,12 @@ int firmwareUpdateTransfer(SFC_FSI* channel, unsigned int offset, const unsigned
 int firmwareUpdateApply(SFC_FSI* channel, const unsigned char* pin, unsigned int pinLength,
                         unsigned int imageSize);
 
-// Protection profiles, CD-ROM area, NVRAM and further queries.
+// Protection profiles, CD-ROM area, NVRAM and further queries. getId, getBaseFWVersion,
+// getPartition, getOverallSize* and the size query of readNVRAM give
+// SFC_ERR_MALFORMED_ANSWER when the answer is shorter than the value.
+// getProtectionProfiles: *count is 0 unless the answer carries every profile it
+// announces (else SFC_ERR_MALFORMED_ANSWER); -26 with *count set when capacity is
+// below it. setProtectionProfiles: more than 15 profiles do not fit Lc: -13.
 int getId(SFC_FSI* channel, unsigned char* id16); // 0 on success
 int getBaseFWVersion(SFC_FSI* channel, char* first8, char* next4);
 int getStatus(SFC_FSI* channel, cardStatusNvram* status);
@@ -138,8 +154,8 @@ int customizeCard(SFC_FSI* channel, int p2, unsigned char length, const unsigned
 int configureNVRAM(SFC_FSI* channel, unsigned int first, unsigned int second, unsigned int third,
                    unsigned int fourth, bool flag);                 // 0 on success
 int setExtendedSecurityFlags(SFC_FSI* channel, unsigned int flags); // 0 on success
-// length: capacity of buffer on entry (at most 508 copied); data length on return.
-// Without a buffer: the NVRAM size the card reports.
+// length: capacity of buffer on entry, data length on return; -26 (nothing copied)
+// when the data does not fit. Without a buffer: the NVRAM size the card reports.
 int readNVRAM(SFC_FSI* channel, unsigned char* buffer, unsigned int* length, bool flag,
               unsigned int offset); // 0 on success
 int writeNVRAM(SFC_FSI* channel, const unsigned char* data, unsigned int length, bool noOffset,
