@@ -1,0 +1,392 @@
+#include "utils.h"
+
+#include "CardManagement.h"
+
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <regex>
+#include <termios.h>
+#include <unistd.h>
+
+Secret::Secret(std::size_t capacity)
+{
+    bytes_.reserve(capacity);
+}
+
+Secret::Secret(std::string_view text) : Secret(text.size())
+{
+    append(text);
+}
+
+Secret& Secret::operator=(Secret&& other) noexcept
+{
+    wipe();
+    bytes_ = std::move(other.bytes_);
+    return *this;
+}
+
+Secret::~Secret()
+{
+    wipe();
+}
+
+bool Secret::append(unsigned char byte)
+{
+    if (bytes_.size() == bytes_.capacity())
+        return false;
+    bytes_.push_back(byte);
+    return true;
+}
+
+bool Secret::append(std::string_view text)
+{
+    if (text.size() > bytes_.capacity() - bytes_.size())
+        return false;
+    bytes_.insert(bytes_.end(), text.begin(), text.end());
+    return true;
+}
+
+void Secret::removeLast()
+{
+    explicit_bzero(&bytes_.back(), 1);
+    bytes_.pop_back();
+}
+
+void Secret::wipe()
+{
+    if (!bytes_.empty())
+        explicit_bzero(bytes_.data(), bytes_.size());
+    bytes_.clear();
+}
+
+const char* translateState(uint32_t state)
+{
+    switch (state) {
+    case TRESORA_AC_STATE_TRANSPARENT:
+        return "Transparent";
+    case TRESORA_AC_STATE_UNLOCKED:
+        return "Unlocked";
+    case TRESORA_AC_STATE_LOCKED:
+        return "Locked";
+    default:
+        return "Undefined state";
+    }
+}
+
+void printError(int code)
+{
+    const int systemError = errno;
+    if (code <= 0)
+        std::fprintf(stderr, "Failed, error: %d, system error: %d\n", code, systemError);
+    else
+        std::fprintf(stderr, "Failed, error: 0x%x\n", static_cast<unsigned>(code));
+}
+
+void displayCharToHex(const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        std::printf("%02x", bytes[i]);
+}
+
+std::string versionBytesAsString(unsigned version)
+{
+    return std::to_string(version >> 16) + "." + std::to_string((version >> 8) & 0xFFu) + "." +
+           std::to_string(version & 0xFFu);
+}
+
+std::string getFormattedDataSize(float bytes)
+{
+    char text[64];
+    if (bytes >= 1000000000.0f)
+        std::snprintf(text, sizeof text, "%.1f GB", bytes / (1024.0 * 1024.0 * 1024.0));
+    else if (bytes >= 1000000.0f)
+        std::snprintf(text, sizeof text, "%.1f MB", bytes / (1024.0 * 1024.0));
+    else if (bytes >= 1000.0f)
+        std::snprintf(text, sizeof text, "%.1f KB", bytes / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%.1f Bytes", static_cast<double>(bytes));
+    return text;
+}
+
+Secret calculateAdminPinFromPin(const Secret& pin)
+{
+    constexpr uint32_t derivedLength = 8;
+    Secret adminPin(pin.size() < derivedLength ? derivedLength : pin.size());
+    adminPin.append(pin.view());
+    while (adminPin.size() < derivedLength)
+        adminPin.append('0');
+    return adminPin;
+}
+
+namespace {
+
+const char* const READ_ONLY_NOTICE =
+    "After execution of this command, the card will be read-only, since the host Operating "
+    "System might not be aware of the changes of the file system. If you are sure that your "
+    "system is in sync with the card, you can run command setReadWrite in order to make it "
+    "writable again. Otherwise, all writes to the card will be ignored until it gets power "
+    "cycled.\n\n";
+const char* const DELETION_NOTICE =
+    "All currently stored data on the card will be DELETED and can not be recovered anymore "
+    "after this command has been executed. ";
+const char* const STATE_NOTICE =
+    "This command only applies to a card in \"Locked\" or \"Unlocked\" state.\n";
+
+void printCommandsUsage()
+{
+    std::fputs("Commands and their options:\n\n"
+               "status: Query general status from the card.\n\n"
+               "controllerID: Gets the unique controller identifier.\n\n"
+               "firmwareVersion: Gets the firmware version.\n\n",
+               stdout);
+    std::fputs(
+        "activate --pin PIN [--adminPin ADMIN_PIN] --retryCounter N: "
+        "Activates the security features of the card. PIN length must be between 4 and 15. "
+        "retryCounter N must be between 3 and 15. "
+        "Optionally, an admin user for more granular security options can be added: Only the "
+        "admin user can delete data from the card and the Admin PIN can be used to unblock the "
+        "PIN. Admin PIN length must be between 8 and 20."
+        "Activating the card is only possible if a valid FAT32 or exFAT file system is present on "
+        "the card. All file content on the card will be discarded and after activation "
+        "succeeded, an empty file system will be presented. "
+        "This command only applies to a card in \"Transparent\" state.\n",
+        stdout);
+    std::fputs(READ_ONLY_NOTICE, stdout);
+    std::fputs("wipeContent [--pin PIN | --adminPin ADMIN_PIN]: "
+               "Wipes all content from the card and restores an empty file system. The security "
+               "features of the card will stay active after this method has been called. "
+               "The content wipe requires passing the PIN or Admin PIN depending on the security "
+               "settings to confirm that data is deleted from the card. ",
+               stdout);
+    std::fputs(DELETION_NOTICE, stdout);
+    std::fputs(STATE_NOTICE, stdout);
+    std::fputs(READ_ONLY_NOTICE, stdout);
+    std::fputs("factoryReset [--pin PIN | --adminPin ADMIN_PIN]: Brings the card back into a "
+               "factory default state. The factory reset requires passing the PIN or Admin PIN "
+               "depending on the security settings to confirm that data is deleted from the "
+               "card. ",
+               stdout);
+    std::fputs(DELETION_NOTICE, stdout);
+    std::fputs(STATE_NOTICE, stdout);
+    std::fputs(READ_ONLY_NOTICE, stdout);
+}
+
+void printSessionAndPinUsage()
+{
+    std::fputs(
+        "login --pin PIN: Logs into the card to unlock protected files. This command only "
+        "applies to a card in \"Locked\" state.\n\n"
+        "logout: Logs out from the card and brings it into locked state. This command only "
+        "applies to a card in \"Unlocked\" state.\n\n"
+        "setReadOnly: Makes the whole card temporarily read-only.\n\n"
+        "setReadWrite: Makes the card writable again after --setReadOnly has been executed.\n\n"
+        "listSessions: Lists session ids, dates and sizes of the card. This command only applies "
+        "to a card in \"Unlocked\" state.\n\n"
+        "switchToSession --id SESSION_ID: Switches to the session of the given id and allows to "
+        "read back the data that was stored in that session. This command only applies to a "
+        "card in \"Unlocked\" state.\n\n"
+        "changePin --pin PIN --newPin NEW_PIN: Changes the PIN of the card.\n\n"
+        "unblockPin --adminPin ADMIN_PIN --newPin NEW_PIN: Unblocks the PIN, i.e. allows to set "
+        "a new PIN without knowing the old one.\n\n"
+        "changeAdminPin --adminPin ADMIN_PIN --newAdminPin NEW_ADMIN_PIN: Changes the Admin PIN "
+        "of the card.\n\n",
+        stdout);
+    std::fputs(
+        "firmwareUpdate [--pin PIN | --adminPin ADMIN_PIN] --file FIRMWARE_UPDATE: Applies a "
+        "firmware update. The firmware update requires passing the PIN or Admin PIN depending on "
+        "the security settings. Please note that the firmware cannot be downgraded, i.e. once a "
+        "firmware update has been applied it cannot be reversed.\n\n"
+        "discardCurrentSession: Discards the current session, i.e. remove it from the list of "
+        "recorded sessions.\n\n"
+        "startNewSession: Closes the current session, persists it to disk and starts a new "
+        "one.\n\n",
+        stdout);
+    std::fputs("PIN, ADMIN_PIN, NEW_PIN and NEW_ADMIN_PIN: Pass \"-\" instead of the value to read "
+               "it from standard input, one line per value in the order of the options. The value "
+               "is not echoed when standard input is a terminal, and it does not show in the "
+               "process list or the shell history.\n\n",
+               stdout);
+}
+
+} // namespace
+
+void printUsage(const char* programName)
+{
+    std::printf("Please keep %s (%s) terminated while using this command line tool. Otherwise "
+                "unintended behaviors of the card may occur.\n\n",
+                "Kendrova Tresora Archive Tool", "Vix");
+    std::printf("Usage:\n%s [-h|--help][-v|--version]\n%s mount_point command "
+                "[command_options]\n\n",
+                programName, programName);
+    std::fputs("mount_point is the drive letter followed by a colon on Windows, e.g. 'e:'. On "
+               "Linux, this is the path to the first partition on the block device, e.g. "
+               "'/dev/sdb1'.\n\n",
+               stdout);
+    printCommandsUsage();
+    printSessionAndPinUsage();
+}
+
+int exitStatusFor(int result)
+{
+    const auto bits = static_cast<uint32_t>(result);
+    if (bits & 0xFFu)
+        return static_cast<int>(bits & 0xFFu);
+    if (bits & 0xFF00u)
+        return static_cast<int>((bits >> 8) & 0xFFu);
+    return result == 0 ? 0 : 1;
+}
+
+bool argumentsAreWellFormed(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (argument == nullptr || *argument == '\0')
+            return false;
+        for (const char* c = argument; *c; ++c) {
+            if (std::isspace(static_cast<unsigned char>(*c)))
+                return false;
+        }
+    }
+    return true;
+}
+
+Secret joinArguments(int argc, const char* const* argv)
+{
+    std::size_t length = 0;
+    for (int i = 1; i < argc; ++i)
+        length += std::strlen(argv[i]) + 1;
+    Secret text(length);
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            text.append(' ');
+        text.append(argv[i]);
+    }
+    return text;
+}
+
+int commandGroup(std::string_view commandLine)
+{
+    static const char* const COMMAND_PATTERN[] = {
+        R"((-h|--help))",
+        R"((-v|--version))",
+        R"(\S+ (status|controllerID|firmwareVersion|logout|setReadOnly|setReadWrite|listSessions|discardCurrentSession|startNewSession))",
+        R"(\S+ (login --pin \S+|factoryReset (--pin|--adminPin) \S+|wipeContent (--pin|--adminPin) \S+|switchToSession --id \d+))",
+        R"(\S+ (activate --pin \S+ --retryCounter \d+|(changePin --pin \S+|unblockPin --adminPin \S+) --newPin \S+|changeAdminPin --adminPin \S+ --newAdminPin \S+|firmwareUpdate (--pin|--adminPin) \S+ --file \S+))",
+        R"(\S+ activate --pin \S+ --adminPin \S+ --retryCounter \d+)",
+    };
+    int group = 1;
+    for (const char* pattern : COMMAND_PATTERN) {
+        const std::regex expression(pattern, std::regex::ECMAScript);
+        if (std::regex_match(commandLine.begin(), commandLine.end(), expression))
+            return group;
+        ++group;
+    }
+    return 0;
+}
+
+bool parseNonNegativeInt32(const char* digits, int32_t* value)
+{
+    if (digits == nullptr || *digits == '\0')
+        return false;
+    int64_t number = 0;
+    for (const char* c = digits; *c; ++c) {
+        if (*c < '0' || *c > '9')
+            return false;
+        number = number * 10 + (*c - '0');
+        if (number > INT32_MAX)
+            return false;
+    }
+    *value = static_cast<int32_t>(number);
+    return true;
+}
+
+namespace {
+
+struct termios savedTerminal;
+volatile sig_atomic_t savedTerminalFd = -1;
+
+void restoreTerminalAndRaise(int signalNumber)
+{
+    if (savedTerminalFd >= 0)
+        tcsetattr(savedTerminalFd, TCSANOW, &savedTerminal);
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+const int INTERRUPTING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void restoreEcho(int fd)
+{
+    tcsetattr(fd, TCSAFLUSH, &savedTerminal);
+    savedTerminalFd = -1;
+    for (int signalNumber : INTERRUPTING_SIGNALS)
+        std::signal(signalNumber, SIG_DFL);
+}
+
+// An interrupted prompt must not leave the user's terminal without echo.
+bool disableEcho(int fd)
+{
+    struct termios quiet;
+    if (tcgetattr(fd, &savedTerminal) != 0)
+        return false;
+    quiet = savedTerminal;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    savedTerminalFd = fd;
+    for (int signalNumber : INTERRUPTING_SIGNALS)
+        std::signal(signalNumber, restoreTerminalAndRaise);
+    if (tcsetattr(fd, TCSAFLUSH, &quiet) == 0)
+        return true;
+    restoreEcho(fd);
+    return false;
+}
+
+// Byte by byte, so that nothing past the line is consumed and no stdio buffer
+// keeps a copy of the secret.
+SecretReadResult readLine(int fd, Secret* line)
+{
+    bool sawAnything = false;
+    for (;;) {
+        unsigned char byte = 0;
+        const ssize_t got = read(fd, &byte, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return SecretReadResult::ReadError;
+        if (got == 0)
+            break;
+        sawAnything = true;
+        if (byte == '\n')
+            break;
+        if (!line->append(byte))
+            return SecretReadResult::TooLong;
+    }
+    if (!line->empty() && line->view().back() == '\r')
+        line->removeLast();
+    if (!sawAnything)
+        return SecretReadResult::NoInput;
+    return line->empty() ? SecretReadResult::EmptyLine : SecretReadResult::Ok;
+}
+
+} // namespace
+
+SecretReadResult readSecretLine(int fd, const char* prompt, Secret* secret)
+{
+    Secret line(MAX_SECRET_LINE);
+    const bool terminal = isatty(fd) != 0;
+    if (terminal) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+    }
+    const bool echoOff = terminal && disableEcho(fd);
+    const SecretReadResult result = readLine(fd, &line);
+    if (echoOff) {
+        restoreEcho(fd);
+        std::fputs("\n", stderr);
+    }
+    if (result == SecretReadResult::Ok)
+        *secret = std::move(line);
+    return result;
+}

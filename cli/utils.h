@@ -1,0 +1,82 @@
+// Formatting, parsing and secret handling for vaultcli.
+#ifndef VIX_CLI_UTILS_H
+#define VIX_CLI_UTILS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The bytes of a PIN or of a command line that holds one. The buffer is reserved
+// once and never grows past it, so no stale copy is left in freed memory, and it
+// is wiped when the secret is destroyed.
+class Secret
+{
+public:
+    explicit Secret(std::size_t capacity = 0);
+    explicit Secret(std::string_view text);
+    Secret(const Secret&) = delete;
+    Secret& operator=(const Secret&) = delete;
+    Secret(Secret&& other) noexcept = default;
+    Secret& operator=(Secret&& other) noexcept;
+    ~Secret();
+
+    // False, and nothing added, when the reserved capacity is used up.
+    bool append(unsigned char byte);
+    bool append(std::string_view text);
+    void removeLast();
+
+    const unsigned char* data() const { return bytes_.data(); }
+    const char* chars() const { return reinterpret_cast<const char*>(bytes_.data()); }
+    uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
+    bool empty() const { return bytes_.empty(); }
+    std::string_view view() const { return {chars(), bytes_.size()}; }
+
+private:
+    void wipe();
+
+    std::vector<unsigned char> bytes_;
+};
+
+const char* translateState(uint32_t state);
+
+// Writes the failure line for an API result code to standard error.
+void printError(int code);
+
+void displayCharToHex(const unsigned char* bytes, std::size_t count);
+std::string versionBytesAsString(unsigned version);
+std::string getFormattedDataSize(float bytes);
+
+// The Admin PIN of a card without a separate Admin user.
+Secret calculateAdminPinFromPin(const Secret& pin);
+
+void printUsage(const char* programName);
+
+// The process keeps only the low 8 bits of its status; a failure must not look
+// like success, so a result whose low byte is 0 exits with its next byte.
+int exitStatusFor(int result);
+
+// False for an empty argument or one holding white space: the command patterns
+// see the joined text while values are taken by position, so both must agree.
+bool argumentsAreWellFormed(int argc, const char* const* argv);
+
+// The arguments after the program name, joined by single spaces.
+Secret joinArguments(int argc, const char* const* argv);
+
+// The number (1 to 6) of the first command pattern that matches the whole text,
+// 0 when none does.
+int commandGroup(std::string_view commandLine);
+
+// Decimal digits only, within the signed 32-bit range.
+bool parseNonNegativeInt32(const char* digits, int32_t* value);
+
+enum class SecretReadResult { Ok, NoInput, EmptyLine, TooLong, ReadError };
+
+constexpr std::size_t MAX_SECRET_LINE = 255;
+
+// Reads one line from fd without echo when fd is a terminal, prompting on
+// standard error then. The line break (and a carriage return) is not kept.
+SecretReadResult readSecretLine(int fd, const char* prompt, Secret* secret);
+
+#endif
