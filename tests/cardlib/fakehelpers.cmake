@@ -21,10 +21,15 @@
 #                             VIX_FAKE_EXIT_STATUS (default 1); "signal": it
 #                             kills itself with SIGKILL
 #
+# Tests in C++ link `vix_fake_helpers` (fakehelpers.h): it sets these variables
+# for the test process, puts the fakes first on PATH and reads the logs back.
+#
 # Besides the complete folder, two incomplete ones are written for the
 # configuration check: ${VIX_FAKE_HELPERS_NO_PARTRESCAN} (no partrescan) and
 # ${VIX_FAKE_HELPERS_NO_MOUNT_MANAGER} (no mountpoint_manager), and one whose
 # mount helper exists but cannot be started: ${VIX_FAKE_HELPERS_NOT_EXECUTABLE}.
+
+include_guard(GLOBAL)
 
 set(VIX_FAKE_HELPERS_NO_PARTRESCAN ${CMAKE_BINARY_DIR}/test-helpers-no-partrescan)
 set(VIX_FAKE_HELPERS_NO_MOUNT_MANAGER ${CMAKE_BINARY_DIR}/test-helpers-no-mount-manager)
@@ -112,4 +117,10 @@ else()
   set(VIX_FAKE_HELPERS_READY FALSE)
   message(STATUS "VIX_HELPER_DIR (${VIX_HELPER_DIR}) lies outside the build tree: "
                  "no fake helpers written, tests that need them are not built")
+endif()
+
+if(VIX_FAKE_HELPERS_READY)
+  add_library(vix_fake_helpers STATIC ${CMAKE_CURRENT_LIST_DIR}/fakehelpers.cpp)
+  target_include_directories(vix_fake_helpers PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  target_compile_definitions(vix_fake_helpers PUBLIC VIX_TEST_HELPER_DIR="${VIX_HELPER_DIR}")
 endif()
