@@ -35,6 +35,11 @@ void ViewModel::notifyAllSignals()
     }
 }
 
+QString deviceErrorText(const std::exception& error)
+{
+    return QString::fromUtf8(error.what());
+}
+
 bool pinLengthIsValid(const QString& pin)
 {
     return pin.size() >= 4 && pin.size() <= 15;

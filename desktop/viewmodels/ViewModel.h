@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicemodel.h"
+
 #include <QObject>
 #include <QString>
 
@@ -103,3 +105,22 @@ public:
 private:
     std::string m_value;
 };
+
+// Text of a card error for the view. Messages are UTF-8 (translated texts included).
+QString deviceErrorText(const std::exception& error);
+
+// Runs a card call with the busy flag raised; the flag drops on every way out. A card error
+// goes to showError and the call counts as failed; other exceptions pass on.
+template <typename Model, typename ShowError, typename CardCall>
+bool runCardCall(Model* viewModel, ShowError showError, CardCall call)
+{
+    viewModel->setIsUpdating(true);
+    OnLeavingScope guard([viewModel] { viewModel->setIsUpdating(false); });
+    try {
+        call();
+        return true;
+    } catch (const DeviceException& error) {
+        showError(deviceErrorText(error));
+        return false;
+    }
+}

@@ -14,4 +14,7 @@ endfunction()
 
 if(TARGET vaultdesk_viewmodels)
   add_viewmodels_test(viewmodels_base_test ${viewmodels_test_dir}/tst_viewmodel.cpp)
+  add_viewmodels_test(viewmodels_operations_test
+    ${viewmodels_test_dir}/tst_operationviewmodels.cpp
+    ${viewmodels_test_dir}/ViewModelTestSupport.h)
 endif()

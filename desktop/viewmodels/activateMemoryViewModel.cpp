@@ -1,0 +1,80 @@
+#include "activateMemoryViewModel.h"
+
+#include <QTimer>
+
+namespace {
+constexpr unsigned int userAdminSeparation = 0x02;
+}
+
+ActivateMemoryViewModel::ActivateMemoryViewModel(std::shared_ptr<DeviceModel> deviceModel,
+                                                 int unplugPollInterval, QObject* parent)
+    : ViewModel(parent), deviceModel(std::move(deviceModel)),
+      unplugPollInterval(unplugPollInterval)
+{
+}
+
+ActivateMemoryViewModel::~ActivateMemoryViewModel()
+{
+    // Closed before the card was unplugged: give the device scan back, or it stays paused
+    // and later busy announcements no longer reach it.
+    if (unplugTimer && unplugTimer->isActive())
+        deviceModel->setBusy(false);
+}
+
+QString ActivateMemoryViewModel::validationError(const QString& pin, const QString& pinRepeat,
+                                                 const QString& adminPin,
+                                                 const QString& adminPinRepeat,
+                                                 bool useAdminPin) const
+{
+    if (!pinLengthIsValid(pin))
+        return tr("PIN must be 4-15 characters long");
+    if (pin != pinRepeat)
+        return tr("PIN & re-entered PIN do not match");
+    if (useAdminPin && !adminPinLengthIsValid(adminPin))
+        return tr("Admin PIN must be 8-20 characters long");
+    if (useAdminPin && adminPin != adminPinRepeat)
+        return tr("Admin PIN & re-entered Admin PIN do not match");
+    return QString();
+}
+
+void ActivateMemoryViewModel::activate(const QString& pin, const QString& pinRepeat,
+                                       QString adminPin, const QString& adminPinRepeat,
+                                       bool useAdminPin)
+{
+    const QString error = validationError(pin, pinRepeat, adminPin, adminPinRepeat, useAdminPin);
+    if (!error.isEmpty()) {
+        setErrorMessage(error);
+        return;
+    }
+    if (!useAdminPin)
+        adminPin = calculateAdminPinFromPin(pin);
+    const bool activated = runCardCall(
+        this, [this](const QString& text) { setErrorMessage(text); },
+        [&] {
+            deviceModel->activate(SecretUtf8(pin), SecretUtf8(adminPin),
+                                  useAdminPin ? userAdminSeparation : 0);
+            // The card must be replugged; keep the scan away from it until then.
+            deviceModel->setBusy(true);
+            emit activateSucceeded();
+        });
+    if (activated)
+        watchForUnplug();
+}
+
+void ActivateMemoryViewModel::watchForUnplug()
+{
+    if (!unplugTimer) {
+        unplugTimer = new QTimer(this);
+        connect(unplugTimer, &QTimer::timeout, this, &ActivateMemoryViewModel::pollConnection);
+    }
+    unplugTimer->start(unplugPollInterval);
+}
+
+void ActivateMemoryViewModel::pollConnection()
+{
+    if (deviceModel->isConnectedToSystem())
+        return;
+    unplugTimer->stop();
+    emit deviceWasUnplugged();
+    deviceModel->setBusy(false);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "ViewModel.h"
+
+#include <memory>
+
+class QTimer;
+
+class ActivateMemoryViewModel : public ViewModel
+{
+    Q_OBJECT
+    VIEWMODEL_PROPERTY(QString, errorMessage, ErrorMessage, QString())
+    VIEWMODEL_PROPERTY(bool, isUpdating, IsUpdating, false)
+
+public:
+    ActivateMemoryViewModel(std::shared_ptr<DeviceModel> deviceModel, int unplugPollInterval = 200,
+                            QObject* parent = nullptr);
+    ~ActivateMemoryViewModel() override;
+
+public Q_SLOTS:
+    void activate(const QString& pin, const QString& pinRepeat, QString adminPin,
+                  const QString& adminPinRepeat, bool useAdminPin);
+
+Q_SIGNALS:
+    void activateSucceeded();
+    void deviceWasUnplugged();
+
+private:
+    QString validationError(const QString& pin, const QString& pinRepeat, const QString& adminPin,
+                            const QString& adminPinRepeat, bool useAdminPin) const;
+    void watchForUnplug();
+    void pollConnection();
+
+    std::shared_ptr<DeviceModel> deviceModel;
+    int unplugPollInterval;
+    QTimer* unplugTimer = nullptr;
+};

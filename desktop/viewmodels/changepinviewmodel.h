@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ViewModel.h"
+
+#include <memory>
+
+class ChangePinViewModel : public ViewModel
+{
+    Q_OBJECT
+    VIEWMODEL_PROPERTY(QString, errorMessage, ErrorMessage, QString())
+    VIEWMODEL_PROPERTY(bool, isUpdating, IsUpdating, false)
+
+public:
+    explicit ChangePinViewModel(std::shared_ptr<DeviceModel> deviceModel,
+                                QObject* parent = nullptr);
+
+public Q_SLOTS:
+    void changePin(const QString& oldPin, const QString& newPin, const QString& newPinRepeat);
+
+Q_SIGNALS:
+    void changePinSucceeded();
+
+private:
+    std::shared_ptr<DeviceModel> deviceModel;
+};

@@ -1,0 +1,26 @@
+#include "unblockpinviewmodel.h"
+
+UnblockPinViewModel::UnblockPinViewModel(std::shared_ptr<DeviceModel> deviceModel,
+                                         QObject* parent)
+    : ViewModel(parent), deviceModel(std::move(deviceModel))
+{
+}
+
+void UnblockPinViewModel::unblockPin(const QString& adminPin, const QString& newPin,
+                                     const QString& newPinRepeat)
+{
+    if (!adminPinLengthIsValid(adminPin))
+        return setErrorMessage(tr("Admin PIN must be 8-20 characters long"));
+    if (!pinLengthIsValid(newPin))
+        return setErrorMessage(tr("New PIN must be 4-15 characters long"));
+    if (newPin != newPinRepeat)
+        return setErrorMessage(tr("PIN & re-entered PIN do not match"));
+
+    runCardCall(
+        this, [this](const QString& error) { setErrorMessage(error); },
+        [&] {
+            setErrorMessage(QString());
+            deviceModel->unblockPin(SecretUtf8(adminPin), SecretUtf8(newPin));
+            emit unblockPinSucceeded();
+        });
+}
