@@ -1,0 +1,87 @@
+// A virtual card for tests: a fresh folder, `vaultsim create`, then `vaultsim serve`
+// until the object goes away. No gtest dependency; failures throw std::runtime_error.
+#ifndef VIX_TEST_SUPPORT_VIRTUAL_CARD_H
+#define VIX_TEST_SUPPORT_VIRTUAL_CARD_H
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vixtest {
+
+enum class FormFactor { MicroSd, FullSize };
+enum class Generation { Ccv2, Ccv1 };
+
+struct VirtualCardOptions {
+    FormFactor formFactor = FormFactor::MicroSd;
+    Generation generation = Generation::Ccv2;
+    std::string firmwareVersion = "1.2.3"; // "major.minor.patch"
+    // Version the card reports after a firmware update; empty: patch + 1.
+    // "same" makes an update leave the version unchanged.
+    std::string updateVersion;
+    std::string controllerId; // hex text; empty: derived from the folder name
+    bool exampleSessions = false;
+    unsigned longCommandMs = 50; // duration of activation and resets (busy answers)
+    std::vector<std::string> extraArgs; // further `vaultsim create` options
+};
+
+// Misbehaviour of the card on a chosen command (see docs/vaultsim.md).
+enum class Fault {
+    NoAnswer,         // the command block is left untouched: the host times out
+    StayBusy,         // busy answers without end
+    WrongType,        // answer block of the other answer type
+    ImpossibleLength, // answer length larger than one block can hold
+    TooShort,         // answer of fewer than 2 bytes
+    Overcount,        // session list / profile list announces more records than it carries
+    StatusWord,       // the given status word instead of the real answer
+    Vanish            // the image is removed while the command is pending
+};
+enum class Repeat { Once, Always };
+
+class VirtualCard {
+public:
+    explicit VirtualCard(const VirtualCardOptions& options = {});
+    ~VirtualCard();
+    VirtualCard(const VirtualCard&) = delete;
+    VirtualCard& operator=(const VirtualCard&) = delete;
+
+    // The image file: the "partition device" the card API takes.
+    const std::string& devicePath() const { return image_; }
+    // Folder presenting the content the card currently shows (its "mount point").
+    std::string contentDir() const;
+    // Folder holding one sub-folder per recorded session (named by session id).
+    std::string sessionsDir() const;
+    std::string statePath() const;
+    std::string controlPath() const;
+    const std::string& folder() const { return folder_; }
+    // Current text of the state file.
+    std::string stateText() const;
+    // Value of one "key = value" line of the state file; empty when absent.
+    std::string stateValue(const std::string& key) const;
+
+    // `command`: an INS in hex ("30", "0x30"), a command name ("verify") or "any".
+    void setFault(const std::string& command, Fault fault, Repeat repeat = Repeat::Always,
+                  unsigned statusWord = 0);
+    void setFaultLine(const std::string& line); // one raw control-file line
+    void clearFaults();
+
+    void stop();  // SIGTERM and wait; the state stays
+    void start(); // serve again, waits for readiness
+    bool isRunning() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+
+private:
+    void writeControlFile();
+
+    std::string folder_;
+    std::string image_;
+    std::vector<std::string> faultLines_;
+    pid_t pid_ = -1;
+};
+
+// Path of the vaultsim program the tests use.
+std::string vaultsimPath();
+
+} // namespace vixtest
+
+#endif

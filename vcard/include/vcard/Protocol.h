@@ -1,0 +1,84 @@
+// The card's side of the block protocol: recognising command blocks, assembling
+// multi-block commands and laying out answer blocks.
+#ifndef VCARD_PROTOCOL_H
+#define VCARD_PROTOCOL_H
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vcard {
+
+constexpr std::size_t kBlockSize = 512;
+constexpr std::size_t kCommandHeaderSize = 36;
+constexpr std::size_t kCommandPayloadMax = 472;
+constexpr std::size_t kAnswerHeaderSize = 4;
+constexpr std::size_t kAnswerPayloadMax = kBlockSize - kAnswerHeaderSize;
+constexpr std::uint64_t kCommandBlockOffset = 2048;
+constexpr std::uint64_t kIdentificationSector = 26;
+constexpr std::size_t kIdentifierSize = 32;
+
+enum PayloadType : std::uint8_t {
+    kTerminalCommand = 0,
+    kSecureElementCommand = 1,
+    kTerminalAnswer = 2,
+    kSecureElementAnswer = 3,
+    kBusy = 4
+};
+
+using Block = std::array<std::uint8_t, kBlockSize>;
+using Bytes = std::vector<std::uint8_t>;
+
+// The 32 bytes that open every command block.
+extern const std::array<std::uint8_t, kIdentifierSize> kCommandIdentifier;
+
+struct CommandBlock {
+    std::uint8_t type = 0;
+    bool moreFollows = false;
+    Bytes payload;
+};
+
+// False when the block is not a command block (no identifier) or its length
+// field exceeds what a command block carries.
+bool isCommandBlock(const Block& block);
+bool parseCommandBlock(const Block& block, CommandBlock& out);
+
+// Collects the blocks of one command; a block that does not continue the
+// command in progress starts a new one.
+class CommandAssembler {
+public:
+    enum class Result { Incomplete, Complete };
+    Result add(const CommandBlock& block);
+    std::uint8_t type() const { return type_; }
+    const Bytes& command() const { return command_; }
+    std::size_t blockCount() const { return blocks_; }
+    void clear();
+
+private:
+    bool inProgress_ = false;
+    std::uint8_t type_ = 0;
+    std::size_t blocks_ = 0;
+    Bytes command_;
+};
+
+struct Answer {
+    std::uint8_t type = kSecureElementAnswer;
+    Bytes payload; // data followed by the status word
+    // Length written into the header; differs from payload.size() only for a
+    // deliberately malformed answer.
+    std::uint32_t announcedLength = 0;
+    bool lengthOverridden = false;
+};
+
+Block makeAnswerBlock(const Answer& answer);
+Block makeBusyBlock();
+
+Answer statusOnly(std::uint8_t type, std::uint16_t statusWord);
+void appendStatusWord(Bytes& payload, std::uint16_t statusWord);
+void appendU16(Bytes& out, std::uint16_t value);
+void appendU32(Bytes& out, std::uint32_t value);
+void appendU64(Bytes& out, std::uint64_t value);
+
+} // namespace vcard
+
+#endif

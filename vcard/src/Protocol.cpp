@@ -1,0 +1,107 @@
+#include "vcard/Protocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vcard {
+
+const std::array<std::uint8_t, kIdentifierSize> kCommandIdentifier = {
+    0x5C, 0x21, 0x9E, 0x04, 0xB7, 0x33, 0xE8, 0x6A, 0x0F, 0x91, 0xD2, 0x47, 0x7B, 0xC5, 0x18, 0xAE,
+    0x63, 0xF0, 0x2D, 0x89, 0x44, 0xBA, 0x17, 0xE2, 0x9C, 0x06, 0x71, 0xDB, 0x38, 0xA5, 0xCF, 0x12};
+
+bool isCommandBlock(const Block& block)
+{
+    return std::equal(kCommandIdentifier.begin(), kCommandIdentifier.end(), block.begin());
+}
+
+bool parseCommandBlock(const Block& block, CommandBlock& out)
+{
+    if (!isCommandBlock(block)) {
+        return false;
+    }
+    std::size_t length = (std::size_t(block[34]) << 8) | block[35];
+    if (length > kCommandPayloadMax) {
+        return false;
+    }
+    out.type = block[32];
+    out.moreFollows = block[33] != 0;
+    out.payload.assign(block.begin() + kCommandHeaderSize,
+                       block.begin() + kCommandHeaderSize + length);
+    return true;
+}
+
+CommandAssembler::Result CommandAssembler::add(const CommandBlock& block)
+{
+    if (!inProgress_ || block.type != type_) {
+        clear();
+        inProgress_ = true;
+        type_ = block.type;
+    }
+    command_.insert(command_.end(), block.payload.begin(), block.payload.end());
+    ++blocks_;
+    if (block.moreFollows) {
+        return Result::Incomplete;
+    }
+    inProgress_ = false;
+    return Result::Complete;
+}
+
+void CommandAssembler::clear()
+{
+    inProgress_ = false;
+    blocks_ = 0;
+    command_.clear();
+}
+
+Block makeAnswerBlock(const Answer& answer)
+{
+    Block block{};
+    std::uint32_t length =
+        answer.lengthOverridden ? answer.announcedLength : std::uint32_t(answer.payload.size());
+    block[0] = answer.type;
+    block[2] = std::uint8_t(length >> 8);
+    block[3] = std::uint8_t(length);
+    std::size_t copied = std::min(answer.payload.size(), kAnswerPayloadMax);
+    std::memcpy(block.data() + kAnswerHeaderSize, answer.payload.data(), copied);
+    return block;
+}
+
+Block makeBusyBlock()
+{
+    Block block{};
+    block[0] = kBusy;
+    return block;
+}
+
+void appendU16(Bytes& out, std::uint16_t value)
+{
+    out.push_back(std::uint8_t(value >> 8));
+    out.push_back(std::uint8_t(value));
+}
+
+void appendU32(Bytes& out, std::uint32_t value)
+{
+    appendU16(out, std::uint16_t(value >> 16));
+    appendU16(out, std::uint16_t(value));
+}
+
+void appendU64(Bytes& out, std::uint64_t value)
+{
+    appendU32(out, std::uint32_t(value >> 32));
+    appendU32(out, std::uint32_t(value));
+}
+
+void appendStatusWord(Bytes& payload, std::uint16_t statusWord)
+{
+    appendU16(payload, statusWord);
+}
+
+Answer statusOnly(std::uint8_t type, std::uint16_t statusWord)
+{
+    Answer answer;
+    answer.type = type;
+    appendStatusWord(answer.payload, statusWord);
+    return answer;
+}
+
+} // namespace vcard

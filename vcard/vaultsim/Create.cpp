@@ -1,0 +1,236 @@
+#include "Create.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "Content.h"
+#include "Image.h"
+#include "Server.h"
+#include "vcard/StateFile.h"
+
+namespace fs = std::filesystem;
+
+namespace vaultsim {
+
+namespace {
+
+constexpr std::uint64_t kMinimumSize = 64 * 1024;
+
+std::vector<SessionSpec> exampleSessions()
+{
+    // A UTC recording, one with a zone of +1 h, one already in local time, and
+    // one whose date the recorder could not set.
+    return {
+        {vcard::packDate(2023, 2, 16, 11, 7, 0), vcard::kZoneMarker, 0, {4096, 70000, 1 << 20}},
+        {vcard::packDate(2023, 4, 5, 13, 7, 0), 4, 0, {512, 123457}},
+        {vcard::packDate(2024, 12, 31, 23, 59, 59), vcard::kZoneMarker, 1, {65536}},
+        {0, vcard::kZoneMarker, 0, {1000, 2000}},
+    };
+}
+
+std::chrono::system_clock::time_point utcTime(std::uint32_t packed)
+{
+    std::tm parts{};
+    parts.tm_year = int(packed >> 26) + 120;
+    parts.tm_mon = int((packed >> 22) & 15u) - 1;
+    parts.tm_mday = int((packed >> 17) & 31u);
+    parts.tm_hour = int((packed >> 12) & 31u);
+    parts.tm_min = int((packed >> 6) & 63u);
+    parts.tm_sec = int(packed & 63u);
+    return std::chrono::system_clock::from_time_t(timegm(&parts));
+}
+
+void setTime(const fs::path& path, std::uint32_t packed)
+{
+    if (!vcard::packedDateValid(packed)) {
+        return;
+    }
+    auto system = utcTime(packed);
+    auto file = fs::file_time_type::clock::now() +
+                (system - std::chrono::system_clock::now());
+    std::error_code ignored;
+    fs::last_write_time(path, std::chrono::time_point_cast<fs::file_time_type::duration>(file),
+                        ignored);
+}
+
+// Files of a recording: a media folder with numbered clips, their content a
+// pattern that names the session so that copies can be checked.
+bool writeSessionFiles(const fs::path& folder, std::uint32_t id, const SessionSpec& spec,
+                       std::string& error)
+{
+    fs::path media = folder / "DCIM";
+    std::error_code code;
+    fs::create_directories(media, code);
+    for (std::size_t i = 0; i < spec.fileSizes.size() && !code; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "CLIP%04zu.MP4", i + 1);
+        fs::path file = (i == 0 ? folder : media) / name;
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        std::string pattern = "session " + std::to_string(id) + " file " + std::to_string(i + 1) + "\n";
+        for (std::uint64_t left = spec.fileSizes[i]; left > 0 && out;) {
+            std::size_t piece = std::size_t(std::min<std::uint64_t>(left, pattern.size()));
+            out.write(pattern.data(), std::streamsize(piece));
+            left -= piece;
+        }
+        if (!out.flush()) {
+            error = "cannot write " + file.string();
+            return false;
+        }
+        out.close();
+        setTime(file, spec.packedDate);
+    }
+    setTime(media, spec.packedDate);
+    setTime(folder, spec.packedDate);
+    if (code) {
+        error = "cannot create " + media.string() + ": " + code.message();
+    }
+    return !code;
+}
+
+vcard::Bytes derivedControllerId(const std::string& image)
+{
+    std::string seed = fs::absolute(image).string() +
+                       std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
+    std::uint64_t hash = std::hash<std::string>{}(seed);
+    vcard::Bytes id;
+    vcard::appendU64(id, hash);
+    vcard::appendU64(id, hash * 0x9E3779B97F4A7C15ull);
+    return id;
+}
+
+bool addSessions(const CreateOptions& options, vcard::Card& card, std::string& error)
+{
+    std::vector<SessionSpec> specs = options.sessions;
+    if (options.exampleSessions) {
+        std::vector<SessionSpec> examples = exampleSessions();
+        specs.insert(specs.begin(), examples.begin(), examples.end());
+    }
+    ContentStore store(options.image);
+    vcard::CardState& state = card.state();
+    std::uint32_t id = 1;
+    for (const SessionSpec& spec : specs) {
+        if (!writeSessionFiles(store.sessionFolder(id), id, spec, error)) {
+            return false;
+        }
+        state.sessions.push_back(vcard::Session{id, spec.packedDate, spec.zone, spec.localFlag, 0});
+        ++id;
+    }
+    state.current = vcard::Session{id, vcard::packUtc(std::time(nullptr)), vcard::kZoneMarker, 0, 0};
+    store.refreshSizes(card);
+    return store.sync(card, true, error);
+}
+
+void removeCard(const std::string& image)
+{
+    std::error_code ignored;
+    fs::remove(image, ignored);
+    fs::remove(statePathFor(image), ignored);
+    fs::remove(controlPathFor(image), ignored);
+    fs::remove_all(sessionsPathFor(image), ignored);
+    fs::remove_all(contentPathFor(image), ignored);
+}
+
+bool writeIdentification(const std::string& image, const vcard::CardState& state, std::string& error)
+{
+    Image file;
+    if (!file.open(image, error)) {
+        return false;
+    }
+    if (!file.write(vcard::kIdentificationSector * vcard::kBlockSize,
+                    vcard::makeIdentificationSector(state))) {
+        error = "cannot write the identification sector of " + image;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseSize(const std::string& text, std::uint64_t& size)
+{
+    char* end = nullptr;
+    if (text.empty() || text[0] == '-') {
+        return false;
+    }
+    unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    std::string suffix = end;
+    int shift = suffix.empty() ? 0 : suffix == "K" ? 10 : suffix == "M" ? 20 : suffix == "G" ? 30 : -1;
+    if (end == text.c_str() || shift < 0 || value > (~0ull >> shift)) {
+        return false;
+    }
+    size = value << shift;
+    return true;
+}
+
+bool parseSessionSpec(const std::string& text, SessionSpec& spec, std::string& error)
+{
+    std::size_t equals = text.find('=');
+    std::string when = text.substr(0, equals);
+    std::string zone;
+    std::size_t slash = when.find('/');
+    if (slash != std::string::npos) {
+        zone = when.substr(slash + 1);
+        when.erase(slash);
+    }
+    spec = SessionSpec{};
+    vcard::CardState probe;
+    std::string line = "format = 1\nsession = 1 " + (when == "invalid" ? "0x00000000" : when) +
+                       " " + (zone.empty() || zone == "L" ? "A" : zone) + " " +
+                       (zone == "L" ? "1" : "0") + " 0\n";
+    std::string ignored;
+    if (equals == std::string::npos || !vcard::parseState(line, probe, ignored)) {
+        error = "cannot read the session \"" + text + "\"";
+        return false;
+    }
+    spec.packedDate = probe.sessions[0].packedDate;
+    spec.zone = probe.sessions[0].zone;
+    spec.localFlag = probe.sessions[0].localFlag;
+    std::istringstream sizes(text.substr(equals + 1));
+    for (std::string piece; std::getline(sizes, piece, ',');) {
+        std::uint64_t size = 0;
+        if (!parseSize(piece, size)) {
+            error = "bad file size \"" + piece + "\" in \"" + text + "\"";
+            return false;
+        }
+        spec.fileSizes.push_back(size);
+    }
+    return true;
+}
+
+int create(CreateOptions options)
+{
+    const std::string& image = options.image;
+    if (fs::exists(image) && !options.force) {
+        std::fprintf(stderr, "vaultsim: %s exists (use --force to replace it)\n", image.c_str());
+        return 1;
+    }
+    if (options.state.sizeBytes < kMinimumSize || options.state.sizeBytes % 512 != 0) {
+        std::fprintf(stderr, "vaultsim: the size must be a multiple of 512 and at least 64K\n");
+        return 1;
+    }
+    removeCard(image);
+    if (!options.controllerIdGiven) {
+        options.state.controllerId = derivedControllerId(image);
+    }
+    vcard::Card card(options.state);
+    std::string error;
+    bool made = createSparseImage(image, options.state.sizeBytes, error) &&
+                addSessions(options, card, error) &&
+                writeIdentification(image, card.state(), error) &&
+                (writeTextFile(statePathFor(image), vcard::formatState(card.state())) ||
+                 (error = "cannot write " + statePathFor(image), false));
+    if (!made) {
+        std::fprintf(stderr, "vaultsim: %s\n", error.c_str());
+        removeCard(image);
+        return 1;
+    }
+    std::printf("vaultsim: created %s (%zu recorded sessions)\n", image.c_str(),
+                card.state().sessions.size());
+    return 0;
+}
+
+} // namespace vaultsim

@@ -1,0 +1,33 @@
+// Direct (uncached) block access to the image, as the host has it.
+#ifndef VAULTSIM_IMAGE_H
+#define VAULTSIM_IMAGE_H
+
+#include <string>
+
+#include "vcard/Protocol.h"
+
+namespace vaultsim {
+
+class Image {
+public:
+    Image() = default;
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+
+    bool open(const std::string& path, std::string& error);
+    bool read(std::uint64_t offset, vcard::Block& block);
+    bool write(std::uint64_t offset, const vcard::Block& block);
+    bool removed() const; // the image's name is gone
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    unsigned char* buffer_ = nullptr;
+};
+
+bool createSparseImage(const std::string& path, std::uint64_t size, std::string& error);
+
+} // namespace vaultsim
+
+#endif

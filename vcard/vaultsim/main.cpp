@@ -1,0 +1,186 @@
+// vaultsim: a virtual card. `create` makes one, `serve` runs it.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Create.h"
+#include "Server.h"
+#include "vcard/StateFile.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  vaultsim create IMAGE [options]   make a new virtual card\n"
+    "  vaultsim serve IMAGE [options]    run the card until SIGTERM or SIGINT\n"
+    "  vaultsim --help\n"
+    "\n"
+    "create options:\n"
+    "  --size BYTES              image size, suffix K, M or G (default 64M)\n"
+    "  --form-factor micro|full  CID form factor 'N' or 'L' (default micro)\n"
+    "  --generation ccv2|ccv1    identification generation (default ccv2)\n"
+    "  --firmware X.Y.Z          firmware version (default 1.2.3)\n"
+    "  --update-version X.Y.Z|next|same\n"
+    "                            version after a firmware update (default next)\n"
+    "  --controller-id HEX       controller identifier (default: 16 derived bytes)\n"
+    "  --long-command-ms N       busy time of activation and resets (default 100)\n"
+    "  --example-sessions        four recorded sessions with files, one without a valid date\n"
+    "  --session DATE[/ZONE]=SIZE[,SIZE...]\n"
+    "                            a recorded session; DATE is YYYY-MM-DDTHH:MM:SS or\n"
+    "                            \"invalid\", ZONE is A (UTC), L (local) or quarter hours\n"
+    "  --invalid-filesystem      the card has no valid file system (activation fails)\n"
+    "  --no-secure-element       the card-terminal request reports no card\n"
+    "  --incompatibility N       incompatibility flags of the identification sector\n"
+    "  --force                   replace an existing card\n"
+    "\n"
+    "serve options:\n"
+    "  --pid-file PATH           write the process id there once ready\n"
+    "  --long-command-ms N       override the busy time stored with the card\n"
+    "  --fault \"COMMAND FAULT [ARG] [once|always]\"\n"
+    "                            misbehave (also read from IMAGE.faults)\n"
+    "  --poll-ms N               fallback poll interval (default 5)\n"
+    "  --verbose                 log every command on standard error\n"
+    "\n"
+    "See docs/vaultsim.md for the files beside the image and the fault syntax.\n";
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "vaultsim: %s\n\n%s", message.c_str(), kUsage);
+    return 1;
+}
+
+bool parseUnsigned(const char* text, unsigned long max, unsigned long& value)
+{
+    char* end = nullptr;
+    value = std::strtoul(text, &end, 0);
+    return *text != '\0' && *text != '-' && *end == '\0' && value <= max;
+}
+
+// Applies one create option; `next` yields its value. Empty result: success.
+std::string createOption(const std::string& name, vaultsim::CreateOptions& options,
+                         const char* (*next)(int&, int, char**), int& i, int argc, char** argv)
+{
+    vcard::CardState& state = options.state;
+    auto value = [&]() -> std::string {
+        const char* text = next(i, argc, argv);
+        return text ? text : "";
+    };
+    unsigned long number = 0;
+    if (name == "--example-sessions") {
+        options.exampleSessions = true;
+    } else if (name == "--invalid-filesystem") {
+        state.fileSystemValid = false;
+    } else if (name == "--no-secure-element") {
+        state.secureElementPresent = false;
+    } else if (name == "--force") {
+        options.force = true;
+    } else if (name == "--size") {
+        return vaultsim::parseSize(value(), state.sizeBytes) ? "" : "bad --size";
+    } else if (name == "--form-factor") {
+        std::string v = value();
+        state.formFactor = v == "full" ? 'L' : 'N';
+        return v == "full" || v == "micro" ? "" : "--form-factor takes micro or full";
+    } else if (name == "--generation") {
+        std::string v = value();
+        state.generation = v == "ccv1" ? 1 : 2;
+        return v == "ccv1" || v == "ccv2" ? "" : "--generation takes ccv2 or ccv1";
+    } else if (name == "--firmware") {
+        return vcard::parseVersion(value(), state.firmwareVersion) ? "" : "bad --firmware";
+    } else if (name == "--update-version") {
+        std::string v = value();
+        state.updateKeepsVersion = v == "same";
+        state.updateVersion = 0;
+        bool ok = v == "same" || v == "next" || vcard::parseVersion(v, state.updateVersion);
+        return ok ? "" : "bad --update-version";
+    } else if (name == "--controller-id") {
+        options.controllerIdGiven = true;
+        bool ok = vcard::fromHex(value(), state.controllerId) && !state.controllerId.empty() &&
+                  state.controllerId.size() <= 64;
+        return ok ? "" : "--controller-id takes 1 to 64 bytes in hex";
+    } else if (name == "--long-command-ms") {
+        bool ok = parseUnsigned(value().c_str(), 600000, number);
+        state.longCommandMs = std::uint32_t(number);
+        return ok ? "" : "bad --long-command-ms";
+    } else if (name == "--incompatibility") {
+        bool ok = parseUnsigned(value().c_str(), 255, number);
+        state.incompatibilityFlags = std::uint8_t(number);
+        return ok ? "" : "bad --incompatibility";
+    } else if (name == "--session") {
+        vaultsim::SessionSpec spec;
+        std::string error;
+        if (!vaultsim::parseSessionSpec(value(), spec, error)) {
+            return error;
+        }
+        options.sessions.push_back(spec);
+    } else {
+        return "unknown option " + name;
+    }
+    return "";
+}
+
+const char* nextArgument(int& i, int argc, char** argv)
+{
+    return i + 1 < argc ? argv[++i] : nullptr;
+}
+
+int runCreate(int argc, char** argv)
+{
+    vaultsim::CreateOptions options;
+    options.image = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        std::string error = createOption(argv[i], options, nextArgument, i, argc, argv);
+        if (!error.empty()) {
+            return usageError(error);
+        }
+    }
+    return vaultsim::create(options);
+}
+
+int runServe(int argc, char** argv)
+{
+    vaultsim::ServeOptions options;
+    options.image = argv[2];
+    for (int i = 3; i < argc; ++i) {
+        std::string name = argv[i];
+        const char* value = name == "--verbose" ? "" : nextArgument(i, argc, argv);
+        unsigned long number = 0;
+        if (value == nullptr) {
+            return usageError(name + " needs a value");
+        }
+        if (name == "--verbose") {
+            options.verbose = true;
+        } else if (name == "--pid-file") {
+            options.pidFile = value;
+        } else if (name == "--fault") {
+            options.faults.push_back(value);
+        } else if (name == "--long-command-ms" && parseUnsigned(value, 600000, number)) {
+            options.longCommandMs = long(number);
+        } else if (name == "--poll-ms" && parseUnsigned(value, 1000, number) && number > 0) {
+            options.pollMs = int(number);
+        } else {
+            return usageError("bad option " + name);
+        }
+    }
+    return vaultsim::serve(options);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc < 3) {
+        return usageError("missing command or image");
+    }
+    std::string command = argv[1];
+    if (command == "create") {
+        return runCreate(argc, argv);
+    }
+    if (command == "serve") {
+        return runServe(argc, argv);
+    }
+    return usageError("unknown command " + command);
+}
