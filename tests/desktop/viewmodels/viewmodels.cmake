@@ -17,4 +17,7 @@ if(TARGET vaultdesk_viewmodels)
   add_viewmodels_test(viewmodels_operations_test
     ${viewmodels_test_dir}/tst_operationviewmodels.cpp
     ${viewmodels_test_dir}/ViewModelTestSupport.h)
+  add_viewmodels_test(viewmodels_main_test
+    ${viewmodels_test_dir}/tst_mainviewmodel.cpp
+    ${viewmodels_test_dir}/ViewModelTestSupport.h)
 endif()
