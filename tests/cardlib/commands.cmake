@@ -19,3 +19,12 @@ function(cardlib_fake_card_test target)
 endfunction()
 
 cardlib_fake_card_test(cardlib_transport_tests ${CMAKE_CURRENT_LIST_DIR}/transport_test.cpp)
+cardlib_fake_card_test(cardlib_commands_tests
+  ${CMAKE_CURRENT_LIST_DIR}/commands_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/commands_decoding_test.cpp)
+
+find_package(Threads REQUIRED)
+find_package(Threads REQUIRED)
+add_executable(cardlib_dates_tests ${CMAKE_CURRENT_LIST_DIR}/dates_test.cpp)
+target_link_libraries(cardlib_dates_tests PRIVATE cardlib GTest::gtest_main Threads::Threads)
+gtest_discover_tests(cardlib_dates_tests DISCOVERY_TIMEOUT 60)
