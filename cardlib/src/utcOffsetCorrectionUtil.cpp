@@ -29,6 +29,7 @@ bool unpackSessionDate(uint32_t packed, std::tm& time)
 
 void getLocalSessionDateTime(std::tm& time, signed char localFlag, signed char zone)
 {
+    tzset(); // localtime_r alone would not notice a change of the host's zone
     time.tm_isdst = 0;
     time_t instant = timegm(&time);
     if (zone == SESSION_ZONE_MARKER && localFlag != 0) {
