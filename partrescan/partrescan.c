@@ -19,8 +19,7 @@ static int reportOpenFailure(const char* device, int error)
 static int reportRereadFailure(int error)
 {
     fprintf(stderr, "Error rereading partitions, errno: %d\n", error);
-    fprintf(stderr,
-            "Check that the binary has CAP_SYS_ADMIN and CAP_DAC_OVERRIDE capabilities.\n");
+    fprintf(stderr, "Check that the binary has CAP_SYS_ADMIN and CAP_DAC_OVERRIDE capabilities.\n");
     return 1;
 }
 

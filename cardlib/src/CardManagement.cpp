@@ -88,9 +88,8 @@ int runOnCard(const char* devicePath, Command command, ACTION_AFTER_COMMAND acti
 
 int getStatus(const char* devicePath, sfc::cardStatus* status)
 {
-    return runOnCard(devicePath, [status](SFC_FSI* channel) {
-        return sfc::getStatus(channel, status);
-    });
+    return runOnCard(devicePath,
+                     [status](SFC_FSI* channel) { return sfc::getStatus(channel, status); });
 }
 
 int resetCard(const char* devicePath, unsigned char resetType, const unsigned char* pin,
@@ -148,9 +147,8 @@ int tresora_ac_getFirmwareVersion(const char* devicePath, uint32_t* version)
     if (!version)
         return FSI_RET_INVALID_PARAMETER;
     unsigned int cardVersion = 0;
-    const int result = runOnCard(devicePath, [&](SFC_FSI* channel) {
-        return sfc::getAppVersion(channel, &cardVersion);
-    });
+    const int result = runOnCard(
+        devicePath, [&](SFC_FSI* channel) { return sfc::getAppVersion(channel, &cardVersion); });
     if (result == TRESORA_AC_OK)
         *version = cardVersion;
     return result;
@@ -243,9 +241,8 @@ int tresora_ac_listSessions(const char* devicePath, uint32_t firstIndex, tresora
 {
     if (!page)
         return FSI_RET_INVALID_PARAMETER;
-    return runOnCard(devicePath, [=](SFC_FSI* channel) {
-        return sfc::listSessions(channel, firstIndex, page);
-    });
+    return runOnCard(
+        devicePath, [=](SFC_FSI* channel) { return sfc::listSessions(channel, firstIndex, page); });
 }
 
 int tresora_ac_switchToSession(const char* devicePath, uint32_t sessionId)

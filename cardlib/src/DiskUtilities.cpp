@@ -22,8 +22,7 @@ int runProgram(const char* const argv[])
 {
     pid_t pid = 0;
     // posix_spawn takes char* const[] for historical reasons; it does not write them.
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
-        0)
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
         return -1;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {

@@ -22,7 +22,9 @@ std::vector<std::function<int(const char*)>> everyOperation()
     static int32_t idLength;
     static tresora_ac_session page;
     return {
-        [](const char* d) { return tresora_ac_getStatus(d, &value, &value, &value, &value, &value); },
+        [](const char* d) {
+            return tresora_ac_getStatus(d, &value, &value, &value, &value, &value);
+        },
         [](const char* d) {
             idLength = sizeof id;
             return tresora_ac_getControllerId(d, id, &idLength);

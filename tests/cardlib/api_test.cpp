@@ -36,15 +36,17 @@ Calls followUpCalls(FollowUp followUp, const std::string& device, const std::str
     case FollowUp::CacheRefresh:
         return {"udevadm settle", remount};
     case FollowUp::PartitionChange:
-        return {"udevadm settle", "mountpoint_manager unmount " + device, "udevadm settle",
-                "partrescan " + disk, "udevadm settle", remount};
+        return {"udevadm settle", "mountpoint_manager unmount " + device,
+                "udevadm settle", "partrescan " + disk,
+                "udevadm settle", remount};
     case FollowUp::None:
         break;
     }
     return {};
 }
 
-struct Operation {
+struct Operation
+{
     const char* name;
     const char* cardCommand; // the virtual card's name of the command it must send
     FollowUp followUp;
@@ -88,15 +90,15 @@ const std::vector<Operation>& changingOperations()
          [](const char* d) { return tresora_ac_switchToSession(d, 2); }},
         {"discardCurrentSession", "discard-session", FollowUp::CacheRefresh,
          tresora_ac_discardCurrentSession},
-        {"startNewSession", "new-session", FollowUp::PartitionChange,
-         tresora_ac_startNewSession},
+        {"startNewSession", "new-session", FollowUp::PartitionChange, tresora_ac_startNewSession},
         {"firmwareUpdateTransfer", "firmware-transfer", FollowUp::None,
          [](const char* d) { return tresora_ac_firmwareUpdateTransfer(d, 0, kPin, kPinLength); }},
     };
     return operations;
 }
 
-class ApiTest : public ::testing::Test {
+class ApiTest : public ::testing::Test
+{
 protected:
     const char* device() const { return card.devicePath().c_str(); }
     // The virtual card's image has no partition number: it is its own whole disk.
@@ -109,7 +111,9 @@ protected:
     vixtest::VirtualCard card;
 };
 
-class EachOperation : public ApiTest, public ::testing::WithParamInterface<Operation> {};
+class EachOperation : public ApiTest, public ::testing::WithParamInterface<Operation>
+{
+};
 
 // A card answer of 0x9000 stands for the command's success: the card carries
 // nothing out, which keeps these tests about the frame and the follow-up.
@@ -172,8 +176,7 @@ TEST_F(ApiTest, ControllerIdNeedsRoomForTheWholeIdentifier)
     int32_t length = sizeof id;
     ASSERT_EQ(tresora_ac_getControllerId(device(), id, &length), TRESORA_AC_OK);
     int32_t tooSmall = length - 1;
-    EXPECT_EQ(tresora_ac_getControllerId(device(), id, &tooSmall),
-              TRESORA_AC_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(tresora_ac_getControllerId(device(), id, &tooSmall), TRESORA_AC_ERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(tooSmall, length - 1);
     int32_t negative = -1;
     EXPECT_EQ(tresora_ac_getControllerId(device(), id, &negative), FSI_RET_INVALID_PARAMETER);
@@ -191,13 +194,14 @@ TEST_F(ApiTest, FailedQueryLeavesTheOutputsAlone)
 TEST_F(ApiTest, SecurityLifeCycleChangesTheCardAsReported)
 {
     const unsigned char flags = TRESORA_AC_FLAG_USER_ADMIN_SEPARATION;
-    ASSERT_EQ(tresora_ac_activate(device(), kPin, kPinLength, kAdminPin, kAdminPinLength, 5, &flags),
-              TRESORA_AC_OK);
+    ASSERT_EQ(
+        tresora_ac_activate(device(), kPin, kPinLength, kAdminPin, kAdminPinLength, 5, &flags),
+        TRESORA_AC_OK);
     uint32_t state, readOnly, pinTries, adminTries, securityFlags;
     ASSERT_EQ(tresora_ac_logout(device()), TRESORA_AC_OK);
-    ASSERT_EQ(tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries,
-                                   &securityFlags),
-              TRESORA_AC_OK);
+    ASSERT_EQ(
+        tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries, &securityFlags),
+        TRESORA_AC_OK);
     EXPECT_EQ(state, TRESORA_AC_STATE_LOCKED);
     EXPECT_EQ(pinTries, 5u);
     EXPECT_EQ(securityFlags, TRESORA_AC_FLAG_USER_ADMIN_SEPARATION);
@@ -206,26 +210,26 @@ TEST_F(ApiTest, SecurityLifeCycleChangesTheCardAsReported)
     EXPECT_EQ(tresora_ac_login(device(), kNewPin, 4), TRESORA_AC_SW_WRONG_PIN);
     EXPECT_TRUE(helpers.calls().empty()) << "a refused login refreshes nothing";
     ASSERT_EQ(tresora_ac_login(device(), kPin, kPinLength), TRESORA_AC_OK);
-    ASSERT_EQ(tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries,
-                                   &securityFlags),
-              TRESORA_AC_OK);
+    ASSERT_EQ(
+        tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries, &securityFlags),
+        TRESORA_AC_OK);
     EXPECT_EQ(state, TRESORA_AC_STATE_UNLOCKED);
 
     ASSERT_EQ(tresora_ac_setDeviceReadOnly(device()), TRESORA_AC_OK);
-    ASSERT_EQ(tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries,
-                                   &securityFlags),
-              TRESORA_AC_OK);
+    ASSERT_EQ(
+        tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries, &securityFlags),
+        TRESORA_AC_OK);
     EXPECT_EQ(readOnly, 1u);
     ASSERT_EQ(tresora_ac_setDeviceReadWrite(device()), TRESORA_AC_OK);
-    ASSERT_EQ(tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries,
-                                   &securityFlags),
-              TRESORA_AC_OK);
+    ASSERT_EQ(
+        tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries, &securityFlags),
+        TRESORA_AC_OK);
     EXPECT_EQ(readOnly, 0u);
 
     ASSERT_EQ(tresora_ac_factoryReset(device(), kAdminPin, kAdminPinLength), TRESORA_AC_OK);
-    ASSERT_EQ(tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries,
-                                   &securityFlags),
-              TRESORA_AC_OK);
+    ASSERT_EQ(
+        tresora_ac_getStatus(device(), &state, &readOnly, &pinTries, &adminTries, &securityFlags),
+        TRESORA_AC_OK);
     EXPECT_EQ(state, TRESORA_AC_STATE_TRANSPARENT);
 }
 
@@ -248,7 +252,8 @@ TEST_F(ApiTest, MissingDeviceReturnsTheOpenError)
     EXPECT_EQ(tresora_ac_logout(nullptr), FSI_RET_INVALID_PARAMETER);
 }
 
-class SessionApiTest : public ApiTest {
+class SessionApiTest : public ApiTest
+{
 protected:
     SessionApiTest() : sessionCard(withSessions()) {}
     static vixtest::VirtualCardOptions withSessions()
@@ -281,7 +286,8 @@ TEST_F(SessionApiTest, ListingPagesThroughEverySession)
     EXPECT_TRUE(helpers.calls().empty());
 }
 
-class FirmwareApplyTest : public ApiTest {
+class FirmwareApplyTest : public ApiTest
+{
 protected:
     int transferAndApply(const char* path)
     {

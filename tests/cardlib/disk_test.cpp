@@ -52,7 +52,8 @@ TEST(SystemConfiguration, CompleteHelperFolderPasses)
     EXPECT_EQ(std::string(PARTRESCAN_PATH), VIX_TEST_HELPER_DIR "/partrescan");
 }
 
-class HostFollowUp : public ::testing::Test {
+class HostFollowUp : public ::testing::Test
+{
 protected:
     vixtest::FakeHelpers helpers;
 };
@@ -114,7 +115,8 @@ TEST_F(HostFollowUp, HelperKilledBySignalCountsAsFailure)
     EXPECT_NE(mountPointManager(kDevice, "remount"), 0);
 }
 
-struct FailingStep {
+struct FailingStep
+{
     const char* name;
     const char* kind;
     const char* calls;
@@ -122,7 +124,9 @@ struct FailingStep {
 };
 
 class PartitionChangeFailure : public HostFollowUp,
-                               public ::testing::WithParamInterface<FailingStep> {};
+                               public ::testing::WithParamInterface<FailingStep>
+{
+};
 
 TEST_P(PartitionChangeFailure, StopsAtTheFailingStep)
 {

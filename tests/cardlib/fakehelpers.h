@@ -8,7 +8,8 @@
 
 namespace vixtest {
 
-class FakeHelpers {
+class FakeHelpers
+{
 public:
     // Logs into a new folder under /tmp; puts `helperDir` first on PATH and
     // clears every failure switch. Restores PATH and the variables on destruction.

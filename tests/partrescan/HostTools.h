@@ -7,7 +7,8 @@
 
 namespace vixtest {
 
-struct ProgramRun {
+struct ProgramRun
+{
     int exitStatus = -1; // -1 when it did not exit normally
     std::string out;
     std::string err;
@@ -17,7 +18,8 @@ struct ProgramRun {
 ProgramRun runProgram(const std::vector<std::string>& argv);
 
 // A folder under /tmp (a disk file system) removed with everything in it.
-class TempFolder {
+class TempFolder
+{
 public:
     TempFolder();
     ~TempFolder();
@@ -30,7 +32,8 @@ private:
 };
 
 // A loop device over an image file; empty path() when none could be set up.
-class LoopDevice {
+class LoopDevice
+{
 public:
     LoopDevice(const std::string& image, bool partitionScan);
     ~LoopDevice();

@@ -58,7 +58,8 @@ TEST(Partrescan, RefusesWhatIsNotABlockDevice)
     }
 }
 
-class PartrescanOnLoopDevice : public ::testing::Test {
+class PartrescanOnLoopDevice : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -116,7 +117,8 @@ TEST(MountManager, RefusesAnythingButTheTwoCommandLines)
     }
 }
 
-class MountManagerOnLoopDevice : public ::testing::Test {
+class MountManagerOnLoopDevice : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
