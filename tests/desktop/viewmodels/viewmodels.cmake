@@ -17,6 +17,9 @@ if(TARGET vaultdesk_viewmodels)
   add_viewmodels_test(viewmodels_operations_test
     ${viewmodels_test_dir}/tst_operationviewmodels.cpp
     ${viewmodels_test_dir}/ViewModelTestSupport.h)
+  add_viewmodels_test(viewmodels_download_test
+    ${viewmodels_test_dir}/tst_downloadviewmodel.cpp
+    ${viewmodels_test_dir}/ViewModelTestSupport.h)
   add_viewmodels_test(viewmodels_main_test
     ${viewmodels_test_dir}/tst_mainviewmodel.cpp
     ${viewmodels_test_dir}/ViewModelTestSupport.h)
