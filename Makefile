@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test sanitize demo bench clean
 
 all: build
 
@@ -20,6 +20,10 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
+# A second build with clang's address and undefined-behaviour sanitizers, plus short fuzz runs.
+sanitize: deps
+	bash scripts/sanitize.sh
+
 demo: deps
 	bash scripts/demo.sh
 
@@ -28,4 +32,4 @@ bench: configure
 	bash scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-demo
+	rm -rf $(BUILD) build-demo build-sanitize
