@@ -256,13 +256,16 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
             return false;
     }
 
+    // Buffered data written later would change the time again.
+    if (!temporary.flush())
+        fail("Could not write data to %1.", target);
     if (!temporary.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                                QFileDevice::FileModificationTime))
         fail("Could not set the file time of %1.", target);
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
     // Durable before it gets the final name: a reported copy survives a power cut.
-    if (!temporary.flush() || ::fsync(temporary.handle()) != 0)
+    if (::fsync(temporary.handle()) != 0)
         fail("Could not write data to %1.", target);
     // rename() replaces an existing file in one step, so the old copy stays until the new one
     // is complete.

@@ -1,0 +1,533 @@
+// The download engine on temporary folders: layout, conflicts, failures, progress, durability.
+#include "downloadmodel.h"
+#include "utils.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// The engine's fsync and rename calls are recorded here (see the definitions at the end).
+std::mutex journalMutex;
+QStringList journal;
+bool journalOn = false;
+
+void record(const QString& line)
+{
+    std::lock_guard<std::mutex> lock(journalMutex);
+    if (journalOn)
+        journal << line;
+}
+
+// Inode numbers identify a temporary file whether or not it has a name yet.
+QString inodeOf(const struct stat& info)
+{
+    return QStringLiteral("inode:%1").arg(info.st_ino);
+}
+
+QString describeDescriptor(int fd)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0)
+        return QStringLiteral("?");
+    if (S_ISDIR(info.st_mode))
+        return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    return inodeOf(info);
+}
+
+void writeFile(const QString& path, const QByteArray& content,
+               const QDateTime& time = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)))
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), qint64(content.size()));
+    file.close();
+    QVERIFY(fileChangeModificationDate(path, time));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray pattern(int size, char seed)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char(seed + i % 251);
+    return data;
+}
+
+// Every file below the folder, relative, sorted.
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// A card whose sessions are folders; switching makes one the mount point.
+class FolderCard : public FakeDeviceModel
+{
+public:
+    FolderCard() : FakeDeviceModel("/dev/null") {}
+    std::vector<Session> getSessions() override { return sessions; }
+    void switchToSession(int id) override
+    {
+        current = id;
+        switches << id;
+        if (onSwitch)
+            onSwitch(id);
+    }
+    QString getDeviceMountpoint() override { return folders.value(current); }
+
+    std::vector<Session> sessions;
+    QMap<int, QString> folders;
+    QList<int> switches;
+    std::function<void(int)> onSwitch;
+
+private:
+    int current = -1;
+};
+
+struct Snapshot
+{
+    int percent;
+    qint64 total, copied, skipped, remaining, sessionBytes, sessionCopied, sessionSkipped;
+    bool started;
+};
+
+Snapshot snapshotOf(const Progress& p)
+{
+    return {p.percent,       p.totalBytes,   p.copiedBytes,        p.skippedBytes,
+            p.remainingTime, p.sessionBytes, p.sessionCopiedBytes, p.sessionSkippedBytes,
+            p.started};
+}
+
+} // namespace
+
+class DownloadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void cardWithoutSessionsReportsStartAndEnd();
+    void sessionsAreCopiedIntoFoldersNamedByIdAndDate();
+    void cardFilesAndSystemFoldersAreLeftOut();
+    void progressAdvancesBySessionSizes();
+    void emptyContentDuringTheRunDoesNotDivideByZero();
+    void existingFilesAndFoldersAreKeptOrOverwritten();
+    void protectedDataStopsTheRun();
+    void cancelInTheMiddleOfAFileLeavesNothingBehind();
+    void writeFailureLeavesNoTemporaryFile();
+    void unreplaceableTargetLeavesNoTemporaryFile();
+    void copiesAreDurableBeforeTheyGetTheirNames();
+    void unmountedCardIsAnErrorNotTheCurrentFolder();
+    void dirSizeCountsEverything();
+    void pausedTimersDoNotAdvance();
+
+private:
+    void addSession(unsigned id, const char* date, unsigned sectors);
+    bool download(QString& currentFolder);
+
+    std::unique_ptr<QTemporaryDir> work;
+    QString destination;
+    std::shared_ptr<FolderCard> card;
+    QList<Snapshot> reports;
+    std::function<bool(const Progress&)> cancelWhen;
+    QStringList questions;
+    std::function<bool(const QString&, bool)> answer;
+};
+
+void DownloadTest::init()
+{
+    work = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/download-XXXXXX");
+    QVERIFY(work->isValid());
+    destination = work->filePath("backup");
+    QVERIFY(QDir().mkdir(destination));
+    card = std::make_shared<FolderCard>();
+    reports.clear();
+    questions.clear();
+    cancelWhen = nullptr;
+    answer = nullptr;
+}
+
+void DownloadTest::cleanup()
+{
+    std::lock_guard<std::mutex> lock(journalMutex);
+    journalOn = false;
+    journal.clear();
+}
+
+void DownloadTest::addSession(unsigned id, const char* date, unsigned sectors)
+{
+    card->sessions.emplace_back(id, date, sectors);
+    const QString folder = work->filePath(QStringLiteral("card/%1").arg(id));
+    QVERIFY(QDir().mkpath(folder));
+    card->folders[int(id)] = folder;
+}
+
+bool DownloadTest::download(QString& currentFolder)
+{
+    DownloadModel model;
+    auto onProgress = [this](const Progress& p) {
+        reports << snapshotOf(p);
+        return cancelWhen && cancelWhen(p);
+    };
+    DownloadModel::OverwriteCallback onOverwrite;
+    if (answer)
+        onOverwrite = [this](const QString& path, bool isFile) {
+            questions << QStringLiteral("%1 %2").arg(isFile ? "file" : "folder", path);
+            return answer(path, isFile);
+        };
+    return model.CopyFilesFromDevice(card, destination, onProgress, onOverwrite, currentFolder);
+}
+
+void DownloadTest::cardWithoutSessionsReportsStartAndEnd()
+{
+    QString current;
+    QVERIFY(download(current));
+    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports[0].percent, 0);
+    QVERIFY(!reports[0].started);
+    QCOMPARE(reports[1].percent, 100);
+    QCOMPARE(current, destination);
+    QVERIFY(QDir(destination).isEmpty());
+}
+
+void DownloadTest::sessionsAreCopiedIntoFoldersNamedByIdAndDate()
+{
+    addSession(7, "2023-05-01T12:30:00", 100);
+    addSession(8, "", 100);
+    addSession(9, "20/../../escape", 1);
+    const QDateTime fileTime(QDate(2019, 6, 7), QTime(8, 9, 10));
+    const QDateTime folderTime(QDate(2018, 1, 1), QTime(1, 1, 1));
+    writeFile(card->folders[7] + "/clip.mp4", pattern(3 * 1024 * 1024 + 17, 'a'), fileTime);
+    writeFile(card->folders[7] + "/DCIM/100/img.jpg", pattern(1000, 'b'), fileTime);
+    writeFile(card->folders[7] + "/empty.txt", QByteArray(), fileTime);
+    QVERIFY(fileChangeModificationDate(card->folders[7] + "/DCIM/100", folderTime));
+    QVERIFY(fileChangeModificationDate(card->folders[7] + "/DCIM", folderTime));
+    writeFile(card->folders[8] + "/note.txt", "eight");
+    QVERIFY(fileChangeModificationDate(card->folders[8], folderTime));
+    writeFile(card->folders[9] + "/x", "nine");
+
+    QString current;
+    QVERIFY(download(current));
+    QCOMPARE(current, destination);
+    QCOMPARE(card->switches, QList<int>({7, 8, 9}));
+    const QString seven = destination + "/7_2023-05-01T12-30-00";
+    // Before anything lists the folder and so updates its access time.
+    QCOMPARE(QFileInfo(seven).lastRead(), QDateTime(QDate(2023, 5, 1), QTime(12, 30)));
+    QCOMPARE(QDir(destination).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+             QStringList({"7_2023-05-01T12-30-00", "8", "9_20_.._.._escape"}));
+    QCOMPARE(filesBelow(seven), QStringList({"DCIM/100/img.jpg", "clip.mp4", "empty.txt"}));
+    QCOMPARE(readFile(seven + "/clip.mp4"), pattern(3 * 1024 * 1024 + 17, 'a'));
+    QCOMPARE(readFile(seven + "/DCIM/100/img.jpg"), pattern(1000, 'b'));
+    QCOMPARE(readFile(destination + "/8/note.txt"), QByteArray("eight"));
+
+    QCOMPARE(QFileInfo(seven + "/clip.mp4").lastModified(), fileTime);
+    QCOMPARE(QFileInfo(seven + "/empty.txt").lastModified(), fileTime);
+    QCOMPARE(QFileInfo(seven + "/DCIM/100").lastModified(), folderTime);
+    QCOMPARE(QFileInfo(seven + "/DCIM").lastModified(), folderTime);
+    QCOMPARE(QFileInfo(seven).lastModified(), QDateTime(QDate(2023, 5, 1), QTime(12, 30)));
+    // Without a date the session folder keeps the time of the card's folder.
+    QCOMPARE(QFileInfo(destination + "/8").lastModified(), folderTime);
+}
+
+void DownloadTest::cardFilesAndSystemFoldersAreLeftOut()
+{
+    addSession(1, "", 10);
+    const QString root = card->folders[1];
+    writeFile(root + "/__communicationFile", "channel");
+    writeFile(root + "/sub/__communicationFile", "channel");
+    writeFile(root + "/sub/kept.txt", "kept");
+    writeFile(root + "/System Volume Information/IndexerVolumeGuid", "guid");
+    writeFile(root + "/.hidden", "hidden");
+
+    QString current;
+    QVERIFY(download(current));
+    QCOMPARE(filesBelow(destination), QStringList({"1/sub/kept.txt"}));
+}
+
+void DownloadTest::progressAdvancesBySessionSizes()
+{
+    addSession(1, "", 4096);  // 2 MiB on the card, 3 MiB of files
+    addSession(2, "", 20000); // about 10 MiB on the card, 1 MiB of files
+    writeFile(card->folders[1] + "/a", pattern(3 << 20, 'a'));
+    writeFile(card->folders[2] + "/b", pattern(1 << 20, 'b'));
+    QMap<int, int> startReport;
+    card->onSwitch = [&](int id) { startReport[id] = reports.size(); };
+
+    QString current;
+    QVERIFY(download(current));
+    const qint64 total = 4096 * 512 + 20000 * 512;
+    QCOMPARE(reports.first().total, qint64(0));
+    QVERIFY(reports[1].started);
+    const Snapshot first = reports[startReport[1]];
+    QCOMPARE(first.copied + first.skipped, qint64(0));
+    QCOMPARE(first.sessionBytes, qint64(4096 * 512));
+    const Snapshot second = reports[startReport[2]];
+    QCOMPARE(second.copied + second.skipped, qint64(4096 * 512));
+    QCOMPARE(second.sessionCopied, qint64(0));
+
+    int lastPercent = 0;
+    for (const Snapshot& s : reports.mid(1)) {
+        QCOMPARE(s.total, total);
+        QCOMPARE(s.percent, int((s.copied + s.skipped) * 100 / total));
+        QVERIFY(s.percent >= lastPercent);
+        QVERIFY(s.sessionCopied <= s.sessionBytes);
+        QVERIFY(s.remaining >= 0);
+        lastPercent = s.percent;
+    }
+    QCOMPARE(reports.last().percent, 100);
+    QCOMPARE(reports.last().copied, total);
+    QCOMPARE(reports.last().remaining, qint64(0));
+}
+
+void DownloadTest::emptyContentDuringTheRunDoesNotDivideByZero()
+{
+    addSession(1, "", 8);
+    // The session is empty when it is measured and gets a file before the copy starts.
+    cancelWhen = [&](const Progress& p) {
+        if (p.sessionBytes != 0 && p.sessionCopiedBytes == 0 &&
+            !QFile::exists(card->folders[1] + "/late"))
+            writeFile(card->folders[1] + "/late", pattern(3 << 20, 'l'));
+        return false;
+    };
+    QString current;
+    QVERIFY(download(current));
+    QCOMPARE(readFile(destination + "/1/late"), pattern(3 << 20, 'l'));
+    for (const Snapshot& s : reports)
+        QVERIFY(s.sessionCopied <= 8 * 512);
+    QCOMPARE(reports.last().percent, 100);
+}
+
+void DownloadTest::existingFilesAndFoldersAreKeptOrOverwritten()
+{
+    addSession(1, "", 100);
+    addSession(2, "", 100);
+    addSession(3, "", 100);
+    writeFile(card->folders[1] + "/keep.txt", "new content");
+    writeFile(card->folders[1] + "/replace.txt", "new content");
+    writeFile(card->folders[1] + "/fresh.txt", "fresh");
+    writeFile(card->folders[2] + "/two.txt", "two");
+    writeFile(card->folders[3] + "/three.txt", "three");
+    writeFile(destination + "/1/keep.txt", "old, longer content");
+    writeFile(destination + "/1/replace.txt", "old");
+    writeFile(destination + "/2/other.txt", "untouched");
+    answer = [&](const QString& path, bool isFile) {
+        if (!isFile)
+            return path.endsWith("/1");
+        return path.endsWith("replace.txt");
+    };
+
+    QString current;
+    QVERIFY(download(current));
+    QVERIFY(questions.contains("folder " + destination + "/1"));
+    QVERIFY(questions.contains("file " + destination + "/1/keep.txt"));
+    QVERIFY(questions.contains("file " + destination + "/1/replace.txt"));
+    QVERIFY(questions.contains("folder " + destination + "/2"));
+    QCOMPARE(questions.size(), 4);
+
+    QCOMPARE(readFile(destination + "/1/keep.txt"), QByteArray("old, longer content"));
+    QCOMPARE(readFile(destination + "/1/replace.txt"), QByteArray("new content"));
+    QCOMPARE(readFile(destination + "/1/fresh.txt"), QByteArray("fresh"));
+    QCOMPARE(filesBelow(destination + "/2"), QStringList({"other.txt"}));
+    QCOMPARE(readFile(destination + "/3/three.txt"), QByteArray("three"));
+
+    QCOMPARE(reports.last().skipped, qint64(QByteArray("old, longer content").size()));
+    QCOMPARE(reports.last().copied, qint64(3 * 100 * 512));
+    QVERIFY(std::any_of(reports.begin(), reports.end(), [](const Snapshot& s) {
+        return s.sessionSkipped == qint64(QByteArray("old, longer content").size());
+    }));
+}
+
+void DownloadTest::protectedDataStopsTheRun()
+{
+    addSession(1, "", 100);
+    addSession(2, "", 100);
+    writeFile(card->folders[1] + "/open.txt", "readable");
+    writeFile(card->folders[1] + "/locked/secret.bin", "*PROTECTED DATA*" + pattern(100, 'p'));
+    QByteArray laterChunk = pattern(1 << 20, 'm') + "*PROTECTED DATA*" + pattern(100, 'q');
+    writeFile(card->folders[1] + "/locked2/mixed.bin", laterChunk);
+
+    QString current;
+    try {
+        download(current);
+        QFAIL("no exception for protected data");
+    } catch (const std::runtime_error& error) {
+        QCOMPARE(QString(error.what()),
+                 QStringLiteral("Memory device is encrypted, cannot copy data"));
+    }
+    QCOMPARE(readFile(destination + "/1/open.txt"), QByteArray("readable"));
+    const QStringList left = filesBelow(destination);
+    QVERIFY2(!left.contains("1/locked/secret.bin") && !left.contains("1/locked2/mixed.bin"),
+             qPrintable(left.join(',')));
+    QCOMPARE(left.filter("locked").size(), 0);
+    QCOMPARE(card->switches, QList<int>({1}));
+}
+
+void DownloadTest::cancelInTheMiddleOfAFileLeavesNothingBehind()
+{
+    addSession(1, "", 100);
+    addSession(2, "", 100);
+    writeFile(card->folders[1] + "/big.bin", pattern(5 << 20, 'c'));
+    cancelWhen = [](const Progress& p) { return p.sessionCopiedBytes > 0; };
+    QString current;
+    QVERIFY(!download(current));
+    QCOMPARE(filesBelow(destination), QStringList());
+    QCOMPARE(card->switches, QList<int>({1}));
+    QCOMPARE(current, destination + "/1");
+}
+
+void DownloadTest::writeFailureLeavesNoTemporaryFile()
+{
+    addSession(1, "", 100);
+    writeFile(card->folders[1] + "/big.bin", pattern(4 << 20, 'w'));
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 1 << 20;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    QString message;
+    try {
+        QString current;
+        download(current);
+    } catch (const std::runtime_error& error) {
+        message = error.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY2(message.startsWith("Could not write data to " + destination + "/1/big.bin"),
+             qPrintable(message));
+    QCOMPARE(filesBelow(destination), QStringList());
+}
+
+void DownloadTest::unreplaceableTargetLeavesNoTemporaryFile()
+{
+    addSession(1, "", 100);
+    writeFile(card->folders[1] + "/clash", "file on the card");
+    writeFile(destination + "/1/clash/inside", "a folder in the backup");
+    answer = [](const QString&, bool) { return true; };
+    try {
+        QString current;
+        download(current);
+        QFAIL("replacing a folder by a file succeeded");
+    } catch (const std::runtime_error& error) {
+        QCOMPARE(QString(error.what()), "Could not overwrite " + destination + "/1/clash.");
+    }
+    QCOMPARE(filesBelow(destination), QStringList({"1/clash/inside"}));
+}
+
+void DownloadTest::copiesAreDurableBeforeTheyGetTheirNames()
+{
+    addSession(4, "2024-02-03T04:05:06", 100);
+    writeFile(card->folders[4] + "/a.txt", "a");
+    writeFile(card->folders[4] + "/sub/b.txt", "b");
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        journalOn = true;
+    }
+    QString current;
+    QVERIFY(download(current));
+    QStringList events;
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        journalOn = false;
+        events = journal;
+    }
+    const QString session = destination + "/4_2024-02-03T04-05-06";
+    auto indexOf = [&](const QString& event) { return events.indexOf(event); };
+    for (const QString& file : {session + "/a.txt", session + "/sub/b.txt"}) {
+        const int renamed =
+            events.indexOf(QRegularExpression("rename .* " + QRegularExpression::escape(file)));
+        QVERIFY2(renamed >= 0, qPrintable(events.join('\n')));
+        const QString inode = events[renamed].section(' ', 1, 1);
+        const int synced = indexOf("fsync " + inode);
+        QVERIFY2(synced >= 0 && synced < renamed, qPrintable(events.join('\n')));
+    }
+    const int subSynced = events.lastIndexOf("fsync " + session + "/sub");
+    const int sessionSynced = events.lastIndexOf("fsync " + session);
+    const int destinationSynced = events.lastIndexOf("fsync " + destination);
+    QVERIFY(subSynced > events.indexOf(QRegularExpression("rename .*/sub/b.txt")));
+    QVERIFY(sessionSynced > subSynced);
+    QVERIFY(sessionSynced > events.indexOf(QRegularExpression("rename .*/a.txt")));
+    QVERIFY(destinationSynced > sessionSynced);
+}
+
+void DownloadTest::unmountedCardIsAnErrorNotTheCurrentFolder()
+{
+    card->sessions.emplace_back(1, "", 1);
+    QString current;
+    QVERIFY_EXCEPTION_THROWN(download(current), std::runtime_error);
+    QVERIFY(QDir(destination).isEmpty());
+}
+
+void DownloadTest::dirSizeCountsEverything()
+{
+    const QString root = work->filePath("sized");
+    writeFile(root + "/a", pattern(10, 'a'));
+    writeFile(root + "/.hidden", pattern(20, 'h'));
+    writeFile(root + "/__communicationFile", pattern(30, 'c'));
+    writeFile(root + "/System Volume Information/x", pattern(40, 's'));
+    writeFile(root + "/.dir/y", pattern(50, 'y'));
+    QCOMPARE(DownloadModel().dirSize(root), qint64(150));
+    QCOMPARE(DownloadModel().dirSize(QString()), qint64(0));
+}
+
+void DownloadTest::pausedTimersDoNotAdvance()
+{
+    Progress progress;
+    progress.startTimers();
+    QTest::qWait(20);
+    progress.pauseElapsedTimer();
+    progress.pauseCopyingTimer();
+    const qint64 elapsed = progress.getElapsedTime();
+    const qint64 copying = progress.getCopyingTime();
+    QTest::qWait(50);
+    QCOMPARE(progress.getElapsedTime(), elapsed);
+    QCOMPARE(progress.getCopyingTime(), copying);
+    progress.resumeElapsedTimer();
+    QTRY_VERIFY(progress.getElapsedTime() > elapsed);
+    QCOMPARE(progress.getCopyingTime(), copying);
+}
+
+// Recording stand-ins for the C library calls the engine makes for durability.
+extern "C" int fsync(int fd)
+{
+    record("fsync " + describeDescriptor(fd));
+    return int(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int rename(const char* from, const char* to)
+{
+    struct stat info
+    {
+    };
+    const QString source = ::stat(from, &info) == 0 ? inodeOf(info) : QStringLiteral("?");
+    record(QStringLiteral("rename %1 %2").arg(source, QFile::decodeName(to)));
+    return int(::syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+
+QTEST_GUILESS_MAIN(DownloadTest)
+#include "download_test.moc"

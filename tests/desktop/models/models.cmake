@@ -1,0 +1,17 @@
+# Tests of the desktop device model layer (QtTest; no display needed).
+if(TARGET vaultdesk_models)
+  find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
+
+  function(vix_models_test name source)
+    add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${source})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE vaultdesk_models Qt5::Test ${ARGN})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endfunction()
+
+  vix_models_test(models_utils_test utils_test.cpp)
+  target_compile_definitions(models_utils_test PRIVATE VIX_UPDATE_HOST="${VIX_UPDATE_HOST}")
+  vix_models_test(models_discovery_test discovery_test.cpp)
+  vix_models_test(models_download_test download_test.cpp)
+endif()
