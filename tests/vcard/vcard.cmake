@@ -2,7 +2,25 @@
 # through the real transport and command layer.
 if(TARGET vcard)
   add_executable(vcard_unit_tests
-    ${CMAKE_CURRENT_LIST_DIR}/FixtureTest.cpp)
-  target_link_libraries(vcard_unit_tests PRIVATE vcard vix_test_support GTest::gtest_main)
+    ${CMAKE_CURRENT_LIST_DIR}/CardTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProtocolTest.cpp)
+  target_link_libraries(vcard_unit_tests PRIVATE vcard GTest::gtest_main)
   gtest_discover_tests(vcard_unit_tests DISCOVERY_TIMEOUT 60)
+endif()
+
+if(TARGET vix_test_support)
+  add_executable(vcard_fixture_test ${CMAKE_CURRENT_LIST_DIR}/FixtureTest.cpp)
+  target_link_libraries(vcard_fixture_test PRIVATE vix_test_support GTest::gtest_main)
+  gtest_discover_tests(vcard_fixture_test DISCOVERY_TIMEOUT 60)
+endif()
+
+# Through the real transport, command layer and API; the API's follow-ups run
+# the fake helper programs.
+if(TARGET vix_test_support AND TARGET cardlib AND TARGET vix_fake_helpers)
+  add_executable(vcard_cardlib_tests
+    ${CMAKE_CURRENT_LIST_DIR}/FaultTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LifeCycleTest.cpp)
+  target_link_libraries(vcard_cardlib_tests PRIVATE cardlib vix_test_support vix_fake_helpers
+                                                    GTest::gtest_main)
+  gtest_discover_tests(vcard_cardlib_tests DISCOVERY_TIMEOUT 60)
 endif()

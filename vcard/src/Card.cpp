@@ -292,10 +292,11 @@ std::uint16_t Card::checkAdminPin(const std::string& given)
     return checkSecret(given, state_.adminPin, state_.adminTries);
 }
 
+// Session ids are never reused, so that no folder of old content can pass for a new session.
 void Card::clearContent(std::time_t now)
 {
     state_.sessions.clear();
-    state_.current = Session{1, packUtc(now), kZoneMarker, 0, 0};
+    state_.current = Session{state_.current.id + 1, packUtc(now), kZoneMarker, 0, 0};
     state_.shownSession = 0;
 }
 
