@@ -275,12 +275,14 @@ TEST_F(CardTest, SwitchingNeedsAnUnlockedCardAndAKnownSession)
 
     ASSERT_EQ(activate("1234", "12345678", 3), sw::kOk);
     addSessions(1);
+    const std::uint32_t recorded = card.state().sessions.front().id;
+    EXPECT_GT(recorded, 3u) << "ids of discarded content are not reused";
     ASSERT_EQ(send(0x31, 0, 0).sw, sw::kOk);
-    EXPECT_EQ(send(0x72, 0, 0, u32(1)).sw, sw::kSecurityNotSatisfied);
+    EXPECT_EQ(send(0x72, 0, 0, u32(recorded)).sw, sw::kSecurityNotSatisfied);
     EXPECT_EQ(send(0x71, 0, 0, u32(0)).sw, sw::kSecurityNotSatisfied);
     ASSERT_EQ(verify("1234"), sw::kOk);
-    EXPECT_EQ(send(0x72, 0, 0, u32(1)).sw, sw::kOk);
-    EXPECT_EQ(card.shownSessionId(), 1u);
+    EXPECT_EQ(send(0x72, 0, 0, u32(recorded)).sw, sw::kOk);
+    EXPECT_EQ(card.shownSessionId(), recorded);
     EXPECT_EQ(send(0x72, 0, 0, u32(card.state().current.id)).sw, sw::kOk);
     EXPECT_EQ(card.shownSessionId(), card.state().current.id);
 }
