@@ -66,6 +66,15 @@ std::vector<std::string> createArguments(const std::string& image, const Virtual
     if (o.exampleSessions) {
         args.push_back("--example-sessions");
     }
+    if (!o.pin.empty()) {
+        args.insert(args.end(), {"--activate", o.pin, "--retries", std::to_string(o.retries)});
+        if (!o.adminPin.empty()) {
+            args.insert(args.end(), {"--admin-pin", o.adminPin});
+        }
+        if (o.locked) {
+            args.push_back("--locked");
+        }
+    }
     args.insert(args.end(), o.extraArgs.begin(), o.extraArgs.end());
     return args;
 }

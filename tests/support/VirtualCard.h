@@ -23,6 +23,11 @@ struct VirtualCardOptions {
     bool exampleSessions = false;
     unsigned longCommandMs = 50; // duration of activation and resets (busy answers)
     std::vector<std::string> extraArgs; // further `vaultsim create` options
+    // A card that starts activated (writable). Empty pin: transparent.
+    std::string pin;
+    std::string adminPin; // empty: no Admin user, Admin PIN = PIN padded with '0' to 8
+    unsigned retries = 3;
+    bool locked = false;
 };
 
 // Misbehaviour of the card on a chosen command (see docs/vaultsim.md).

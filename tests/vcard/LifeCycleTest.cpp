@@ -72,6 +72,23 @@ std::vector<unsigned char> identificationSector(const std::string& image)
     return sector;
 }
 
+// Offset of the first non-zero byte of the first 64 KiB, leaving out the
+// command block and the identification sector; -1 when there is none.
+long firstChangedByteOutsideCardBlocks(const std::string& image)
+{
+    std::vector<unsigned char> head(65536);
+    int fd = ::open(image.c_str(), O_RDONLY);
+    EXPECT_EQ(::pread(fd, head.data(), head.size(), 0), long(head.size()));
+    ::close(fd);
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        const bool cardBlock = (i >= 2048 && i < 2560) || (i >= 26 * 512 && i < 27 * 512);
+        if (!cardBlock && head[i] != 0) {
+            return long(i);
+        }
+    }
+    return -1;
+}
+
 // What a recording device does: write a file into the session being recorded.
 fs::path record(const vixtest::VirtualCard& card, const std::string& name, const std::string& text)
 {
@@ -185,6 +202,8 @@ TEST_F(LifeCycle, FullLifeCycleWithSeparateAdminUser)
     EXPECT_EQ(reset.state, uint32_t(TRESORA_AC_STATE_TRANSPARENT));
     EXPECT_EQ(reset.flags, 0u);
     EXPECT_EQ(identificationSector(card.devicePath())[48], 0);
+    EXPECT_EQ(firstChangedByteOutsideCardBlocks(card.devicePath()), -1)
+        << "nothing but the command block and the identification sector is ever written";
 }
 
 TEST_F(LifeCycle, DerivedAdminPinWithoutAdminUser)

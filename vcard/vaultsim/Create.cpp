@@ -148,6 +148,41 @@ bool writeIdentification(const std::string& image, const vcard::CardState& state
     return true;
 }
 
+vcard::Bytes item(const std::string& text)
+{
+    vcard::Bytes out(text.size() + 1, std::uint8_t(text.size()));
+    std::copy(text.begin(), text.end(), out.begin() + 1);
+    return out;
+}
+
+// Through the card's own commands, so that a made card obeys the same rules.
+bool activate(const CreateOptions& options, vcard::Card& card, std::string& error)
+{
+    const bool adminUser = !options.adminPin.empty();
+    std::string adminPin = options.adminPin;
+    if (!adminUser) {
+        adminPin = options.activatePin;
+        adminPin.resize(std::max<std::size_t>(adminPin.size(), 8), '0');
+    }
+    vcard::Bytes data = item(options.activatePin);
+    vcard::Bytes admin = item(adminPin);
+    data.insert(data.end(), admin.begin(), admin.end());
+    data.push_back(options.retries);
+    data.push_back(adminUser ? vcard::kFlagAdminSeparation : 0);
+    vcard::Bytes apdu = {0xFF, 0x10, 0x01, 0x00, std::uint8_t(data.size())};
+    apdu.insert(apdu.end(), data.begin(), data.end());
+    const vcard::Bytes& answer = card.process(vcard::kSecureElementCommand, apdu, std::time(nullptr))
+                                     .answer.payload;
+    if (answer != vcard::Bytes{0x90, 0x00}) {
+        error = "the card refused the activation (status " + vcard::toHex(answer) +
+                "): PIN 4 to 15, Admin PIN 8 to 20 characters, 3 to 15 retries";
+        return false;
+    }
+    card.state().cdromArea = 0;
+    card.state().state = options.locked ? vcard::kLocked : vcard::kUnlocked;
+    return true;
+}
+
 } // namespace
 
 bool parseSize(const std::string& text, std::uint64_t& size)
@@ -218,6 +253,10 @@ int create(CreateOptions options)
     }
     vcard::Card card(options.state);
     std::string error;
+    if (!options.activatePin.empty() && !activate(options, card, error)) {
+        std::fprintf(stderr, "vaultsim: %s\n", error.c_str());
+        return 1;
+    }
     bool made = createSparseImage(image, options.state.sizeBytes, error) &&
                 addSessions(options, card, error) &&
                 writeIdentification(image, card.state(), error) &&

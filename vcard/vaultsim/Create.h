@@ -23,6 +23,11 @@ struct CreateOptions {
     bool exampleSessions = false;
     std::vector<SessionSpec> sessions;
     bool force = false;
+    // A card made already activated (as if activated and then power cycled).
+    std::string activatePin; // empty: transparent
+    std::string adminPin;    // empty: no Admin user, the Admin PIN derived from the PIN
+    std::uint8_t retries = 3;
+    bool locked = false;
 };
 
 // DATE[/ZONE]=SIZE[,SIZE...]; DATE "invalid" or YYYY-MM-DDTHH:MM:SS,

@@ -5,6 +5,7 @@
 
 #include "Create.h"
 #include "Server.h"
+#include "vcard/Faults.h"
 #include "vcard/StateFile.h"
 
 namespace {
@@ -31,6 +32,11 @@ const char kUsage[] =
     "  --invalid-filesystem      the card has no valid file system (activation fails)\n"
     "  --no-secure-element       the card-terminal request reports no card\n"
     "  --incompatibility N       incompatibility flags of the identification sector\n"
+    "  --activate PIN            make the card already activated, unlocked and writable\n"
+    "  --admin-pin ADMIN_PIN     with --activate: a separate Admin user (else the Admin\n"
+    "                            PIN is the PIN padded with '0' to 8 characters)\n"
+    "  --retries N               with --activate: retry counters (default 3)\n"
+    "  --locked                  with --activate: the card starts locked\n"
     "  --force                   replace an existing card\n"
     "\n"
     "serve options:\n"
@@ -56,15 +62,26 @@ bool parseUnsigned(const char* text, unsigned long max, unsigned long& value)
     return *text != '\0' && *text != '-' && *end == '\0' && value <= max;
 }
 
-// Applies one create option; `next` yields its value. Empty result: success.
-std::string createOption(const std::string& name, vaultsim::CreateOptions& options,
-                         const char* (*next)(int&, int, char**), int& i, int argc, char** argv)
+// The arguments after the image, one option (and its value) at a time.
+class Arguments {
+public:
+    Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
+    bool more() const { return next_ < argc_; }
+    std::string take() { return next_ < argc_ ? argv_[next_++] : ""; }
+    bool hasValue() const { return next_ < argc_; }
+
+private:
+    int argc_;
+    char** argv_;
+    int next_ = 3;
+};
+
+// Applies one create option. Empty result: success, else the error.
+std::string createOption(const std::string& name, Arguments& arguments,
+                         vaultsim::CreateOptions& options)
 {
     vcard::CardState& state = options.state;
-    auto value = [&]() -> std::string {
-        const char* text = next(i, argc, argv);
-        return text ? text : "";
-    };
+    auto value = [&arguments]() { return arguments.take(); };
     unsigned long number = 0;
     if (name == "--example-sessions") {
         options.exampleSessions = true;
@@ -105,6 +122,18 @@ std::string createOption(const std::string& name, vaultsim::CreateOptions& optio
         bool ok = parseUnsigned(value().c_str(), 255, number);
         state.incompatibilityFlags = std::uint8_t(number);
         return ok ? "" : "bad --incompatibility";
+    } else if (name == "--activate") {
+        options.activatePin = value();
+        return options.activatePin.empty() ? "--activate needs a PIN" : "";
+    } else if (name == "--admin-pin") {
+        options.adminPin = value();
+        return options.adminPin.empty() ? "--admin-pin needs a value" : "";
+    } else if (name == "--retries") {
+        bool ok = parseUnsigned(value().c_str(), 255, number);
+        options.retries = std::uint8_t(number);
+        return ok ? "" : "bad --retries";
+    } else if (name == "--locked") {
+        options.locked = true;
     } else if (name == "--session") {
         vaultsim::SessionSpec spec;
         std::string error;
@@ -118,47 +147,63 @@ std::string createOption(const std::string& name, vaultsim::CreateOptions& optio
     return "";
 }
 
-const char* nextArgument(int& i, int argc, char** argv)
-{
-    return i + 1 < argc ? argv[++i] : nullptr;
-}
-
 int runCreate(int argc, char** argv)
 {
     vaultsim::CreateOptions options;
     options.image = argv[2];
-    for (int i = 3; i < argc; ++i) {
-        std::string error = createOption(argv[i], options, nextArgument, i, argc, argv);
+    Arguments arguments(argc, argv);
+    while (arguments.more()) {
+        std::string error = createOption(arguments.take(), arguments, options);
         if (!error.empty()) {
             return usageError(error);
         }
     }
+    if (options.activatePin.empty() && (!options.adminPin.empty() || options.locked)) {
+        return usageError("--admin-pin and --locked need --activate");
+    }
     return vaultsim::create(options);
+}
+
+std::string serveOption(const std::string& name, Arguments& arguments,
+                        vaultsim::ServeOptions& options)
+{
+    if (name == "--verbose") {
+        options.verbose = true;
+        return "";
+    }
+    if (!arguments.hasValue()) {
+        return name + " needs a value";
+    }
+    std::string value = arguments.take();
+    unsigned long number = 0;
+    vcard::FaultRule rule;
+    std::string error;
+    if (name == "--pid-file") {
+        options.pidFile = value;
+    } else if (name == "--fault") {
+        if (!vcard::parseFaultRule(value, rule, error)) {
+            return "--fault: " + error;
+        }
+        options.faults.push_back(value);
+    } else if (name == "--long-command-ms" && parseUnsigned(value.c_str(), 600000, number)) {
+        options.longCommandMs = long(number);
+    } else if (name == "--poll-ms" && parseUnsigned(value.c_str(), 1000, number) && number > 0) {
+        options.pollMs = int(number);
+    } else {
+        return "bad option " + name + " " + value;
+    }
+    return "";
 }
 
 int runServe(int argc, char** argv)
 {
     vaultsim::ServeOptions options;
     options.image = argv[2];
-    for (int i = 3; i < argc; ++i) {
-        std::string name = argv[i];
-        const char* value = name == "--verbose" ? "" : nextArgument(i, argc, argv);
-        unsigned long number = 0;
-        if (value == nullptr) {
-            return usageError(name + " needs a value");
-        }
-        if (name == "--verbose") {
-            options.verbose = true;
-        } else if (name == "--pid-file") {
-            options.pidFile = value;
-        } else if (name == "--fault") {
-            options.faults.push_back(value);
-        } else if (name == "--long-command-ms" && parseUnsigned(value, 600000, number)) {
-            options.longCommandMs = long(number);
-        } else if (name == "--poll-ms" && parseUnsigned(value, 1000, number) && number > 0) {
-            options.pollMs = int(number);
-        } else {
-            return usageError("bad option " + name);
+    Arguments arguments(argc, argv);
+    while (arguments.more()) {
+        std::string error = serveOption(arguments.take(), arguments, options);
+        if (!error.empty()) {
+            return usageError(error);
         }
     }
     return vaultsim::serve(options);
