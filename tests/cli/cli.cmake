@@ -7,3 +7,18 @@ if(TARGET vaultcli_utils)
                              VIX_CLI_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
   gtest_discover_tests(cli_utils_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# End-to-end runs need the program, the virtual card fixture and the fake helpers
+# (the card library of this build must call the fakes, not the real helpers).
+if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
+  add_executable(cli_end_to_end_tests
+    ${CMAKE_CURRENT_LIST_DIR}/end_to_end_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CliProcess.cpp)
+  target_link_libraries(cli_end_to_end_tests PRIVATE vix_test_support GTest::gtest_main)
+  target_compile_definitions(cli_end_to_end_tests PRIVATE
+    VAULTCLI_PATH="$<TARGET_FILE:vaultcli>"
+    VIX_HELPER_DIR="${VIX_HELPER_DIR}"
+    VIX_CLI_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
+  add_dependencies(cli_end_to_end_tests vaultcli)
+  gtest_discover_tests(cli_end_to_end_tests DISCOVERY_TIMEOUT 60)
+endif()
