@@ -4,6 +4,7 @@ if(TARGET partrescan)
   add_executable(partrescan_test ${CMAKE_CURRENT_LIST_DIR}/partrescan_test.cpp
                                  ${CMAKE_CURRENT_LIST_DIR}/HostTools.cpp)
   target_link_libraries(partrescan_test PRIVATE GTest::gtest_main)
+  add_dependencies(partrescan_test partrescan)
   target_compile_definitions(partrescan_test PRIVATE
       PARTRESCAN_PROGRAM="$<TARGET_FILE:partrescan>"
       MOUNT_MANAGER_PROGRAM="${CMAKE_SOURCE_DIR}/helpers/mountpoint_manager")
