@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::uint64_t kMinimumSize = 64 * 1024;
 
-std::vector<SessionSpec> exampleSessions()
+std::vector<SessionPlan> exampleSessions()
 {
     // A UTC recording, one with a zone of +1 h, one already in local time, and
     // one whose date the recorder could not set.
@@ -59,19 +59,19 @@ void setTime(const fs::path& path, std::uint32_t packed)
 
 // Files of a recording: a media folder with numbered clips, their content a
 // pattern that names the session so that copies can be checked.
-bool writeSessionFiles(const fs::path& folder, std::uint32_t id, const SessionSpec& spec,
+bool writeSessionFiles(const fs::path& folder, std::uint32_t id, const SessionPlan& plan,
                        std::string& error)
 {
     fs::path media = folder / "DCIM";
     std::error_code code;
     fs::create_directories(media, code);
-    for (std::size_t i = 0; i < spec.fileSizes.size() && !code; ++i) {
+    for (std::size_t i = 0; i < plan.fileSizes.size() && !code; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "CLIP%04zu.MP4", i + 1);
         fs::path file = (i == 0 ? folder : media) / name;
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         std::string pattern = "session " + std::to_string(id) + " file " + std::to_string(i + 1) + "\n";
-        for (std::uint64_t left = spec.fileSizes[i]; left > 0 && out;) {
+        for (std::uint64_t left = plan.fileSizes[i]; left > 0 && out;) {
             std::size_t piece = std::size_t(std::min<std::uint64_t>(left, pattern.size()));
             out.write(pattern.data(), std::streamsize(piece));
             left -= piece;
@@ -81,10 +81,10 @@ bool writeSessionFiles(const fs::path& folder, std::uint32_t id, const SessionSp
             return false;
         }
         out.close();
-        setTime(file, spec.packedDate);
+        setTime(file, plan.packedDate);
     }
-    setTime(media, spec.packedDate);
-    setTime(folder, spec.packedDate);
+    setTime(media, plan.packedDate);
+    setTime(folder, plan.packedDate);
     if (code) {
         error = "cannot create " + media.string() + ": " + code.message();
     }
@@ -104,19 +104,19 @@ vcard::Bytes derivedControllerId(const std::string& image)
 
 bool addSessions(const CreateOptions& options, vcard::Card& card, std::string& error)
 {
-    std::vector<SessionSpec> specs = options.sessions;
+    std::vector<SessionPlan> plans = options.sessions;
     if (options.exampleSessions) {
-        std::vector<SessionSpec> examples = exampleSessions();
-        specs.insert(specs.begin(), examples.begin(), examples.end());
+        std::vector<SessionPlan> examples = exampleSessions();
+        plans.insert(plans.begin(), examples.begin(), examples.end());
     }
     ContentStore store(options.image);
     vcard::CardState& state = card.state();
     std::uint32_t id = 1;
-    for (const SessionSpec& spec : specs) {
-        if (!writeSessionFiles(store.sessionFolder(id), id, spec, error)) {
+    for (const SessionPlan& plan : plans) {
+        if (!writeSessionFiles(store.sessionFolder(id), id, plan, error)) {
             return false;
         }
-        state.sessions.push_back(vcard::Session{id, spec.packedDate, spec.zone, spec.localFlag, 0});
+        state.sessions.push_back(vcard::Session{id, plan.packedDate, plan.zone, plan.localFlag, 0});
         ++id;
     }
     state.current = vcard::Session{id, vcard::packUtc(std::time(nullptr)), vcard::kZoneMarker, 0, 0};
@@ -201,7 +201,7 @@ bool parseSize(const std::string& text, std::uint64_t& size)
     return true;
 }
 
-bool parseSessionSpec(const std::string& text, SessionSpec& spec, std::string& error)
+bool parseSessionPlan(const std::string& text, SessionPlan& plan, std::string& error)
 {
     std::size_t equals = text.find('=');
     std::string when = text.substr(0, equals);
@@ -211,7 +211,7 @@ bool parseSessionSpec(const std::string& text, SessionSpec& spec, std::string& e
         zone = when.substr(slash + 1);
         when.erase(slash);
     }
-    spec = SessionSpec{};
+    plan = SessionPlan{};
     vcard::CardState probe;
     std::string line = "format = 1\nsession = 1 " + (when == "invalid" ? "0x00000000" : when) +
                        " " + (zone.empty() || zone == "L" ? "A" : zone) + " " +
@@ -221,9 +221,9 @@ bool parseSessionSpec(const std::string& text, SessionSpec& spec, std::string& e
         error = "cannot read the session \"" + text + "\"";
         return false;
     }
-    spec.packedDate = probe.sessions[0].packedDate;
-    spec.zone = probe.sessions[0].zone;
-    spec.localFlag = probe.sessions[0].localFlag;
+    plan.packedDate = probe.sessions[0].packedDate;
+    plan.zone = probe.sessions[0].zone;
+    plan.localFlag = probe.sessions[0].localFlag;
     std::istringstream sizes(text.substr(equals + 1));
     for (std::string piece; std::getline(sizes, piece, ',');) {
         std::uint64_t size = 0;
@@ -231,7 +231,7 @@ bool parseSessionSpec(const std::string& text, SessionSpec& spec, std::string& e
             error = "bad file size \"" + piece + "\" in \"" + text + "\"";
             return false;
         }
-        spec.fileSizes.push_back(size);
+        plan.fileSizes.push_back(size);
     }
     return true;
 }

@@ -9,7 +9,7 @@
 
 namespace vaultsim {
 
-struct SessionSpec {
+struct SessionPlan {
     std::uint32_t packedDate = 0;
     std::int8_t zone = vcard::kZoneMarker;
     std::int8_t localFlag = 0;
@@ -21,7 +21,7 @@ struct CreateOptions {
     vcard::CardState state;
     bool controllerIdGiven = false;
     bool exampleSessions = false;
-    std::vector<SessionSpec> sessions;
+    std::vector<SessionPlan> sessions;
     bool force = false;
     // A card made already activated (as if activated and then power cycled).
     std::string activatePin; // empty: transparent
@@ -32,7 +32,7 @@ struct CreateOptions {
 
 // DATE[/ZONE]=SIZE[,SIZE...]; DATE "invalid" or YYYY-MM-DDTHH:MM:SS,
 // ZONE "A" (UTC, default), "L" (already local) or quarter hours.
-bool parseSessionSpec(const std::string& text, SessionSpec& spec, std::string& error);
+bool parseSessionPlan(const std::string& text, SessionPlan& plan, std::string& error);
 // Byte count with an optional K, M or G suffix (powers of 1024).
 bool parseSize(const std::string& text, std::uint64_t& size);
 

@@ -135,12 +135,12 @@ std::string createOption(const std::string& name, Arguments& arguments,
     } else if (name == "--locked") {
         options.locked = true;
     } else if (name == "--session") {
-        vaultsim::SessionSpec spec;
+        vaultsim::SessionPlan plan;
         std::string error;
-        if (!vaultsim::parseSessionSpec(value(), spec, error)) {
+        if (!vaultsim::parseSessionPlan(value(), plan, error)) {
             return error;
         }
-        options.sessions.push_back(spec);
+        options.sessions.push_back(plan);
     } else {
         return "unknown option " + name;
     }

@@ -9,7 +9,7 @@
 namespace vcard {
 
 std::string formatState(const CardState& state);
-// On failure `error` names the line and the problem; `state` is then unspecified.
+// On failure `error` names the line and the problem; `state` holds whatever was read so far.
 bool parseState(const std::string& text, CardState& state, std::string& error);
 
 std::string toHex(const Bytes& bytes);
