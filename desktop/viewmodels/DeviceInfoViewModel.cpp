@@ -1,7 +1,6 @@
 #include "DeviceInfoViewModel.h"
 
-DeviceInfoViewModel::DeviceInfoViewModel(std::shared_ptr<DeviceModel> deviceModel,
-                                         QObject* parent)
+DeviceInfoViewModel::DeviceInfoViewModel(std::shared_ptr<DeviceModel> deviceModel, QObject* parent)
     : ViewModel(parent), deviceModel(std::move(deviceModel))
 {
 }

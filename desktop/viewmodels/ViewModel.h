@@ -10,8 +10,7 @@
 
 // Setters compare before they store, so a view only hears about real changes. Value types
 // without a meaningful equality can provide an overload of this function that answers false.
-template <typename T>
-bool isSamePropertyValue(const T& stored, const T& incoming)
+template <typename T> bool isSamePropertyValue(const T& stored, const T& incoming)
 {
     return stored == incoming;
 }
@@ -22,10 +21,14 @@ bool isSamePropertyValue(const T& stored, const T& incoming)
 // members. The notify signal's parameter must carry a name: notifyAllSignals() passes it on.
 // Leaves the class in the private section.
 #define VIEWMODEL_PROPERTY(Type, name, Name, initialValue)                                         \
-    Q_PROPERTY(Type name READ name WRITE set##Name NOTIFY name##Changed STORED true DESIGNABLE true) \
+    Q_PROPERTY(                                                                                    \
+        Type name READ name WRITE set##Name NOTIFY name##Changed STORED true DESIGNABLE true)      \
                                                                                                    \
 public:                                                                                            \
-    Type name() const { return m_##name; }                                                         \
+    Type name() const                                                                              \
+    {                                                                                              \
+        return m_##name;                                                                           \
+    }                                                                                              \
                                                                                                    \
 Q_SIGNALS:                                                                                         \
     void name##Changed(Type name);                                                                 \
@@ -43,8 +46,7 @@ private:                                                                        
     Type m_##name = initialValue;
 
 // Runs a callable once when the scope is left, however it is left.
-template <typename F>
-class OnLeavingScope
+template <typename F> class OnLeavingScope
 {
 public:
     explicit OnLeavingScope(F callable) : m_callable(std::move(callable)) {}

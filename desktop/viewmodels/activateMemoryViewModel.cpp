@@ -8,8 +8,7 @@ constexpr unsigned int userAdminSeparation = 0x02;
 
 ActivateMemoryViewModel::ActivateMemoryViewModel(std::shared_ptr<DeviceModel> deviceModel,
                                                  int unplugPollInterval, QObject* parent)
-    : ViewModel(parent), deviceModel(std::move(deviceModel)),
-      unplugPollInterval(unplugPollInterval)
+    : ViewModel(parent), deviceModel(std::move(deviceModel)), unplugPollInterval(unplugPollInterval)
 {
 }
 

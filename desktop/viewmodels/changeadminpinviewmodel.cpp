@@ -6,8 +6,7 @@ ChangeAdminPinViewModel::ChangeAdminPinViewModel(std::shared_ptr<DeviceModel> de
 {
 }
 
-void ChangeAdminPinViewModel::changeAdminPin(const QString& oldAdminPin,
-                                             const QString& newAdminPin,
+void ChangeAdminPinViewModel::changeAdminPin(const QString& oldAdminPin, const QString& newAdminPin,
                                              const QString& newAdminPinRepeat)
 {
     if (!adminPinLengthIsValid(oldAdminPin))

@@ -20,8 +20,7 @@ QTime timeOfDay(qint64 milliseconds)
 
 DownloadViewModel::DownloadViewModel(QString mountPoint, DownloadModel* model,
                                      std::shared_ptr<DeviceModel> device, QObject* parent)
-    : ViewModel(parent), mountPoint(std::move(mountPoint)), model(model),
-      device(std::move(device))
+    : ViewModel(parent), mountPoint(std::move(mountPoint)), model(model), device(std::move(device))
 {
 }
 
@@ -60,8 +59,7 @@ void DownloadViewModel::copyFiles()
         // Not checked: the engine names the first folder it cannot create.
         QDir().mkdir(backupFolder);
         QString resultPath;
-        if (model->CopyFilesFromDevice(device, backupFolder, onProgress, onOverwrite,
-                                       resultPath)) {
+        if (model->CopyFilesFromDevice(device, backupFolder, onProgress, onOverwrite, resultPath)) {
             setBackupProgress(100);
             setBackupPath(resultPath);
             emit backupFinished();

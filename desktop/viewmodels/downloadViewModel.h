@@ -47,8 +47,8 @@ private:
 
 public:
     // Takes ownership of model.
-    DownloadViewModel(QString mountPoint, DownloadModel* model,
-                      std::shared_ptr<DeviceModel> device, QObject* parent = nullptr);
+    DownloadViewModel(QString mountPoint, DownloadModel* model, std::shared_ptr<DeviceModel> device,
+                      QObject* parent = nullptr);
     ~DownloadViewModel() override;
 
     // Progress callback of the engine; the answer asks it to stop.

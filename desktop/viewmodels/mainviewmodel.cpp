@@ -9,23 +9,20 @@
 #include <algorithm>
 #include <stdexcept>
 
-MainViewModel::MainViewModel(DeviceModelFactory* factory, DeviceWatcher* watcher,
-                             QObject* parent)
+MainViewModel::MainViewModel(DeviceModelFactory* factory, DeviceWatcher* watcher, QObject* parent)
     : ViewModel(parent), m_factory(factory), m_watcher(watcher)
 {
     qRegisterMetaType<MainView>("MainView");
 
     connect(m_watcher, &DeviceWatcher::recognizedDevicesChanged, this,
             &MainViewModel::splitRecognizedDevices);
-    connect(m_watcher, &DeviceWatcher::finishedInitialScan, this,
-            [this] { setIsUpdating(false); });
+    connect(m_watcher, &DeviceWatcher::finishedInitialScan, this, [this] { setIsUpdating(false); });
     m_watcher->start();
 
     // resetModel() must run before updateDisplayedView() so the page sees the new model.
     connect(this, &MainViewModel::selectedDeviceChanged, this, &MainViewModel::resetModel);
     connect(this, &MainViewModel::isUpdatingChanged, this, &MainViewModel::updateDisplayedView);
-    connect(this, &MainViewModel::selectedDeviceChanged, this,
-            &MainViewModel::updateDisplayedView);
+    connect(this, &MainViewModel::selectedDeviceChanged, this, &MainViewModel::updateDisplayedView);
     connect(this, &MainViewModel::availableDevicesChanged, this,
             &MainViewModel::updateDisplayedView);
 }
@@ -57,9 +54,8 @@ void MainViewModel::updateDisplayedView()
     const DeviceList devices = availableDevices();
     const Device selection = selectedDevice();
     if (selection) {
-        const auto found = std::find_if(devices.cbegin(), devices.cend(), [&](const Device& d) {
-            return selection.isSameDevice(d);
-        });
+        const auto found = std::find_if(devices.cbegin(), devices.cend(),
+                                        [&](const Device& d) { return selection.isSameDevice(d); });
         if (found == devices.cend()) {
             setSelectedDevice(Device());
             emit selectedDeviceRemoved();
@@ -102,9 +98,9 @@ void MainViewModel::resetModel()
             m_factory->createDeviceModel(selection.devicePath.toUtf8().toStdString()));
         model->securityFlags = selection.securityFlags;
         // Blocking: a card operation starts only after the scan has paused.
-        connect(model.get(), &DeviceModel::deviceIsBusyChanged, this,
-                [this](bool busy) { m_watcher->setEnabled(!busy); },
-                Qt::BlockingQueuedConnection);
+        connect(
+            model.get(), &DeviceModel::deviceIsBusyChanged, this,
+            [this](bool busy) { m_watcher->setEnabled(!busy); }, Qt::BlockingQueuedConnection);
         QMutexLocker lock(&m_deviceModelMutex);
         m_deviceModel.swap(model);
     } catch (const std::runtime_error&) {

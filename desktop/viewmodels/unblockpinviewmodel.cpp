@@ -1,7 +1,6 @@
 #include "unblockpinviewmodel.h"
 
-UnblockPinViewModel::UnblockPinViewModel(std::shared_ptr<DeviceModel> deviceModel,
-                                         QObject* parent)
+UnblockPinViewModel::UnblockPinViewModel(std::shared_ptr<DeviceModel> deviceModel, QObject* parent)
     : ViewModel(parent), deviceModel(std::move(deviceModel))
 {
 }

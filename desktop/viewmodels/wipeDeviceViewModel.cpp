@@ -4,8 +4,7 @@ namespace {
 constexpr unsigned int userAdminSeparation = 0x02;
 }
 
-WipeDeviceViewModel::WipeDeviceViewModel(std::shared_ptr<DeviceModel> deviceModel,
-                                         QObject* parent)
+WipeDeviceViewModel::WipeDeviceViewModel(std::shared_ptr<DeviceModel> deviceModel, QObject* parent)
     : ViewModel(parent), deviceModel(std::move(deviceModel))
 {
 }

@@ -60,8 +60,7 @@ public:
         record("isLoggedIn");
         return loggedIn;
     }
-    void activate(const std::string& pin, const std::string& adminPin,
-                  unsigned int flags) override
+    void activate(const std::string& pin, const std::string& adminPin, unsigned int flags) override
     {
         record("activate", {pin, adminPin, std::to_string(flags)});
     }
@@ -169,8 +168,7 @@ public:
     WorkerThread& operator=(const WorkerThread&) = delete;
 
     // Runs f on the worker after everything queued before it.
-    template <typename F>
-    auto run(F f) -> decltype(f())
+    template <typename F> auto run(F f) -> decltype(f())
     {
         decltype(f()) result{};
         QMetaObject::invokeMethod(
@@ -199,8 +197,7 @@ public:
     {
         QObject::connect(
             sender, signal, sender,
-            [this, name](auto... args) { append(name + describe(args...)); },
-            Qt::DirectConnection);
+            [this, name](auto... args) { append(name + describe(args...)); }, Qt::DirectConnection);
     }
     QStringList events() const
     {
@@ -217,11 +214,7 @@ private:
     static QString describe() { return QString(); }
     static QString describe(bool value) { return value ? " true" : " false"; }
     static QString describe(const QString& value) { return ' ' + value; }
-    template <typename T>
-    static QString describe(const T&)
-    {
-        return QString();
-    }
+    template <typename T> static QString describe(const T&) { return QString(); }
 
     mutable QMutex mutex;
     QStringList log;

@@ -74,11 +74,12 @@ class ConflictBoxes : public QObject
 public:
     ConflictBoxes(DownloadViewModel* viewModel) : viewModel(viewModel)
     {
-        connect(viewModel, &DownloadViewModel::aboutToOverwriteFile, this,
-                [this](const QString& path) { answerFile(path); }, Qt::BlockingQueuedConnection);
-        connect(viewModel, &DownloadViewModel::aboutToOverwriteFolder, this,
-                [this](const QString& path) { answerFolder(path); },
-                Qt::BlockingQueuedConnection);
+        connect(
+            viewModel, &DownloadViewModel::aboutToOverwriteFile, this,
+            [this](const QString& path) { answerFile(path); }, Qt::BlockingQueuedConnection);
+        connect(
+            viewModel, &DownloadViewModel::aboutToOverwriteFolder, this,
+            [this](const QString& path) { answerFolder(path); }, Qt::BlockingQueuedConnection);
     }
 
     QList<Reply> fileReplies;
@@ -147,8 +148,7 @@ struct DownloadFixture
         return ending;
     }
     QString backupFolder() const { return destination.path() + "/tresora_archive_export_0a1b2c"; }
-    template <typename T>
-    T read(T (DownloadViewModel::*getter)() const)
+    template <typename T> T read(T (DownloadViewModel::*getter)() const)
     {
         return worker->run([&] { return (viewModel->*getter)(); });
     }
@@ -219,8 +219,7 @@ private slots:
         download.boxes.fileReplies = {{Answer::Overwrite, false}, {Answer::Skip, false}};
         QCOMPARE(download.run(), QStringLiteral("finished"));
         QCOMPARE(engine->answers, (QList<bool>{true, true, true, false}));
-        QCOMPARE(download.boxes.asked,
-                 (QStringList{"folder /b/1", "file /b/1/x", "file /b/2/x"}));
+        QCOMPARE(download.boxes.asked, (QStringList{"folder /b/1", "file /b/1/x", "file /b/2/x"}));
     }
 
     void cancelInAConflictBoxCancelsTheRun()
@@ -283,8 +282,7 @@ private slots:
         writeFile(card.path() + "/b.mp4", "new b");
         DownloadFixture download(new DownloadModel);
         download.model->mountpoint = card.path();
-        download.model->sessions = {Session(1, "2023-05-01T12:30:00", 4),
-                                    Session(2, "", 4)};
+        download.model->sessions = {Session(1, "2023-05-01T12:30:00", 4), Session(2, "", 4)};
         const QString first = download.backupFolder() + "/1_2023-05-01T12-30-00";
         QVERIFY(QDir().mkpath(first));
         writeFile(first + "/a.mp4", "old a");
@@ -332,12 +330,10 @@ private slots:
                                         << "Remaining time: <1min, Elapsed time: 0min 5s, "
                                            "Speed: 12.4mb/s";
         // Time-of-day fields: hours drop out.
-        QTest::newRow("hours") << true << qint64(75 * 60000) << qint64(75 * 60000 + 5000)
-                               << 3.0f
+        QTest::newRow("hours") << true << qint64(75 * 60000) << qint64(75 * 60000 + 5000) << 3.0f
                                << "Remaining time: <15min, Elapsed time: 15min 5s, "
                                   "Speed: 3.0mb/s";
-        QTest::newRow("beyond a day") << true << qint64((25 * 60 + 3) * 60000) << qint64(0)
-                                      << 0.1f
+        QTest::newRow("beyond a day") << true << qint64((25 * 60 + 3) * 60000) << qint64(0) << 0.1f
                                       << "Remaining time: <3min, Elapsed time: 0min 0s, "
                                          "Speed: 0.1mb/s";
     }
@@ -386,9 +382,8 @@ private slots:
         download.worker->sync();
         QCOMPARE(succeeded.count(), 1);
         QCOMPARE(download.model->calls(), (QStringList{"login 0000", "login 1234"}));
-        QVERIFY(!download.worker->run([&] {
-                                     return stringPropertiesContain(download.viewModel, "1234");
-                                 }));
+        QVERIFY(!download.worker->run(
+            [&] { return stringPropertiesContain(download.viewModel, "1234"); }));
     }
 
 private:

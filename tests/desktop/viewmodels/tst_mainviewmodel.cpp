@@ -18,8 +18,8 @@ constexpr int waitLimit = 20000;
 Device card(const QString& path, bool supported = true, bool securityActive = false,
             unsigned int securityFlags = 0)
 {
-    return Device(path, QStringLiteral("CARD"), SdCard, securityActive, supported ? Ccv2 : Ccv1,
-                  0, securityFlags);
+    return Device(path, QStringLiteral("CARD"), SdCard, securityActive, supported ? Ccv2 : Ccv1, 0,
+                  securityFlags);
 }
 
 bool endsWith(const QList<MainView>& history, const QList<MainView>& tail)
@@ -94,8 +94,14 @@ struct MainFixture
     }
     ~MainFixture() { worker.reset(); }
 
-    MainView view() { return worker->run([this] { return viewModel->activeView(); }); }
-    Device selection() { return worker->run([this] { return viewModel->selectedDevice(); }); }
+    MainView view()
+    {
+        return worker->run([this] { return viewModel->activeView(); });
+    }
+    Device selection()
+    {
+        return worker->run([this] { return viewModel->selectedDevice(); });
+    }
     bool waitForView(MainView expected)
     {
         return QTest::qWaitFor([&] { return view() == expected; }, waitLimit);
@@ -169,8 +175,7 @@ private slots:
 
     void listSplitKeepsScanOrder()
     {
-        const Device a = card("/dev/sdb1"), old = card("/dev/sdc1", false),
-                     b = card("/dev/sdd1");
+        const Device a = card("/dev/sdb1"), old = card("/dev/sdc1", false), b = card("/dev/sdd1");
         MainFixture main({a, old, b}, 3600000);
         QVERIFY(main.waitForView(DevicesList));
         QCOMPARE(main.worker->run([&] { return main.viewModel->availableDevices(); }),
@@ -266,14 +271,19 @@ private slots:
 
         QVERIFY(QMetaObject::invokeMethod(main.viewModel, "reinitialize", Qt::QueuedConnection));
         QVERIFY(QTest::qWaitFor(
-            [&] { return endsWith(main.viewHistory(), {Searching, SelectedDevice}); },
+            [&] {
+                return endsWith(main.viewHistory(), {Searching, SelectedDevice});
+            },
             waitLimit));
         QCOMPARE(main.selection(), a);
 
         QVERIFY(QMetaObject::invokeMethod(main.viewModel, "reinitialize", Qt::QueuedConnection,
                                           Q_ARG(bool, true)));
         QVERIFY(QTest::qWaitFor(
-            [&] { return endsWith(main.viewHistory(), {Searching, DevicesList}); }, waitLimit));
+            [&] {
+                return endsWith(main.viewHistory(), {Searching, DevicesList});
+            },
+            waitLimit));
         QVERIFY(!main.selection());
     }
 

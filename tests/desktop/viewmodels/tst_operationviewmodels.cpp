@@ -31,10 +31,9 @@ void invokeOperation(QObject* viewModel, const QString& operation, const QString
 {
     bool queued = false;
     if (operation == "activate")
-        queued = QMetaObject::invokeMethod(viewModel, "activate", Qt::QueuedConnection,
-                                           Q_ARG(QString, a[0]), Q_ARG(QString, a[1]),
-                                           Q_ARG(QString, a[2]), Q_ARG(QString, a[3]),
-                                           Q_ARG(bool, useAdminPin));
+        queued = QMetaObject::invokeMethod(
+            viewModel, "activate", Qt::QueuedConnection, Q_ARG(QString, a[0]), Q_ARG(QString, a[1]),
+            Q_ARG(QString, a[2]), Q_ARG(QString, a[3]), Q_ARG(bool, useAdminPin));
     else if (a.size() == 3)
         queued = QMetaObject::invokeMethod(viewModel, operation.toLatin1(), Qt::QueuedConnection,
                                            Q_ARG(QString, a[0]), Q_ARG(QString, a[1]),
@@ -102,8 +101,8 @@ private slots:
         const QString adminLength = "Admin PIN must be 8-20 characters long";
         const QString pinMismatch = "PIN & re-entered PIN do not match";
         const QString adminMismatch = "Admin PIN & re-entered Admin PIN do not match";
-        QTest::newRow("activate pin 3") << "activate" << QStringList{chars(3), chars(3), "", ""}
-                                        << false << 0u << pinLength;
+        QTest::newRow("activate pin 3")
+            << "activate" << QStringList{chars(3), chars(3), "", ""} << false << 0u << pinLength;
         QTest::newRow("activate pin 16")
             << "activate" << QStringList{chars(16), chars(16), "", ""} << false << 0u << pinLength;
         QTest::newRow("activate mismatch")
@@ -131,28 +130,27 @@ private slots:
         QTest::newRow("admin new 21")
             << "changeAdminPin" << QStringList{admin8, chars(21), chars(21)} << false << 2u
             << "New " + adminLength;
-        QTest::newRow("admin mismatch") << "changeAdminPin"
-                                        << QStringList{admin8, chars(20), chars(20, '6')} << false
-                                        << 2u << adminMismatch;
+        QTest::newRow("admin mismatch")
+            << "changeAdminPin" << QStringList{admin8, chars(20), chars(20, '6')} << false << 2u
+            << adminMismatch;
         QTest::newRow("unblock admin 7")
             << "unblockPin" << QStringList{chars(7), pin4, pin4} << false << 2u << adminLength;
-        QTest::newRow("unblock new 3")
-            << "unblockPin" << QStringList{admin8, chars(3), chars(3)} << false << 2u
-            << "New " + pinLength;
+        QTest::newRow("unblock new 3") << "unblockPin" << QStringList{admin8, chars(3), chars(3)}
+                                       << false << 2u << "New " + pinLength;
         QTest::newRow("unblock mismatch")
             << "unblockPin" << QStringList{admin8, pin4, "4321"} << false << 2u << pinMismatch;
         QTest::newRow("reset admin user 7")
             << "factoryReset" << QStringList{chars(7)} << false << 2u << adminLength;
         QTest::newRow("reset admin user 21")
             << "factoryReset" << QStringList{chars(21)} << false << 2u << adminLength;
-        QTest::newRow("reset pin 3") << "factoryReset" << QStringList{chars(3)} << false << 0u
-                                     << pinLength;
-        QTest::newRow("reset pin 16") << "factoryReset" << QStringList{chars(16)} << false << 0u
-                                      << pinLength;
+        QTest::newRow("reset pin 3")
+            << "factoryReset" << QStringList{chars(3)} << false << 0u << pinLength;
+        QTest::newRow("reset pin 16")
+            << "factoryReset" << QStringList{chars(16)} << false << 0u << pinLength;
         QTest::newRow("wipe admin user 7")
             << "wipeDevice" << QStringList{chars(7)} << false << 2u << adminLength;
-        QTest::newRow("wipe pin 16") << "wipeDevice" << QStringList{chars(16)} << false << 0u
-                                     << pinLength;
+        QTest::newRow("wipe pin 16")
+            << "wipeDevice" << QStringList{chars(16)} << false << 0u << pinLength;
     }
 
     void invalidInputNeverReachesTheCard()
@@ -194,16 +192,16 @@ private slots:
         QTest::newRow("admin 8 to 20")
             << "changeAdminPin" << QStringList{admin8, chars(20), chars(20)} << false << 2u
             << "changeAdminPin 87654321 " + chars(20);
-        QTest::newRow("unblock 20/4") << "unblockPin" << QStringList{chars(20), pin4, pin4}
-                                      << false << 2u << "unblockPin " + chars(20) + " 1234";
+        QTest::newRow("unblock 20/4") << "unblockPin" << QStringList{chars(20), pin4, pin4} << false
+                                      << 2u << "unblockPin " + chars(20) + " 1234";
         QTest::newRow("reset admin 20") << "factoryReset" << QStringList{chars(20)} << false << 2u
                                         << "factoryReset " + chars(20);
         QTest::newRow("reset pin 15") << "factoryReset" << QStringList{chars(15)} << false << 0u
                                       << "factoryReset " + chars(15);
         QTest::newRow("wipe admin 8")
             << "wipeDevice" << QStringList{admin8} << false << 2u << "reset 87654321";
-        QTest::newRow("wipe pin 4") << "wipeDevice" << QStringList{pin4} << false << 0u
-                                    << "reset 1234";
+        QTest::newRow("wipe pin 4")
+            << "wipeDevice" << QStringList{pin4} << false << 0u << "reset 1234";
     }
 
     void boundaryLengthsAreAccepted()
@@ -245,8 +243,8 @@ private slots:
 
         invokeOperation(viewModel, "changePin", {"1234", "567890", "567890"});
         worker.sync();
-        QCOMPARE(model->calls(), (QStringList{"changePin 1234 567890",
-                                              "changeAdminPin 12340000 56789000"}));
+        QCOMPARE(model->calls(),
+                 (QStringList{"changePin 1234 567890", "changeAdminPin 12340000 56789000"}));
         QCOMPARE(log.events(), (QStringList{"isUpdating true", "succeeded", "isUpdating false"}));
 
         model->securityFlags = 0x02;
@@ -404,9 +402,9 @@ private slots:
         invokeOperation(viewModel, "login", {"1111"});
         worker.sync();
         QCOMPARE(succeeded.count(), 0);
-        QCOMPARE(log.events(), (QStringList{"isUpdating true",
-                                            "error Wrong PIN, remaining retries: 2",
-                                            "isUpdating false"}));
+        QCOMPARE(log.events(),
+                 (QStringList{"isUpdating true", "error Wrong PIN, remaining retries: 2",
+                              "isUpdating false"}));
 
         model->failWith("login", {});
         invokeOperation(viewModel, "login", {"1234"});
@@ -462,8 +460,8 @@ private slots:
 
         QVERIFY(QMetaObject::invokeMethod(viewModel, "initialize", Qt::QueuedConnection));
         worker.sync();
-        QCOMPARE(log.events(), (QStringList{"isUpdating false", "error ", "info",
-                                            "isUpdating true", "info", "isUpdating false"}));
+        QCOMPARE(log.events(), (QStringList{"isUpdating false", "error ", "info", "isUpdating true",
+                                            "info", "isUpdating false"}));
         QCOMPARE(infos.at(0).at(0).value<DeviceInfo>().serialNumber, std::string());
         QCOMPARE(infos.at(1).at(0).value<DeviceInfo>().serialNumber, std::string("00a1ff"));
         QCOMPARE(infos.at(1).at(0).value<DeviceInfo>().adminPinRetries, 14u);
@@ -496,9 +494,9 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(viewModel, "initialize", Qt::QueuedConnection));
         worker.sync();
         // The initial state goes out while the query is already announced as running.
-        QCOMPARE(log.events(), (QStringList{"isUpdating true", "sessions", "queried false",
-                                            "isUpdating true", "sessions", "queried true",
-                                            "isUpdating false"}));
+        QCOMPARE(log.events(),
+                 (QStringList{"isUpdating true", "sessions", "queried false", "isUpdating true",
+                              "sessions", "queried true", "isUpdating false"}));
         const SessionList sessions = worker.run([&] { return viewModel->availableSessions(); });
         QCOMPARE(sessions.size(), 2);
         QCOMPARE(sessions.at(0).id, 7u);

@@ -134,7 +134,8 @@ private slots:
     void secretCopyIsUtf8()
     {
         SecretUtf8 secret(QStringLiteral("\u00e41"));
-        QCOMPARE(secret.str(), std::string("\xc3\xa4" "1"));
+        QCOMPARE(secret.str(), std::string("\xc3\xa4"
+                                           "1"));
     }
 };
 

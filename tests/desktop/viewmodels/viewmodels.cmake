@@ -24,3 +24,11 @@ if(TARGET vaultdesk_viewmodels)
     ${viewmodels_test_dir}/tst_mainviewmodel.cpp
     ${viewmodels_test_dir}/ViewModelTestSupport.h)
 endif()
+
+# End-to-end paths over the real card model need the virtual card and the fake host helpers.
+if(TARGET vaultdesk_viewmodels AND TARGET vix_test_support AND TARGET vix_fake_helpers)
+  add_viewmodels_test(viewmodels_card_test
+    ${viewmodels_test_dir}/tst_cardviewmodels.cpp
+    ${viewmodels_test_dir}/ViewModelTestSupport.h)
+  target_link_libraries(viewmodels_card_test PRIVATE vix_test_support vix_fake_helpers)
+endif()
