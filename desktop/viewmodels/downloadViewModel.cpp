@@ -48,6 +48,12 @@ QString DownloadViewModel::backupFolderFor(const std::string& serialNumber) cons
 
 void DownloadViewModel::copyFiles()
 {
+    // An empty destination would put the backup at the root of the file system.
+    if (destinationPath().isEmpty()) {
+        setErrorMessage(tr("No backup folder was chosen. Please select a folder for the backup."));
+        emit backupFailed();
+        return;
+    }
     using namespace std::placeholders;
     const DownloadModel::ProgressCallback onProgress =
         std::bind(&DownloadViewModel::callBackBackupProgress, this, _1);

@@ -275,6 +275,18 @@ private slots:
         QVERIFY(!QFileInfo(download.backupFolder()).exists());
     }
 
+    void emptyDestinationIsRefused()
+    {
+        auto* engine = new ScriptedDownloadModel;
+        DownloadFixture download(engine);
+        QMetaObject::invokeMethod(download.viewModel, "setDestinationPath", Qt::QueuedConnection,
+                                  Q_ARG(QString, QString()));
+        QCOMPARE(download.run(), QStringLiteral("failed"));
+        QCOMPARE(engine->runs, 0);
+        QVERIFY(download.model->calls().isEmpty());
+        QVERIFY(download.read(&DownloadViewModel::errorMessage).startsWith("No backup folder"));
+    }
+
     void realEngineCopiesAndSkipsAsAnswered()
     {
         QTemporaryDir card;
