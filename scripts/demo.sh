@@ -1,0 +1,257 @@
+#!/usr/bin/env bash
+# A narrated tour of vaultcli against a virtual card: no card and no root needed.
+# Every command line is printed with its output; every step is checked, and the
+# tour stops with a non-zero status at the first step that does not behave as
+# narrated. The emulator is stopped on every way out.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${VIX_DEMO_BUILD:-$root/build-demo}
+helpers=$build/demo-helpers
+card_folder=$build/demo-card
+jobs=$(nproc 2>/dev/null || echo 2)
+
+PIN=1234
+ADMIN_PIN=12345678
+NEW_PIN=4321
+
+say() { printf '\n# %s\n' "$*"; }
+fail() {
+    printf '\nDEMO FAILED: %s\n' "$*" >&2
+    exit 1
+}
+
+build_programs() {
+    say "Building vaultcli and vaultsim in ${build#"$root"/} (log: ${build#"$root"/}/demo-build.log)"
+    mkdir -p "$build"
+    if ! {
+        cmake -S "$root" -B "$build" -DVIX_HELPER_DIR="$helpers" -DVIX_BUILD_DESKTOP=OFF \
+            -DVIX_BUILD_TESTS=OFF -DVIX_BUILD_BENCH=OFF &&
+            cmake --build "$build" -j"$jobs" --target vaultcli vaultsim
+    } >"$build/demo-build.log" 2>&1; then
+        tail -n 30 "$build/demo-build.log" >&2
+        fail "the build failed"
+    fi
+}
+
+# A card on an image file has no real mount: the mount helper and the partition
+# re-read are stand-ins that log their call and succeed.
+write_helpers() {
+    mkdir -p "$helpers"
+    local name
+    for name in mountpoint_manager partrescan udevadm; do
+        cat >"$helpers/$name" <<'EOF'
+#!/bin/sh
+# Demo stand-in: the virtual card has nothing to mount or re-read.
+printf '%s %s\n' "${0##*/}" "$*" >>"${0%/*}/calls.log"
+exit 0
+EOF
+        chmod 755 "$helpers/$name"
+    done
+    : >"$helpers/calls.log"
+    # The real udevadm is kept where it works; the stand-in only replaces a
+    # missing or failing one.
+    if command -v udevadm >/dev/null 2>&1 && timeout 30 udevadm settle >/dev/null 2>&1; then
+        rm "$helpers/udevadm"
+    else
+        PATH=$helpers:$PATH
+    fi
+}
+
+emulator_pid=
+stop_emulator() {
+    if [ -n "$emulator_pid" ]; then
+        kill -TERM "$emulator_pid" 2>/dev/null || true
+        wait "$emulator_pid" 2>/dev/null || true
+        emulator_pid=
+        echo
+        echo "# The emulator is stopped."
+    fi
+}
+trap stop_emulator EXIT
+
+start_card() {
+    rm -rf "$card_folder"
+    mkdir -p "$card_folder"
+    cd "$card_folder"
+    say "A fresh virtual card with four recorded sessions, served by vaultsim."
+    printf '$ vaultsim create card.img --example-sessions\n'
+    vaultsim create card.img --example-sessions || fail "vaultsim create failed"
+    printf '$ vaultsim serve card.img &\n'
+    vaultsim serve card.img >vaultsim.log 2>&1 &
+    emulator_pid=$!
+    local tries=0
+    until grep -q 'vaultsim: ready' vaultsim.log; do
+        kill -0 "$emulator_pid" 2>/dev/null || fail "vaultsim serve ended: $(cat vaultsim.log)"
+        tries=$((tries + 1))
+        [ "$tries" -le 200 ] || fail "vaultsim serve did not get ready"
+        sleep 0.1
+    done
+    cat vaultsim.log
+}
+
+# run [--input TEXT] COMMAND...: prints the command line and both streams of its
+# output; keeps status, out and err for the checks.
+status=0 out= err=
+run() {
+    local input=
+    local shown=$*
+    if [ "$1" = --input ]; then
+        input=$2
+        shift 2
+        shown="printf '%s\\n' \"\$PIN\" | $*"
+    fi
+    printf '$ %s\n' "$shown"
+    set +e
+    if [ -n "$input" ]; then
+        "$@" >stdout.txt 2>stderr.txt <<<"$input"
+    else
+        "$@" >stdout.txt 2>stderr.txt </dev/null
+    fi
+    status=$?
+    set -e
+    out=$(cat stdout.txt)
+    err=$(cat stderr.txt)
+    [ -z "$out" ] || printf '%s\n' "$out"
+    [ -z "$err" ] || printf '%s\n' "$err"
+    if [ "$status" -ne 0 ]; then
+        printf '(exit status %s)\n' "$status"
+    fi
+}
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "expected exit status $1, got $status"
+}
+expect_line() {
+    grep -qxF -- "$1" <<<"$out" || fail "expected the output line '$1'"
+}
+expect_error_line() {
+    grep -qxF -- "$1" <<<"$err" || fail "expected the error line '$1'"
+}
+expect_quiet_success() {
+    expect_status 0
+    [ -z "$out$err" ] || fail "expected no output"
+}
+expect_state() {
+    run vaultcli card.img status
+    expect_status 0
+    local line
+    for line in "$@"; do
+        expect_line "$line"
+    done
+}
+
+# The camera writes into the session being recorded; closing it records it.
+record_session() {
+    local current
+    current=$(awk '$1 == "current-session" { print $3 }' card.img.state)
+    [ -n "$current" ] || fail "no current session in card.img.state"
+    mkdir -p "card.img.sessions/$current/DCIM"
+    head -c "$1" /dev/zero >"card.img.sessions/$current/DCIM/CLIP0001.MP4"
+    printf '$ # the camera records %s bytes into session %s\n' "$1" "$current"
+    run vaultcli card.img startNewSession
+    expect_quiet_success
+    recorded_sessions+=("$current")
+}
+
+tour() {
+    say "Status of the fresh card: security not activated."
+    expect_state "Card state: Transparent" "Read-only: false" "SecurityFlag: 0"
+
+    say "The controller's unique identifier and the firmware version."
+    run vaultcli card.img controllerID
+    expect_status 0
+    grep -qxE '([0-9a-f]{2})+' <<<"$out" || fail "expected hex pairs"
+    run vaultcli card.img firmwareVersion
+    expect_status 0
+    expect_line "1.2.3"
+
+    say "The sessions the card has recorded."
+    run vaultcli card.img listSessions
+    expect_status 0
+    [ "$(wc -l <<<"$out")" -eq 5 ] || fail "expected a header and four sessions"
+
+    say "Activate the security features: PIN $PIN and a separate Admin user with Admin PIN" \
+        "$ADMIN_PIN. Activation discards the content and leaves the card read-only for now."
+    run vaultcli card.img activate --pin "$PIN" --adminPin "$ADMIN_PIN" --retryCounter 5
+    expect_quiet_success
+    expect_state "Card state: Unlocked" "Read-only: true" "PIN Retry Counter: 5" \
+        "Admin PIN Retry Counter: 5" "SecurityFlag: 2"
+
+    say "A camera records two sessions on the activated card."
+    recorded_sessions=()
+    record_session 3000000
+    record_session 150000
+
+    say "Log out: the protected content is hidden."
+    run vaultcli card.img logout
+    expect_quiet_success
+    expect_state "Card state: Locked"
+
+    say "A wrong PIN is refused (status word 0x6f02, exit status 2) and costs one try."
+    run vaultcli card.img login --pin 0000
+    expect_status 2
+    expect_error_line "Failed, error: 0x6f02"
+    expect_state "Card state: Locked" "PIN Retry Counter: 4"
+
+    say "Log in; the PIN comes from standard input, so it shows in no process list."
+    run --input "$PIN" vaultcli card.img login --pin -
+    expect_quiet_success
+    expect_state "Card state: Unlocked" "PIN Retry Counter: 5"
+
+    say "The sessions recorded since activation."
+    run vaultcli card.img listSessions
+    expect_status 0
+    [ "$(wc -l <<<"$out")" -eq 3 ] || fail "expected a header and two sessions"
+    grep -qE "^${recorded_sessions[0]} +[0-9T:-]+ +2\.9 MB" <<<"$out" ||
+        fail "expected session ${recorded_sessions[0]} of 2.9 MB"
+
+    say "Switch to the first of them to read back what it stored."
+    run vaultcli card.img switchToSession --id "${recorded_sessions[0]}"
+    expect_quiet_success
+    printf '$ ls card.img.content/DCIM\n'
+    ls card.img.content/DCIM
+    [ "$(stat -c %s card.img.content/DCIM/CLIP0001.MP4)" -eq 3000000 ] ||
+        fail "expected the first session's clip"
+
+    say "Make the whole card read-only, then writable again."
+    run vaultcli card.img setReadOnly
+    expect_quiet_success
+    expect_state "Read-only: true"
+    run vaultcli card.img setReadWrite
+    expect_quiet_success
+    expect_state "Read-only: false"
+
+    say "Change the PIN to $NEW_PIN, log out and log in with the new PIN."
+    run vaultcli card.img changePin --pin "$PIN" --newPin "$NEW_PIN"
+    expect_quiet_success
+    run vaultcli card.img logout
+    expect_quiet_success
+    run vaultcli card.img login --pin "$NEW_PIN"
+    expect_quiet_success
+    expect_state "Card state: Unlocked"
+
+    say "Wipe the content with the Admin PIN: the security features stay active."
+    run vaultcli card.img wipeContent --adminPin "$ADMIN_PIN"
+    expect_quiet_success
+    expect_state "Card state: Unlocked" "SecurityFlag: 2"
+    run vaultcli card.img listSessions
+    expect_status 0
+    [ "$(wc -l <<<"$out")" -eq 1 ] || fail "expected no sessions after the wipe"
+
+    say "Factory reset with the Admin PIN: security off again, the card read-only until" \
+        "setReadWrite."
+    run vaultcli card.img factoryReset --adminPin "$ADMIN_PIN"
+    expect_quiet_success
+    expect_state "Card state: Transparent" "Read-only: true" "SecurityFlag: 0"
+    run vaultcli card.img setReadWrite
+    expect_quiet_success
+}
+
+build_programs
+PATH=$build/cli:$build/vcard:$PATH
+write_helpers
+start_card
+tour
+stop_emulator
+say "The tour completed: every step behaved as described."
