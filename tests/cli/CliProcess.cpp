@@ -1,13 +1,18 @@
 #include "CliProcess.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <pty.h>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -48,13 +53,15 @@ std::vector<std::string> CliProcess::environment(const std::vector<std::string>&
     return result;
 }
 
-CliResult CliProcess::run(const std::vector<std::string>& arguments, const std::string& input,
-                          const std::vector<std::string>& extraEnvironment) const
+pid_t CliProcess::spawn(const std::vector<std::string>& arguments, int inputFd,
+                        const std::vector<std::string>& extraEnvironment) const
 {
-    writeFile(path("stdin"), input);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, path("stdin").c_str(), O_RDONLY, 0);
+    if (inputFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, inputFd, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, path("stdin").c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, path("stdout").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(),
@@ -78,6 +85,11 @@ CliResult CliProcess::run(const std::vector<std::string>& arguments, const std::
     posix_spawn_file_actions_destroy(&actions);
     if (spawnError != 0)
         throw std::runtime_error(std::string("cannot start vaultcli: ") + strerror(spawnError));
+    return pid;
+}
+
+CliResult CliProcess::collect(pid_t pid) const
+{
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR)
@@ -88,6 +100,56 @@ CliResult CliProcess::run(const std::vector<std::string>& arguments, const std::
     result.out = readFile(path("stdout"));
     result.err = readFile(path("stderr"));
     return result;
+}
+
+CliResult CliProcess::run(const std::vector<std::string>& arguments, const std::string& input,
+                          const std::vector<std::string>& extraEnvironment) const
+{
+    writeFile(path("stdin"), input);
+    return collect(spawn(arguments, -1, extraEnvironment));
+}
+
+namespace {
+
+bool echoIsOn(int terminal)
+{
+    struct termios settings;
+    return tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+std::string drain(int terminal)
+{
+    fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
+    std::string shown;
+    char buffer[256];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<std::size_t>(got));
+    return shown;
+}
+
+} // namespace
+
+TerminalRun CliProcess::runOnTerminal(const std::vector<std::string>& arguments,
+                                      const std::string& line) const
+{
+    int master = -1, terminal = -1;
+    if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    const pid_t pid = spawn(arguments, terminal, {});
+    // Typing before the echo is off would show the line whatever the program does.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (echoIsOn(terminal) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::string typed = line + "\n";
+    if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+        throw std::runtime_error("cannot type into the terminal");
+    TerminalRun run;
+    run.result = collect(pid);
+    run.echoRestored = echoIsOn(terminal);
+    run.shown = drain(master);
+    close(master);
+    close(terminal);
+    return run;
 }
 
 std::vector<std::string> CliProcess::helperCalls() const

@@ -3,6 +3,7 @@
 #define VIX_TESTS_CLI_PROCESS_H
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace clitest {
@@ -14,6 +15,13 @@ struct CliResult
     std::string err;
 };
 
+struct TerminalRun
+{
+    CliResult result;
+    std::string shown; // what the terminal displayed while the program ran
+    bool echoRestored = false;
+};
+
 // `workFolder` receives the captured streams and the helper call log.
 class CliProcess
 {
@@ -22,11 +30,18 @@ public:
 
     CliResult run(const std::vector<std::string>& arguments, const std::string& input = {},
                   const std::vector<std::string>& extraEnvironment = {}) const;
+    // Standard input is a terminal; `line` is typed once the program has turned
+    // the echo off.
+    TerminalRun runOnTerminal(const std::vector<std::string>& arguments,
+                              const std::string& line) const;
     // Lines "<program> <arguments>" of the helper programs run so far.
     std::vector<std::string> helperCalls() const;
     void clearHelperCalls() const;
 
 private:
+    pid_t spawn(const std::vector<std::string>& arguments, int inputFd,
+                const std::vector<std::string>& extraEnvironment) const;
+    CliResult collect(pid_t pid) const;
     std::string path(const char* name) const { return folder_ + "/" + name; }
     std::vector<std::string> environment(const std::vector<std::string>& extra) const;
 

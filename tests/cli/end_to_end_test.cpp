@@ -286,6 +286,21 @@ TEST_F(CliEndToEnd, SecretsFromStandardInput)
     EXPECT_EQ(state("admin-tries"), "5");
 }
 
+TEST_F(CliEndToEnd, SecretTypedOnATerminalIsNotEchoed)
+{
+    VirtualCardOptions options;
+    options.pin = "1234";
+    options.locked = true;
+    startCard(options);
+    const clitest::TerminalRun typed =
+        cli_->runOnTerminal({card_->devicePath(), "login", "--pin", "-"}, "1234");
+    EXPECT_EQ(typed.result.exitStatus, 0) << typed.result.err;
+    EXPECT_EQ(typed.result.err, "PIN: \n");
+    EXPECT_EQ(typed.shown.find("1234"), std::string::npos) << typed.shown;
+    EXPECT_TRUE(typed.echoRestored);
+    EXPECT_EQ(state("state"), "unlocked");
+}
+
 TEST_F(CliEndToEnd, SessionsAreListedPageByPage)
 {
     VirtualCardOptions options;
@@ -423,6 +438,14 @@ TEST_F(CliFirmwareUpdate, SendsWholeChunksAndReportsTheNewVersion)
     EXPECT_EQ(result.err, std::string("Transferring FW\n") + APPLYING + "Failed, error: 0x6985\n");
     EXPECT_EQ(result.exitStatus, 0x85);
     EXPECT_EQ(state("firmware-received"), "384");
+    EXPECT_EQ(state("firmware-version"), "1.2.4");
+
+    // A failed chunk ends the run before the apply step.
+    card_->clearFaults();
+    card_->setFault("firmware-transfer", Fault::StatusWord, Repeat::Once, 0x6B00);
+    result = run({"firmwareUpdate", "--pin", "1234", "--file", path});
+    EXPECT_EQ(result.err, "Transferring FW\nFailed, error: 0x6b00\n");
+    EXPECT_EQ(result.exitStatus, 0x6B);
     EXPECT_EQ(state("firmware-version"), "1.2.4");
 }
 
