@@ -15,7 +15,10 @@ PIN=1234
 ADMIN_PIN=12345678
 NEW_PIN=4321
 
-say() { printf '\n# %s\n' "$*"; }
+say() {
+    printf '\n'
+    printf '# %s\n' "$@"
+}
 fail() {
     printf '\nDEMO FAILED: %s\n' "$*" >&2
     exit 1
