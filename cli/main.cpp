@@ -467,9 +467,12 @@ int dispatch(int argc, const char* const* argv)
     const Invocation invocation{argc > 0 && argv[0] != nullptr ? argv[0] : "vaultcli", argv};
     if (!argumentsAreWellFormed(argc, argv))
         return usageError(invocation);
+    // No pattern has more than eight words.
+    if (argc > 9)
+        return usageError(invocation);
     int group = 0;
     {
-        const Secret commandLine = joinArguments(argc, argv);
+        const Secret commandLine = commandLineForPatterns(argc, argv);
         group = commandGroup(commandLine.view());
     }
     if (group == 1) {

@@ -253,16 +253,14 @@ bool argumentsAreWellFormed(int argc, const char* const* argv)
     return true;
 }
 
-Secret joinArguments(int argc, const char* const* argv)
+Secret commandLineForPatterns(int argc, const char* const* argv)
 {
-    std::size_t length = 0;
-    for (int i = 1; i < argc; ++i)
-        length += std::strlen(argv[i]) + 1;
-    Secret text(length);
+    Secret text(static_cast<std::size_t>(argc) * (MAX_MATCHED_ARGUMENT + 1));
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
             text.append(' ');
-        text.append(argv[i]);
+        const std::string_view argument(argv[i]);
+        text.append(argument.size() > MAX_MATCHED_ARGUMENT ? std::string_view("x") : argument);
     }
     return text;
 }

@@ -61,8 +61,14 @@ int exitStatusFor(int result);
 // see the joined text while values are taken by position, so both must agree.
 bool argumentsAreWellFormed(int argc, const char* const* argv);
 
-// The arguments after the program name, joined by single spaces.
-Secret joinArguments(int argc, const char* const* argv);
+// The text the command patterns are matched against: the arguments after the
+// program name, joined by single spaces. std::regex matches recursively, about
+// one stack frame per character, so a very long argument would overflow the
+// stack; an argument longer than any command word or number in range stands as
+// "x" instead. It still matches \S+ and nothing else, which gives the same
+// outcome (a long number is out of range and refused anyway).
+Secret commandLineForPatterns(int argc, const char* const* argv);
+constexpr std::size_t MAX_MATCHED_ARGUMENT = 64;
 
 // The number (1 to 6) of the first command pattern that matches the whole text,
 // 0 when none does.

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -120,6 +120,8 @@ TEST(CliUsage, MalformedLinesPrintUsageAndExit1)
         {"/nonexistent/sdz1", "login", "--pin", ""},
         {"/nonexistent/sdz1", "activate", "--pin", "1234", "--retryCounter", "5", "--adminPin",
          "12345678"},
+        {"/nonexistent/sdz1", "switchToSession", "--id", std::string(100000, '1')},
+        {"/nonexistent/sdz1", "status", "a", "b", "c", "d", "e", "f", "g", "h", "i"},
     };
     for (const auto& line : lines) {
         const CliResult result = cli.run(line);
@@ -141,7 +143,13 @@ TEST(CliUsage, MalformedLinesPrintUsageAndExit1)
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err.rfind("Failed, error: -3, system error: ", 0), 0u) << missing.err;
     EXPECT_EQ(missing.exitStatus, 253);
-    std::system((std::string("rm -rf ") + folder).c_str());
+
+    // Far too long for a device path, yet no crash: the open fails.
+    const CliResult longPath = cli.run({"/" + std::string(100000, 'a'), "status"});
+    EXPECT_EQ(longPath.out, "");
+    EXPECT_EQ(longPath.err.rfind("Failed, error: -3, system error: ", 0), 0u) << longPath.err;
+    EXPECT_EQ(longPath.exitStatus, 253);
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(CliEndToEnd, QueriesOfAFreshCard)

@@ -74,13 +74,26 @@ TEST(CliArguments, RejectsEmptyArgumentsAndWhiteSpace)
     EXPECT_TRUE(argumentsAreWellFormed(2, spacedProgram));
 }
 
-TEST(CliArguments, JoinsWithSingleSpaces)
+TEST(CliArguments, JoinsWithSingleSpacesAndShortensLongArguments)
 {
     const char* argv[] = {"vaultcli", "/dev/sdb1", "login", "--pin", "1234"};
-    EXPECT_EQ(text(joinArguments(5, argv)), "/dev/sdb1 login --pin 1234");
-    EXPECT_EQ(text(joinArguments(2, argv)), "/dev/sdb1");
-    EXPECT_EQ(text(joinArguments(1, argv)), "");
-    EXPECT_EQ(text(joinArguments(0, argv)), "");
+    EXPECT_EQ(text(commandLineForPatterns(5, argv)), "/dev/sdb1 login --pin 1234");
+    EXPECT_EQ(text(commandLineForPatterns(2, argv)), "/dev/sdb1");
+    EXPECT_EQ(text(commandLineForPatterns(1, argv)), "");
+    EXPECT_EQ(text(commandLineForPatterns(0, argv)), "");
+
+    // Long enough to overflow the stack of a recursive regex match.
+    const std::string longPath(200000, 'a');
+    const std::string longNumber(200000, '7');
+    const std::string limit(MAX_MATCHED_ARGUMENT, '7');
+    const char* longLogin[] = {"vaultcli", longPath.c_str(), "login", "--pin", longPath.c_str()};
+    const Secret line = commandLineForPatterns(5, longLogin);
+    EXPECT_EQ(text(line), "x login --pin x");
+    EXPECT_EQ(commandGroup(line.view()), 4);
+    const char* longId[] = {"vaultcli", "d", "switchToSession", "--id", longNumber.c_str()};
+    EXPECT_EQ(commandGroup(commandLineForPatterns(5, longId).view()), 0);
+    const char* longestId[] = {"vaultcli", "d", "switchToSession", "--id", limit.c_str()};
+    EXPECT_EQ(commandGroup(commandLineForPatterns(5, longestId).view()), 4);
 }
 
 TEST(CliArguments, ParsesDigitsWithinSigned32Bits)
