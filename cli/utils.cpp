@@ -380,10 +380,12 @@ SecretReadResult readSecretLine(int fd, const char* prompt, Secret* secret)
     }
     const bool echoOff = terminal && disableEcho(fd);
     const SecretReadResult result = readLine(fd, &line);
+    const int readError = errno;
     if (echoOff) {
         restoreEcho(fd);
         std::fputs("\n", stderr);
     }
+    errno = readError;
     if (result == SecretReadResult::Ok)
         *secret = std::move(line);
     return result;

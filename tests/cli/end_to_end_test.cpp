@@ -353,6 +353,21 @@ TEST_F(CliEndToEnd, LongSessionListsTakeSeveralPages)
     EXPECT_EQ(result.out, expected);
 }
 
+TEST_F(CliEndToEnd, SessionsOfFourGibibytesAndMoreKeepTheirSize)
+{
+    startCard();
+    const std::string currentSession = state("current-session");
+    const std::string current = currentSession.substr(0, currentSession.find(' '));
+    // A sparse file: the card counts the file's size, not its blocks.
+    const std::string clip = card_->sessionsDir() + "/" + current + "/CLIP0001.MP4";
+    clitest::writeFile(clip, "");
+    std::filesystem::resize_file(clip, 5ull << 30);
+    expectQuietSuccess({"startNewSession"});
+    const CliResult result = run({"listSessions"}, {}, {"TZ=UTC"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.out.find(padded("5.0 GB", 15) + "\n"), std::string::npos) << result.out;
+}
+
 TEST_F(CliEndToEnd, LockedCardRefusesSessionsAfterTheHeader)
 {
     startCard();
