@@ -17,6 +17,7 @@ constexpr int32_t CONTROLLER_ID_CAPACITY = 64;
 constexpr std::size_t FIRMWARE_CHUNK_SIZE = 128;
 // Offsets are 32-bit: the last chunk must start below 4 GiB.
 constexpr std::size_t MAX_PACKAGE_SIZE = 0xFFFFFFFFu - FIRMWARE_CHUNK_SIZE + 1;
+constexpr int32_t MAX_RETRY_COUNTER = 255;
 constexpr int USAGE_ERROR = 1;
 // Standard input or the update package could not be used; the card was not changed.
 constexpr int LOCAL_FAILURE = 1;
@@ -246,10 +247,17 @@ int runSwitchToSession(const Invocation& invocation)
         tresora_ac_switchToSession(invocation.device(), static_cast<uint32_t>(sessionId)));
 }
 
+// The card receives the retry counter as one byte: a larger N would wrap into a
+// different, possibly accepted, value.
+bool parseRetryCounter(const char* digits, int32_t* retryCounter)
+{
+    return parseNonNegativeInt32(digits, retryCounter) && *retryCounter <= MAX_RETRY_COUNTER;
+}
+
 int runActivate(const Invocation& invocation)
 {
     int32_t retryCounter = 0;
-    if (!parseNonNegativeInt32(invocation.optionValue(2), &retryCounter))
+    if (!parseRetryCounter(invocation.optionValue(2), &retryCounter))
         return usageError(invocation);
     Secret pin;
     if (!obtainSecret(invocation.optionValue(1), PIN_NAME, &pin))
@@ -263,7 +271,7 @@ int runActivate(const Invocation& invocation)
 int runActivateWithAdminUser(const Invocation& invocation)
 {
     int32_t retryCounter = 0;
-    if (!parseNonNegativeInt32(invocation.optionValue(3), &retryCounter))
+    if (!parseRetryCounter(invocation.optionValue(3), &retryCounter))
         return usageError(invocation);
     Secret pin, adminPin;
     if (!obtainSecret(invocation.optionValue(1), PIN_NAME, &pin) ||

@@ -121,6 +121,10 @@ TEST(CliUsage, MalformedLinesPrintUsageAndExit1)
         {"/nonexistent/sdz1", "activate", "--pin", "1234", "--retryCounter", "5", "--adminPin",
          "12345678"},
         {"/nonexistent/sdz1", "switchToSession", "--id", std::string(100000, '1')},
+        // One byte on the wire: 259 would arrive as 3.
+        {"/nonexistent/sdz1", "activate", "--pin", "1234", "--retryCounter", "259"},
+        {"/nonexistent/sdz1", "activate", "--pin", "1234", "--adminPin", "12345678",
+         "--retryCounter", "256"},
         {"/nonexistent/sdz1", "status", "a", "b", "c", "d", "e", "f", "g", "h", "i"},
     };
     for (const auto& line : lines) {
