@@ -9,7 +9,9 @@ if(TARGET vcard)
 endif()
 
 if(TARGET vix_test_support)
-  add_executable(vcard_fixture_test ${CMAKE_CURRENT_LIST_DIR}/FixtureTest.cpp)
+  add_executable(vcard_fixture_test
+    ${CMAKE_CURRENT_LIST_DIR}/FixtureTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProgramTest.cpp)
   target_link_libraries(vcard_fixture_test PRIVATE vix_test_support GTest::gtest_main)
   gtest_discover_tests(vcard_fixture_test DISCOVERY_TIMEOUT 60)
 endif()

@@ -239,6 +239,10 @@ bool parseSessionPlan(const std::string& text, SessionPlan& plan, std::string& e
 int create(CreateOptions options)
 {
     const std::string& image = options.image;
+    if (imageInUse(image)) {
+        std::fprintf(stderr, "vaultsim: %s is being served; stop that first\n", image.c_str());
+        return 1;
+    }
     if (fs::exists(image) && !options.force) {
         std::fprintf(stderr, "vaultsim: %s exists (use --force to replace it)\n", image.c_str());
         return 1;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +53,22 @@ bool Image::removed() const
 {
     struct stat info {};
     return ::fstat(fd_, &info) != 0 || info.st_nlink == 0;
+}
+
+bool Image::lockForServing()
+{
+    return ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool imageInUse(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return inUse;
 }
 
 bool createSparseImage(const std::string& path, std::uint64_t size, std::string& error)

@@ -19,6 +19,8 @@ public:
     bool read(std::uint64_t offset, vcard::Block& block);
     bool write(std::uint64_t offset, const vcard::Block& block);
     bool removed() const; // the image's name is gone
+    // One server per card: an exclusive advisory lock (the host takes none).
+    bool lockForServing();
     int fd() const { return fd_; }
 
 private:
@@ -26,6 +28,8 @@ private:
     unsigned char* buffer_ = nullptr;
 };
 
+// True when a running `vaultsim serve` holds the image.
+bool imageInUse(const std::string& path);
 bool createSparseImage(const std::string& path, std::uint64_t size, std::string& error);
 
 } // namespace vaultsim

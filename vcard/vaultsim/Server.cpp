@@ -68,6 +68,7 @@ private:
     int notify_ = -1;
     int signals_ = -1;
     bool stopping_ = false;
+    bool readFailing_ = false;
     std::string savedState_;
     vcard::Block savedSector_{};
     vcard::Block lastBlock_{};
@@ -111,6 +112,10 @@ bool Server::start(std::string& error)
     card_ = vcard::Card(state);
     savedState_ = text;
     if (!image_.open(options_.image, error) || !setUpNotifications(error)) {
+        return false;
+    }
+    if (!image_.lockForServing()) {
+        error = "another vaultsim already serves " + options_.image;
         return false;
     }
     content_.refreshSizes(card_);
@@ -206,8 +211,12 @@ void Server::serveLoop()
             return;
         }
         vcard::Block block;
-        if (!image_.read(vcard::kCommandBlockOffset, block)) {
+        const bool readable = image_.read(vcard::kCommandBlockOffset, block);
+        if (!readable && !readFailing_) {
             log(std::string("cannot read the command block: ") + std::strerror(errno));
+        }
+        readFailing_ = !readable;
+        if (!readable) {
             continue;
         }
         if (vcard::isCommandBlock(block)) {
