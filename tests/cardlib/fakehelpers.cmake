@@ -80,13 +80,13 @@ selected() {
     return 1
 }
 
-eval "spec=\${VIX_FAKE_FAIL_$key-}"
-[ -n "$spec" ] || exit 0
+eval "failures=\${VIX_FAKE_FAIL_$key-}"
+[ -n "$failures" ] || exit 0
 count=1
 if [ -n "$VIX_FAKE_LOG" ]; then
     count=$(awk -v p="$prefix" 'index($0, p) == 1 { n++ } END { print n + 0 }' "$VIX_FAKE_LOG")
 fi
-selected "$spec" "$count" || exit 0
+selected "$failures" "$count" || exit 0
 if [ "${VIX_FAKE_FAIL_HOW-exit}" = signal ]; then
     kill -KILL $$
 fi
