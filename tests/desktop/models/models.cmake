@@ -15,3 +15,8 @@ if(TARGET vaultdesk_models)
   vix_models_test(models_discovery_test discovery_test.cpp)
   vix_models_test(models_download_test download_test.cpp)
 endif()
+
+# The card model against the virtual card, with the fake mount tools first on PATH.
+if(TARGET vaultdesk_models AND TARGET vix_test_support AND TARGET vix_fake_helpers)
+  vix_models_test(models_devicemodel_test devicemodel_test.cpp vix_test_support vix_fake_helpers)
+endif()
