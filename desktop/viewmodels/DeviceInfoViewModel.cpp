@@ -8,7 +8,5 @@ DeviceInfoViewModel::DeviceInfoViewModel(std::shared_ptr<DeviceModel> deviceMode
 void DeviceInfoViewModel::initialize()
 {
     notifyAllSignals();
-    runCardCall(
-        this, [this](const QString& error) { setErrorMessage(error); },
-        [this] { setDeviceInfo(deviceModel->deviceInfo()); });
+    runCardCall(this, [this] { setDeviceInfo(deviceModel->deviceInfo()); });
 }

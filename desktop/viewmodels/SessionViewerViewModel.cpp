@@ -8,14 +8,12 @@ SessionViewerViewModel::SessionViewerViewModel(std::shared_ptr<DeviceModel> devi
 
 void SessionViewerViewModel::initialize()
 {
-    runCardCall(
-        this, [this](const QString& error) { setErrorMessage(error); },
-        [this] {
-            notifyAllSignals();
-            const std::vector<Session> sessions = deviceModel->getSessions();
-            setAvailableSessions(SessionList(sessions.cbegin(), sessions.cend()));
-            setHasQueriedSessions(true);
-        });
+    runCardCall(this, [this] {
+        notifyAllSignals();
+        const std::vector<Session> sessions = deviceModel->getSessions();
+        setAvailableSessions(SessionList(sessions.cbegin(), sessions.cend()));
+        setHasQueriedSessions(true);
+    });
 }
 
 void SessionViewerViewModel::switchSession(int row)
@@ -24,10 +22,8 @@ void SessionViewerViewModel::switchSession(int row)
     // A stale row (list refreshed meanwhile) must not reach past the list.
     if (row < 0 || row >= sessions.size())
         return setErrorMessage(tr("The selected session is no longer available"));
-    runCardCall(
-        this, [this](const QString& error) { setErrorMessage(error); },
-        [&] {
-            deviceModel->switchToSession(static_cast<int>(sessions.at(row).id));
-            emit switchSessionSucceeded();
-        });
+    runCardCall(this, [&] {
+        deviceModel->switchToSession(static_cast<int>(sessions.at(row).id));
+        emit switchSessionSucceeded();
+    });
 }

@@ -1,5 +1,7 @@
 #include "ViewModel.h"
 
+#include "CardManagement.h"
+
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QVariant>
@@ -33,6 +35,19 @@ void ViewModel::notifyAllSignals()
             std::abort();
         }
     }
+}
+
+QString ViewModel::pinOrAdminPinLengthError(const DeviceModel& deviceModel, const QString& secret)
+{
+    if (hasSeparateAdminUser(deviceModel))
+        return adminPinLengthIsValid(secret) ? QString()
+                                             : tr("Admin PIN must be 8-20 characters long");
+    return pinLengthIsValid(secret) ? QString() : tr("PIN must be 4-15 characters long");
+}
+
+bool hasSeparateAdminUser(const DeviceModel& deviceModel)
+{
+    return deviceModel.securityFlags & TRESORA_AC_FLAG_USER_ADMIN_SEPARATION;
 }
 
 QString deviceErrorText(const std::exception& error)

@@ -81,7 +81,15 @@ public:
 
 public Q_SLOTS:
     virtual void initialize();
+
+protected:
+    // Length error of the secret a reset asks for: the Admin PIN on a card with a separate
+    // Admin user, else the PIN. Empty when the length is valid.
+    static QString pinOrAdminPinLengthError(const DeviceModel& deviceModel, const QString& secret);
 };
+
+// Whether the card has an Admin user whose Admin PIN is independent of the PIN.
+bool hasSeparateAdminUser(const DeviceModel& deviceModel);
 
 // Length rules the card enforces; checked before any card access so the user gets a clear text.
 bool pinLengthIsValid(const QString& pin);
@@ -125,4 +133,12 @@ bool runCardCall(Model* viewModel, ShowError showError, CardCall call)
         showError(deviceErrorText(error));
         return false;
     }
+}
+
+// The common case: a card error goes to the view model's errorMessage.
+template <typename Model, typename CardCall> bool runCardCall(Model* viewModel, CardCall call)
+{
+    return runCardCall(
+        viewModel, [viewModel](const QString& error) { viewModel->setErrorMessage(error); },
+        std::move(call));
 }

@@ -1,10 +1,8 @@
 #include "activateMemoryViewModel.h"
 
-#include <QTimer>
+#include "CardManagement.h"
 
-namespace {
-constexpr unsigned int userAdminSeparation = 0x02;
-}
+#include <QTimer>
 
 ActivateMemoryViewModel::ActivateMemoryViewModel(std::shared_ptr<DeviceModel> deviceModel,
                                                  int unplugPollInterval, QObject* parent)
@@ -47,15 +45,13 @@ void ActivateMemoryViewModel::activate(const QString& pin, const QString& pinRep
     }
     if (!useAdminPin)
         adminPin = calculateAdminPinFromPin(pin);
-    const bool activated = runCardCall(
-        this, [this](const QString& text) { setErrorMessage(text); },
-        [&] {
-            deviceModel->activate(SecretUtf8(pin), SecretUtf8(adminPin),
-                                  useAdminPin ? userAdminSeparation : 0);
-            // The card must be replugged; keep the scan away from it until then.
-            deviceModel->setBusy(true);
-            emit activateSucceeded();
-        });
+    const bool activated = runCardCall(this, [&] {
+        deviceModel->activate(SecretUtf8(pin), SecretUtf8(adminPin),
+                              useAdminPin ? TRESORA_AC_FLAG_USER_ADMIN_SEPARATION : 0);
+        // The card must be replugged; keep the scan away from it until then.
+        deviceModel->setBusy(true);
+        emit activateSucceeded();
+    });
     if (activated)
         watchForUnplug();
 }

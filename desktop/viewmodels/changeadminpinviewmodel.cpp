@@ -16,11 +16,9 @@ void ChangeAdminPinViewModel::changeAdminPin(const QString& oldAdminPin, const Q
     if (newAdminPin != newAdminPinRepeat)
         return setErrorMessage(tr("Admin PIN & re-entered Admin PIN do not match"));
 
-    runCardCall(
-        this, [this](const QString& error) { setErrorMessage(error); },
-        [&] {
-            setErrorMessage(QString());
-            deviceModel->changeAdminPin(SecretUtf8(oldAdminPin), SecretUtf8(newAdminPin));
-            emit changeAdminPinSucceeded();
-        });
+    runCardCall(this, [&] {
+        setErrorMessage(QString());
+        deviceModel->changeAdminPin(SecretUtf8(oldAdminPin), SecretUtf8(newAdminPin));
+        emit changeAdminPinSucceeded();
+    });
 }

@@ -1,9 +1,5 @@
 #include "changepinviewmodel.h"
 
-namespace {
-constexpr unsigned int userAdminSeparation = 0x02;
-}
-
 ChangePinViewModel::ChangePinViewModel(std::shared_ptr<DeviceModel> deviceModel, QObject* parent)
     : ViewModel(parent), deviceModel(std::move(deviceModel))
 {
@@ -19,15 +15,13 @@ void ChangePinViewModel::changePin(const QString& oldPin, const QString& newPin,
     if (newPin != newPinRepeat)
         return setErrorMessage(tr("PIN & re-entered PIN do not match"));
 
-    runCardCall(
-        this, [this](const QString& error) { setErrorMessage(error); },
-        [&] {
-            setErrorMessage(QString());
-            deviceModel->changePin(SecretUtf8(oldPin), SecretUtf8(newPin));
-            // Without a separate Admin user the Admin PIN follows the PIN.
-            if (!(deviceModel->securityFlags & userAdminSeparation))
-                deviceModel->changeAdminPin(SecretUtf8(calculateAdminPinFromPin(oldPin)),
-                                            SecretUtf8(calculateAdminPinFromPin(newPin)));
-            emit changePinSucceeded();
-        });
+    runCardCall(this, [&] {
+        setErrorMessage(QString());
+        deviceModel->changePin(SecretUtf8(oldPin), SecretUtf8(newPin));
+        // Without a separate Admin user the Admin PIN follows the PIN.
+        if (!hasSeparateAdminUser(*deviceModel))
+            deviceModel->changeAdminPin(SecretUtf8(calculateAdminPinFromPin(oldPin)),
+                                        SecretUtf8(calculateAdminPinFromPin(newPin)));
+        emit changePinSucceeded();
+    });
 }

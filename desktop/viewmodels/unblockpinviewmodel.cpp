@@ -15,11 +15,9 @@ void UnblockPinViewModel::unblockPin(const QString& adminPin, const QString& new
     if (newPin != newPinRepeat)
         return setErrorMessage(tr("PIN & re-entered PIN do not match"));
 
-    runCardCall(
-        this, [this](const QString& error) { setErrorMessage(error); },
-        [&] {
-            setErrorMessage(QString());
-            deviceModel->unblockPin(SecretUtf8(adminPin), SecretUtf8(newPin));
-            emit unblockPinSucceeded();
-        });
+    runCardCall(this, [&] {
+        setErrorMessage(QString());
+        deviceModel->unblockPin(SecretUtf8(adminPin), SecretUtf8(newPin));
+        emit unblockPinSucceeded();
+    });
 }
