@@ -6,11 +6,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -74,7 +76,135 @@ bool askOverwrite(const DownloadModel::OverwriteCallback& onOverwrite, Progress&
     return overwrite;
 }
 
+// rename() replaces an existing file in one step, so an old copy stays until the new one is
+// complete.
+bool renameFile(const QString& from, const QString& to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+[[noreturn]] void failRename(const QString& target)
+{
+    if (QFileInfo::exists(target))
+        fail("Could not overwrite %1.", target);
+    fail("Could not copy to %1.", target);
+}
+
+// A new, hidden file in the target's folder, removed unless it gets the target's name, also
+// when an exception passes. Its name does not grow with the target's, so long names fit.
+class PartialFile
+{
+public:
+    explicit PartialFile(const QString& target)
+    {
+        const QString folder = QFileInfo(target).path();
+        for (int attempt = 0; attempt < 16 && !output.isOpen(); ++attempt) {
+            const quint64 suffix = QRandomGenerator::global()->generate64();
+            output.setFileName(folder +
+                               QStringLiteral("/.vix-%1.part").arg(suffix, 16, 16, QChar('0')));
+            output.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
+        }
+        created = output.isOpen();
+    }
+    ~PartialFile()
+    {
+        if (created && !renamed)
+            output.remove();
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    bool isOpen() const { return output.isOpen(); }
+    QFile& file() { return output; }
+    // Hands the closed file over to the caller, who removes it if need be.
+    QString release()
+    {
+        output.close();
+        renamed = true;
+        return output.fileName();
+    }
+    bool rename(const QString& target)
+    {
+        renamed = renameFile(output.fileName(), target);
+        return renamed;
+    }
+
+private:
+    QFile output;
+    bool created = false;
+    bool renamed = false;
+};
+
 } // namespace
+
+// Completed copies of one folder, waiting to be flushed to disk and to get their names. One
+// file system flush for the batch costs far less than one device flush per small file.
+class DownloadModel::CopyBatch
+{
+public:
+    CopyBatch() = default;
+    CopyBatch(const CopyBatch&) = delete;
+    CopyBatch& operator=(const CopyBatch&) = delete;
+    ~CopyBatch()
+    {
+        for (const Entry& entry : pending)
+            QFile::remove(entry.partial);
+    }
+
+    void add(const QString& partial, const QString& target, qint64 size)
+    {
+        pending.push_back({partial, target});
+        bytes += size;
+    }
+    bool full() const { return pending.size() >= maxFiles || bytes >= maxBytes; }
+
+    // Flushes every pending copy, then gives each its name.
+    void commit()
+    {
+        if (pending.empty())
+            return;
+        if (!flushFileSystemOf(pending.front().partial))
+            fail("Could not write data to %1.", pending.front().target);
+        while (!pending.empty()) {
+            const Entry& entry = pending.front();
+            if (!renameFile(entry.partial, entry.target))
+                failRename(entry.target);
+            pending.erase(pending.begin());
+        }
+        bytes = 0;
+    }
+
+    // On the way out of a cancelled or failed folder: what was copied stays, if it can.
+    void commitQuietly() noexcept
+    {
+        try {
+            commit();
+        } catch (...) {
+        }
+    }
+
+private:
+    struct Entry
+    {
+        QString partial;
+        QString target;
+    };
+
+    static bool flushFileSystemOf(const QString& path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool flushed = ::syncfs(fd) == 0;
+        ::close(fd);
+        return flushed;
+    }
+
+    static constexpr size_t maxFiles = 256;
+    static constexpr qint64 maxBytes = qint64(256) << 20;
+    std::vector<Entry> pending;
+    qint64 bytes = 0;
+};
 
 Progress::Progress(std::function<bool(const Progress&)> callback) : callback(std::move(callback)) {}
 
@@ -227,10 +357,10 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail("Could not open %1.", source);
-    // Removed by its destructor unless the copy completes, also when an exception passes.
-    QTemporaryFile temporary(target);
-    if (!temporary.open())
+    PartialFile partial(target);
+    if (!partial.isOpen())
         fail("Could not open %1.", target);
+    QFile& output = partial.file();
 
     QByteArray buffer(int(chunkSize), Qt::Uninitialized);
     for (;;) {
@@ -242,7 +372,11 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
         const QByteArray chunk = QByteArray::fromRawData(buffer.constData(), int(count));
         if (chunk.startsWith(protectedDataMarker))
             fail("Memory device is encrypted, cannot copy data");
-        writeBufferToFile(temporary, chunk);
+        try {
+            writeBufferToFile(output, chunk);
+        } catch (const std::runtime_error&) {
+            fail("Could not write data to %1.", target); // the user knows the target's name
+        }
 
         const qint64 step = progress.sessionFileBytes > 0
                                 ? progress.sessionBytes * chunkSize / progress.sessionFileBytes
@@ -256,26 +390,21 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
             return false;
     }
 
-    // Buffered data written later would change the time again.
-    if (!temporary.flush())
-        fail("Could not write data to %1.", target);
-    if (!temporary.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
-                               QFileDevice::FileModificationTime))
+    if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
+                            QFileDevice::FileModificationTime))
         fail("Could not set the file time of %1.", target);
-    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
     // Durable before it gets the final name: a reported copy survives a power cut.
-    if (::fsync(temporary.handle()) != 0)
-        fail("Could not write data to %1.", target);
-    // rename() replaces an existing file in one step, so the old copy stays until the new one
-    // is complete.
-    if (std::rename(QFile::encodeName(temporary.fileName()).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
-        if (QFileInfo::exists(target))
-            fail("Could not overwrite %1.", target);
-        fail("Could not copy to %1.", target);
+    if (batch) {
+        const qint64 size = output.size();
+        batch->add(partial.release(), target, size);
+        if (batch->full())
+            batch->commit();
+        return true;
     }
-    temporary.setAutoRemove(false);
+    if (::fsync(output.handle()) != 0)
+        fail("Could not write data to %1.", target);
+    if (!partial.rename(target))
+        failRename(target);
     return true;
 }
 
@@ -295,25 +424,8 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
         return true;
     }
 
-    const QStringList files = sourceDir.entryList(QDir::Files, QDir::Unsorted);
-    for (const QString& name : files) {
-        if (name == communicationFileName)
-            continue;
-        const QString sourcePath = source + QLatin1Char('/') + name;
-        const QString targetPath = target + QLatin1Char('/') + name;
-        if (onOverwrite && QFileInfo::exists(targetPath) &&
-            !askOverwrite(onOverwrite, progress, targetPath, true)) {
-            const qint64 kept = QFileInfo(targetPath).size();
-            progress.skippedBytes += kept;
-            progress.sessionSkippedBytes += kept;
-            progress.updateProgressTime();
-            if (progress.report())
-                return false;
-            continue;
-        }
-        if (!copy(sourcePath, targetPath, progress))
-            return false;
-    }
+    if (!copyFiles(source, target, progress, onOverwrite))
+        return false;
 
     // Symbolic links to folders are not followed: a link to a parent would never end.
     const QStringList folders =
@@ -329,6 +441,50 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
     if (!fileChangeModificationDate(target, QFileInfo(source).lastModified()))
         fail("Could not change the modification date of directory %1.", target);
     makeDurable(target);
+    return true;
+}
+
+bool DownloadModel::copyFiles(const QString& source, const QString& target, Progress& progress,
+                              const OverwriteCallback& onOverwrite)
+{
+    auto copyAll = [&] {
+        const QStringList files = QDir(source).entryList(QDir::Files, QDir::Unsorted);
+        for (const QString& name : files) {
+            if (name == communicationFileName)
+                continue;
+            const QString sourcePath = source + QLatin1Char('/') + name;
+            const QString targetPath = target + QLatin1Char('/') + name;
+            if (onOverwrite && QFileInfo::exists(targetPath) &&
+                !askOverwrite(onOverwrite, progress, targetPath, true)) {
+                const qint64 kept = QFileInfo(targetPath).size();
+                progress.skippedBytes += kept;
+                progress.sessionSkippedBytes += kept;
+                progress.updateProgressTime();
+                if (progress.report())
+                    return false;
+                continue;
+            }
+            if (!copy(sourcePath, targetPath, progress))
+                return false;
+        }
+        return true;
+    };
+    CopyBatch folderBatch;
+    batch = &folderBatch;
+    bool completed = false;
+    try {
+        completed = copyAll();
+    } catch (...) {
+        batch = nullptr;
+        folderBatch.commitQuietly();
+        throw;
+    }
+    batch = nullptr;
+    if (!completed) {
+        folderBatch.commitQuietly();
+        return false;
+    }
+    folderBatch.commit();
     return true;
 }
 

@@ -76,6 +76,14 @@ public:
 
     // "<id>" or "<id>_<date with '-' for ':'>".
     static QString sessionFolderName(const Session& session);
+
+private:
+    class CopyBatch;
+    bool copyFiles(const QString& source, const QString& target, Progress& progress,
+                   const OverwriteCallback& onOverwrite);
+
+    // While copyRecursively handles a folder's files: copies waiting for one shared flush.
+    CopyBatch* batch = nullptr;
 };
 
 #endif

@@ -141,6 +141,8 @@ private slots:
     void writeFailureLeavesNoTemporaryFile();
     void unreplaceableTargetLeavesNoTemporaryFile();
     void copiesAreDurableBeforeTheyGetTheirNames();
+    void copyOnItsOwnIsDurableAtOnce();
+    void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
     void pausedTimersDoNotAdvance();
@@ -443,6 +445,7 @@ void DownloadTest::copiesAreDurableBeforeTheyGetTheirNames()
 {
     addSession(4, "2024-02-03T04:05:06", 100);
     writeFile(card->folders[4] + "/a.txt", "a");
+    writeFile(card->folders[4] + "/c.txt", "c");
     writeFile(card->folders[4] + "/sub/b.txt", "b");
     {
         std::lock_guard<std::mutex> lock(journalMutex);
@@ -456,15 +459,19 @@ void DownloadTest::copiesAreDurableBeforeTheyGetTheirNames()
         journalOn = false;
         events = journal;
     }
+    const QString trace = events.join('\n');
     const QString session = destination + "/4_2024-02-03T04-05-06";
-    auto indexOf = [&](const QString& event) { return events.indexOf(event); };
-    for (const QString& file : {session + "/a.txt", session + "/sub/b.txt"}) {
-        const int renamed =
-            events.indexOf(QRegularExpression("rename .* " + QRegularExpression::escape(file)));
-        QVERIFY2(renamed >= 0, qPrintable(events.join('\n')));
+    for (const QString& file : {session + "/a.txt", session + "/c.txt", session + "/sub/b.txt"}) {
+        const int renamed = events.indexOf(
+            QRegularExpression("rename inode:\\d+ " + QRegularExpression::escape(file)));
+        QVERIFY2(renamed >= 0, qPrintable(trace));
         const QString inode = events[renamed].section(' ', 1, 1);
-        const int synced = indexOf("fsync " + inode);
-        QVERIFY2(synced >= 0 && synced < renamed, qPrintable(events.join('\n')));
+        // The file is complete (its time is the last thing set) before the flush.
+        const int completed = events.lastIndexOf("times " + inode, renamed);
+        QVERIFY2(completed >= 0, qPrintable(trace));
+        const int flushed = std::max(events.lastIndexOf("fsync " + inode, renamed),
+                                     events.lastIndexOf("syncfs", renamed));
+        QVERIFY2(flushed > completed, qPrintable(trace));
     }
     const int subSynced = events.lastIndexOf("fsync " + session + "/sub");
     const int sessionSynced = events.lastIndexOf("fsync " + session);
@@ -473,6 +480,59 @@ void DownloadTest::copiesAreDurableBeforeTheyGetTheirNames()
     QVERIFY(sessionSynced > subSynced);
     QVERIFY(sessionSynced > events.indexOf(QRegularExpression("rename .*/a.txt")));
     QVERIFY(destinationSynced > sessionSynced);
+}
+
+void DownloadTest::copyOnItsOwnIsDurableAtOnce()
+{
+    const QString source = work->filePath("single.bin");
+    writeFile(source, pattern(5000, 's'));
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        journalOn = true;
+    }
+    Progress progress;
+    QVERIFY(DownloadModel().copy(source, destination + "/single.bin", progress));
+    QStringList events;
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        journalOn = false;
+        events = journal;
+    }
+    QCOMPARE(readFile(destination + "/single.bin"), pattern(5000, 's'));
+    QCOMPARE(events.size(), 3);
+    QVERIFY(events[0].startsWith("times inode:"));
+    QCOMPARE(events[1], "fsync " + events[0].section(' ', 1, 1));
+    QCOMPARE(events[2],
+             "rename " + events[0].section(' ', 1, 1) + " " + destination + "/single.bin");
+}
+
+void DownloadTest::cancelKeepsTheFilesAlreadyCompleteInThatFolder()
+{
+    addSession(1, "", 100);
+    for (int i = 0; i < 5; ++i)
+        writeFile(card->folders[1] + QStringLiteral("/small%1").arg(i), pattern(100 + i, 'a' + i));
+    writeFile(card->folders[1] + "/big", pattern(3 << 20, 'b'));
+    // Cancel while the big file is being written, whatever the directory order.
+    int completeBefore = -1;
+    cancelWhen = [&](const Progress&) {
+        const QFileInfoList written =
+            QDir(destination + "/1").entryInfoList(QDir::Files | QDir::Hidden, QDir::Unsorted);
+        const bool bigInProgress =
+            std::any_of(written.begin(), written.end(),
+                        [](const QFileInfo& f) { return f.size() >= (1 << 20); });
+        if (bigInProgress)
+            completeBefore = written.size() - 1;
+        return bigInProgress;
+    };
+    QString current;
+    QVERIFY(!download(current));
+    QVERIFY(completeBefore >= 0);
+    const QStringList left = filesBelow(destination + "/1");
+    QCOMPARE(left.size(), completeBefore);
+    for (const QString& name : left) {
+        QVERIFY2(name.startsWith("small"), qPrintable(name));
+        QCOMPARE(readFile(destination + "/1/" + name), readFile(card->folders[1] + "/" + name));
+    }
 }
 
 void DownloadTest::unmountedCardIsAnErrorNotTheCurrentFolder()
@@ -517,6 +577,18 @@ extern "C" int fsync(int fd)
 {
     record("fsync " + describeDescriptor(fd));
     return int(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int syncfs(int fd)
+{
+    record(QStringLiteral("syncfs"));
+    return int(::syscall(SYS_syncfs, fd));
+}
+
+extern "C" int futimens(int fd, const struct timespec times[2])
+{
+    record("times " + describeDescriptor(fd));
+    return int(::syscall(SYS_utimensat, fd, nullptr, times, 0));
 }
 
 extern "C" int rename(const char* from, const char* to)
