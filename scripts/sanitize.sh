@@ -34,8 +34,9 @@ cmake -S "$root" -B "$build" \
 cmake --build "$build" -j"$jobs"
 echo "sanitize: build finished after $(elapsed) s"
 
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+# Options the caller set come first; the halting ones below win.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:print_stacktrace=1"
 export QT_QPA_PLATFORM=offscreen
 
 status=0
