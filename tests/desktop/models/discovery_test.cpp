@@ -127,6 +127,9 @@ private:
     QList<Device> result;
 };
 
+// Generous: the scan thread may start late on a loaded machine; passing tests do not wait.
+const int patience = 30000;
+
 const Device cardA("/dev/sdb1", "", MicroSdCard, true, Ccv2, 0, 2);
 const Device cardB("/dev/sdc1", "", SdCard, false, Ccv2, 0, 0);
 
@@ -313,18 +316,18 @@ void DiscoveryTest::watcherPublishesOnlyChanges()
     QSignalSpy published(&relay, &Relay::devices);
     QSignalSpy initial(&relay, &Relay::initialScan);
     watcher.start();
-    QTRY_COMPARE(initial.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(initial.count(), 1, patience);
     QCOMPARE(published.count(), 1);
     QCOMPARE(published[0][0].value<DeviceList>(), DeviceList({cardA}));
 
     const int seen = factory->scans;
-    QTRY_VERIFY(factory->scans > seen + 3);
+    QTRY_VERIFY_WITH_TIMEOUT(factory->scans > seen + 3, patience);
     QCOMPARE(published.count(), 1);
 
     Device relabelled = cardA;
     relabelled.label = "CAM";
     factory->setResult({relabelled, cardB});
-    QTRY_COMPARE(published.count(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 2, patience);
     QCOMPARE(published[1][0].value<DeviceList>(), DeviceList({relabelled, cardB}));
     QCOMPARE(watcher.recognizedDevices(), DeviceList({relabelled, cardB}));
     watcher.stop();
@@ -338,7 +341,7 @@ void DiscoveryTest::watcherWithoutCardsStillFinishesItsInitialScan()
     QSignalSpy published(&relay, &Relay::devices);
     QSignalSpy initial(&relay, &Relay::initialScan);
     watcher.start();
-    QTRY_COMPARE(initial.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(initial.count(), 1, patience);
     watcher.stop();
     QCoreApplication::processEvents();
     QCOMPARE(published.count(), 0);
@@ -363,7 +366,7 @@ void DiscoveryTest::disablingWaitsForARunningScanAndPausesScanning()
     Relay relay(watcher);
     QSignalSpy initial(&relay, &Relay::initialScan);
     watcher.start();
-    QTRY_COMPARE(initial.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(initial.count(), 1, patience);
 
     factory->holdScans = true;
     QVERIFY(factory->scanEntered.tryAcquire(1, 10000));
@@ -386,7 +389,7 @@ void DiscoveryTest::disablingWaitsForARunningScanAndPausesScanning()
 
     std::thread idleAgain([&] { watcher.setEnabled(true); });
     idleAgain.join();
-    QTRY_VERIFY(factory->scans > paused);
+    QTRY_VERIFY_WITH_TIMEOUT(factory->scans > paused, patience);
     watcher.stop();
 }
 
@@ -399,11 +402,11 @@ void DiscoveryTest::restartScansAgainWithoutClearingTheList()
     QSignalSpy published(&relay, &Relay::devices);
     QSignalSpy initial(&relay, &Relay::initialScan);
     watcher.start();
-    QTRY_COMPARE(initial.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(initial.count(), 1, patience);
     watcher.stop();
     const int before = factory->scans;
     watcher.start();
-    QTRY_COMPARE(initial.count(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(initial.count(), 2, patience);
     QVERIFY(factory->scans > before);
     QCOMPARE(published.count(), 1);
     QCOMPARE(watcher.recognizedDevices(), DeviceList({cardA}));
