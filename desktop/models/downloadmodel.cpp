@@ -8,10 +8,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -104,11 +102,11 @@ public:
                                QStringLiteral("/.vix-%1.part").arg(suffix, 16, 16, QChar('0')));
             output.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
         }
-        created = output.isOpen();
+        owned = output.isOpen();
     }
     ~PartialFile()
     {
-        if (created && !renamed)
+        if (owned)
             output.remove();
     }
     PartialFile(const PartialFile&) = delete;
@@ -120,19 +118,19 @@ public:
     QString release()
     {
         output.close();
-        renamed = true;
+        owned = false;
         return output.fileName();
     }
     bool rename(const QString& target)
     {
-        renamed = renameFile(output.fileName(), target);
-        return renamed;
+        if (renameFile(output.fileName(), target))
+            owned = false;
+        return !owned;
     }
 
 private:
     QFile output;
-    bool created = false;
-    bool renamed = false;
+    bool owned = false; // removed by the destructor
 };
 
 } // namespace
@@ -223,7 +221,7 @@ void Progress::updateProgressTime()
     if (rate == 0 || !std::isfinite(rate))
         return;
     const float remainingBytes = float(totalBytes - copiedBytes - skippedBytes);
-    remainingTime = qint64(remainingBytes / (rate * 1024 * 1024) * 1000);
+    remainingTime = std::max<qint64>(0, qint64(remainingBytes / (rate * 1024 * 1024) * 1000));
 }
 
 qint64 Progress::getElapsedTime() const
