@@ -5,8 +5,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
@@ -52,11 +52,17 @@ int runAndWait(const std::vector<std::string>& arguments)
 
 std::vector<std::string> createArguments(const std::string& image, const VirtualCardOptions& o)
 {
-    std::vector<std::string> args = {vaultsimPath(), "create", image,
-                                     "--form-factor", o.formFactor == FormFactor::FullSize ? "full" : "micro",
-                                     "--generation", o.generation == Generation::Ccv1 ? "ccv1" : "ccv2",
-                                     "--firmware", o.firmwareVersion,
-                                     "--long-command-ms", std::to_string(o.longCommandMs)};
+    std::vector<std::string> args = {vaultsimPath(),
+                                     "create",
+                                     image,
+                                     "--form-factor",
+                                     o.formFactor == FormFactor::FullSize ? "full" : "micro",
+                                     "--generation",
+                                     o.generation == Generation::Ccv1 ? "ccv1" : "ccv2",
+                                     "--firmware",
+                                     o.firmwareVersion,
+                                     "--long-command-ms",
+                                     std::to_string(o.longCommandMs)};
     if (!o.updateVersion.empty()) {
         args.insert(args.end(), {"--update-version", o.updateVersion});
     }
@@ -82,14 +88,22 @@ std::vector<std::string> createArguments(const std::string& image, const Virtual
 const char* faultName(Fault fault)
 {
     switch (fault) {
-    case Fault::NoAnswer: return "no-answer";
-    case Fault::StayBusy: return "busy";
-    case Fault::WrongType: return "wrong-type";
-    case Fault::ImpossibleLength: return "bad-length";
-    case Fault::TooShort: return "short";
-    case Fault::Overcount: return "overcount";
-    case Fault::StatusWord: return "status";
-    case Fault::Vanish: return "vanish";
+    case Fault::NoAnswer:
+        return "no-answer";
+    case Fault::StayBusy:
+        return "busy";
+    case Fault::WrongType:
+        return "wrong-type";
+    case Fault::ImpossibleLength:
+        return "bad-length";
+    case Fault::TooShort:
+        return "short";
+    case Fault::Overcount:
+        return "overcount";
+    case Fault::StatusWord:
+        return "status";
+    case Fault::Vanish:
+        return "vanish";
     }
     return "";
 }
@@ -98,7 +112,8 @@ const char* faultName(Fault fault)
 bool waitForReadyLine(int fd)
 {
     std::string seen;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyTimeoutMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyTimeoutMs);
     while (seen.find("vaultsim: ready") == std::string::npos) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -147,10 +162,22 @@ VirtualCard::~VirtualCard()
     fs::remove_all(folder_, ignored);
 }
 
-std::string VirtualCard::contentDir() const { return image_ + ".content"; }
-std::string VirtualCard::sessionsDir() const { return image_ + ".sessions"; }
-std::string VirtualCard::statePath() const { return image_ + ".state"; }
-std::string VirtualCard::controlPath() const { return image_ + ".faults"; }
+std::string VirtualCard::contentDir() const
+{
+    return image_ + ".content";
+}
+std::string VirtualCard::sessionsDir() const
+{
+    return image_ + ".sessions";
+}
+std::string VirtualCard::statePath() const
+{
+    return image_ + ".state";
+}
+std::string VirtualCard::controlPath() const
+{
+    return image_ + ".faults";
+}
 
 std::string VirtualCard::stateText() const
 {

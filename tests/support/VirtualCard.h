@@ -12,7 +12,8 @@ namespace vixtest {
 enum class FormFactor { MicroSd, FullSize };
 enum class Generation { Ccv2, Ccv1 };
 
-struct VirtualCardOptions {
+struct VirtualCardOptions
+{
     FormFactor formFactor = FormFactor::MicroSd;
     Generation generation = Generation::Ccv2;
     std::string firmwareVersion = "1.2.3"; // "major.minor.patch"
@@ -21,7 +22,7 @@ struct VirtualCardOptions {
     std::string updateVersion;
     std::string controllerId; // hex text; empty: derived from the folder name
     bool exampleSessions = false;
-    unsigned longCommandMs = 50; // duration of activation and resets (busy answers)
+    unsigned longCommandMs = 50;        // duration of activation and resets (busy answers)
     std::vector<std::string> extraArgs; // further `vaultsim create` options
     // A card that starts activated (writable). Empty pin: transparent.
     std::string pin;
@@ -43,7 +44,8 @@ enum class Fault {
 };
 enum class Repeat { Once, Always };
 
-class VirtualCard {
+class VirtualCard
+{
 public:
     explicit VirtualCard(const VirtualCardOptions& options = {});
     ~VirtualCard();

@@ -32,13 +32,15 @@ Bytes u32(std::uint32_t value)
     return out;
 }
 
-struct Reply {
+struct Reply
+{
     std::uint16_t sw;
     Bytes data;
     std::uint32_t busyMs;
 };
 
-class CardTest : public ::testing::Test {
+class CardTest : public ::testing::Test
+{
 protected:
     Reply send(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, const Bytes& data = {})
     {
@@ -361,7 +363,7 @@ TEST_F(CardTest, QueriesAndMalformedCommands)
 
 TEST_F(CardTest, ProfilesAndNvram)
 {
-    Bytes profiles = {2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10,
+    Bytes profiles = {2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   0x10,
                       2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20};
     EXPECT_EQ(send(0x53, 3, 1, profiles).sw, sw::kOk);
     EXPECT_EQ(send(0x70, 7, 0).data, profiles);

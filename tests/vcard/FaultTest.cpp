@@ -14,7 +14,8 @@ using vixtest::Repeat;
 
 namespace {
 
-class Faults : public ::testing::Test {
+class Faults : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -142,7 +143,8 @@ TEST_F(Faults, CommandLongerThanOneBlockIsRefusedNotHung)
     apdu[1] = 0x70;
     unsigned char answer[508];
     unsigned length = sizeof answer;
-    ASSERT_EQ(fsi_transmit_se(channel, apdu.data(), unsigned(apdu.size()), answer, &length, 1000), 0);
+    ASSERT_EQ(fsi_transmit_se(channel, apdu.data(), unsigned(apdu.size()), answer, &length, 1000),
+              0);
     ASSERT_EQ(length, 2u);
     EXPECT_EQ(getSW(answer, length), 0x6700);
 }

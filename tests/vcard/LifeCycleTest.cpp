@@ -22,7 +22,8 @@ const unsigned char kWrongPin[] = "0000";
 const unsigned char kAdminPin[] = "admin-pin-1";
 const unsigned char kDerivedAdminPin[] = "12340000";
 
-struct Status {
+struct Status
+{
     uint32_t state = 99;
     uint32_t readOnly = 99;
     uint32_t pinTries = 99;
@@ -33,9 +34,9 @@ struct Status {
 Status status(const char* device)
 {
     Status s;
-    EXPECT_EQ(tresora_ac_getStatus(device, &s.state, &s.readOnly, &s.pinTries, &s.adminTries,
-                                   &s.flags),
-              0);
+    EXPECT_EQ(
+        tresora_ac_getStatus(device, &s.state, &s.readOnly, &s.pinTries, &s.adminTries, &s.flags),
+        0);
     return s;
 }
 
@@ -120,7 +121,8 @@ int updateFirmware(const char* device, const unsigned char* pin, uint32_t pinLen
     return tresora_ac_firmwareUpdateApply(device, pin, pinLength, 384);
 }
 
-class LifeCycle : public ::testing::Test {
+class LifeCycle : public ::testing::Test
+{
 protected:
     vixtest::FakeHelpers helpers;
 };
@@ -223,8 +225,8 @@ TEST_F(LifeCycle, DerivedAdminPinWithoutAdminUser)
     ASSERT_EQ(tresora_ac_wipeContent(device, kNewPin, 4), 0);
     EXPECT_EQ(tresora_ac_factoryReset(device, kDerivedAdminPin, 8), TRESORA_AC_SW_WRONG_PIN);
     EXPECT_EQ(status(device).adminTries, 4u);
-    ASSERT_EQ(tresora_ac_factoryReset(device, reinterpret_cast<const unsigned char*>("56780000"), 8),
-              0);
+    ASSERT_EQ(
+        tresora_ac_factoryReset(device, reinterpret_cast<const unsigned char*>("56780000"), 8), 0);
     EXPECT_EQ(status(device).state, uint32_t(TRESORA_AC_STATE_TRANSPARENT));
 }
 

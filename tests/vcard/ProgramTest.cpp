@@ -28,7 +28,8 @@ std::string readAll(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class Program : public ::testing::Test {
+class Program : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

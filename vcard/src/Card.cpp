@@ -17,7 +17,8 @@ constexpr std::size_t kAnswerDataMax = kAnswerPayloadMax - 2;
 constexpr std::size_t kProfileWireSize = 16;
 
 // Reads the data field of a command: numbers, bytes and length-prefixed items.
-class Reader {
+class Reader
+{
 public:
     explicit Reader(const Bytes& data) : data_(data) {}
     bool u8(std::uint8_t& value)
@@ -163,35 +164,57 @@ Response Card::dispatch(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, cons
     Response response;
     response.answer.type = kSecureElementAnswer;
     Bytes out;
-    std::uint16_t status = sw::kUnknownInstruction;
-    switch (ins) {
-    case 0x70: status = query(p1, p2, data, out); break;
-    case 0x10: status = activate(p1, data, now); break;
-    case 0x20: status = deactivate(data); break;
-    case 0x30: status = verify(data); break;
-    case 0x31: status = lock(data); break;
-    case 0x40: status = changeSecret(p1, data); break;
-    case 0x50: status = unblockOrArea(p1, data); break;
-    case 0x53: status = cdromArea(p1, p2, data); break;
-    case 0x60: status = p1 == 0 ? reset(p2, data, now) : sw::kWrongParameters; break;
-    case 0x71: status = listSessions(data, out); break;
-    case 0x72: status = switchSession(data); break;
-    case 0x73: status = sessionControl(p1, data, now); break;
-    case 0x80: status = configure(p1, p2, data); break;
-    case 0xAA: status = firmware(p1, data); break;
-    case 0xD0: status = readNvram(p2, data, out); break;
-    case 0xD1: status = writeNvram(p1, data); break;
-    default: break;
-    }
+    const std::uint16_t status = run(ins, p1, p2, data, now, out);
     const bool longCommand = ins == 0x10 || ins == 0x60;
     if (longCommand && status == sw::kOk) {
         response.busyMs = state_.longCommandMs;
     }
-    if (status == sw::kOk || status == sw::kReadOnlySet) {
+    if (status == sw::kOk) {
         response.answer.payload = std::move(out);
     }
     appendStatusWord(response.answer.payload, status);
     return response;
+}
+
+std::uint16_t Card::run(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, const Bytes& data,
+                        std::time_t now, Bytes& out)
+{
+    switch (ins) {
+    case 0x70:
+        return query(p1, p2, data, out);
+    case 0x10:
+        return activate(p1, data, now);
+    case 0x20:
+        return deactivate(data);
+    case 0x30:
+        return verify(data);
+    case 0x31:
+        return lock(data);
+    case 0x40:
+        return changeSecret(p1, data);
+    case 0x50:
+        return unblockOrArea(p1, data);
+    case 0x53:
+        return cdromArea(p1, p2, data);
+    case 0x60:
+        return p1 == 0 ? reset(p2, data, now) : sw::kWrongParameters;
+    case 0x71:
+        return listSessions(data, out);
+    case 0x72:
+        return switchSession(data);
+    case 0x73:
+        return sessionControl(p1, data, now);
+    case 0x80:
+        return configure(p1, p2, data);
+    case 0xAA:
+        return firmware(p1, data);
+    case 0xD0:
+        return readNvram(p2, data, out);
+    case 0xD1:
+        return writeNvram(p1, data);
+    default:
+        return sw::kUnknownInstruction;
+    }
 }
 
 std::uint16_t Card::query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, Bytes& out)
@@ -322,7 +345,8 @@ std::uint16_t Card::activate(std::uint8_t mode, const Bytes& data, std::time_t n
     if (!state_.fileSystemValid) {
         return sw::kInvalidFileSystem;
     }
-    if (!lengthWithin(pin, kPinMin, kPinMax) || !lengthWithin(adminPin, kAdminPinMin, kAdminPinMax)) {
+    if (!lengthWithin(pin, kPinMin, kPinMax) ||
+        !lengthWithin(adminPin, kAdminPinMin, kAdminPinMax)) {
         return sw::kPinLength;
     }
     if (retries < kRetryMin || retries > kRetryMax) {
@@ -674,8 +698,8 @@ std::uint16_t Card::firmware(std::uint8_t p1, const Bytes& data)
     if (state_.updateKeepsVersion) {
         return sw::kOk;
     }
-    std::uint32_t next = state_.updateVersion != 0 ? state_.updateVersion
-                                                   : bumpedVersion(state_.firmwareVersion);
+    std::uint32_t next =
+        state_.updateVersion != 0 ? state_.updateVersion : bumpedVersion(state_.firmwareVersion);
     state_.updateVersion = 0;
     state_.firmwareVersion = std::max(state_.firmwareVersion, next);
     return sw::kOk;

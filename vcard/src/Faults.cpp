@@ -7,7 +7,8 @@ namespace vcard {
 
 namespace {
 
-struct CommandName {
+struct CommandName
+{
     const char* name;
     int payloadType;
     int ins;
@@ -50,17 +51,18 @@ const CommandName kCommandNames[] = {
     {"any", -1, -1, -1, -1},
 };
 
-struct FaultName {
+struct FaultName
+{
     const char* name;
     FaultKind kind;
     std::uint32_t defaultArgument;
 };
 
 const FaultName kFaultNames[] = {
-    {"no-answer", FaultKind::NoAnswer, 0},      {"busy", FaultKind::Busy, 0},
-    {"wrong-type", FaultKind::WrongType, 0},    {"bad-length", FaultKind::ImpossibleLength, 600},
-    {"short", FaultKind::TooShort, 1},          {"overcount", FaultKind::Overcount, 1},
-    {"status", FaultKind::StatusWord, 0},       {"vanish", FaultKind::Vanish, 0},
+    {"no-answer", FaultKind::NoAnswer, 0},   {"busy", FaultKind::Busy, 0},
+    {"wrong-type", FaultKind::WrongType, 0}, {"bad-length", FaultKind::ImpossibleLength, 600},
+    {"short", FaultKind::TooShort, 1},       {"overcount", FaultKind::Overcount, 1},
+    {"status", FaultKind::StatusWord, 0},    {"vanish", FaultKind::Vanish, 0},
 };
 
 bool parseCommand(const std::string& word, FaultRule& rule)
@@ -85,7 +87,9 @@ bool parseCommand(const std::string& word, FaultRule& rule)
 
 bool matches(const FaultRule& rule, std::uint8_t payloadType, const Bytes& command)
 {
-    auto field = [&command](std::size_t index) { return index < command.size() ? command[index] : -1; };
+    auto field = [&command](std::size_t index) {
+        return index < command.size() ? command[index] : -1;
+    };
     return (rule.payloadType < 0 || rule.payloadType == payloadType) &&
            (rule.ins < 0 || rule.ins == field(1)) && (rule.p1 < 0 || rule.p1 == field(2)) &&
            (rule.p2 < 0 || rule.p2 == field(3));

@@ -114,8 +114,9 @@ bool parseSession(const std::string& text, Session& session)
     if (!(in >> id >> date >> zone >> local >> sectors) || (in >> extra)) {
         return false;
     }
-    if (!parseNumber(id, session.id) || session.id == 0 || !parsePackedDate(date, session.packedDate) ||
-        !parseZone(zone, session.zone) || !parseNumber(sectors, session.sectors)) {
+    if (!parseNumber(id, session.id) || session.id == 0 ||
+        !parsePackedDate(date, session.packedDate) || !parseZone(zone, session.zone) ||
+        !parseNumber(sectors, session.sectors)) {
         return false;
     }
     try {
@@ -339,7 +340,7 @@ std::string formatState(const CardState& state)
     line("cdrom-area", hex32(state.cdromArea));
     line("read-exception", hex32(state.readException));
     line("firmware-version", versionText(state.firmwareVersion));
-    line("firmware-update", state.updateKeepsVersion ? "same"
+    line("firmware-update", state.updateKeepsVersion   ? "same"
                             : state.updateVersion != 0 ? versionText(state.updateVersion)
                                                        : "next");
     line("firmware-received", std::to_string(state.firmwareReceived));

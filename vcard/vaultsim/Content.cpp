@@ -77,10 +77,22 @@ bool mirror(const fs::path& source, const fs::path& target, bool protectedView, 
 
 } // namespace
 
-std::string statePathFor(const std::string& image) { return image + ".state"; }
-std::string controlPathFor(const std::string& image) { return image + ".faults"; }
-std::string sessionsPathFor(const std::string& image) { return image + ".sessions"; }
-std::string contentPathFor(const std::string& image) { return image + ".content"; }
+std::string statePathFor(const std::string& image)
+{
+    return image + ".state";
+}
+std::string controlPathFor(const std::string& image)
+{
+    return image + ".faults";
+}
+std::string sessionsPathFor(const std::string& image)
+{
+    return image + ".sessions";
+}
+std::string contentPathFor(const std::string& image)
+{
+    return image + ".content";
+}
 
 ContentStore::ContentStore(std::string image)
     : sessions_(sessionsPathFor(image)), content_(contentPathFor(image))

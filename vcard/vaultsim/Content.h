@@ -14,7 +14,8 @@ std::string controlPathFor(const std::string& image);
 std::string sessionsPathFor(const std::string& image);
 std::string contentPathFor(const std::string& image);
 
-class ContentStore {
+class ContentStore
+{
 public:
     explicit ContentStore(std::string image);
 

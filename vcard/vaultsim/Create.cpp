@@ -50,8 +50,7 @@ void setTime(const fs::path& path, std::uint32_t packed)
         return;
     }
     auto system = utcTime(packed);
-    auto file = fs::file_time_type::clock::now() +
-                (system - std::chrono::system_clock::now());
+    auto file = fs::file_time_type::clock::now() + (system - std::chrono::system_clock::now());
     std::error_code ignored;
     fs::last_write_time(path, std::chrono::time_point_cast<fs::file_time_type::duration>(file),
                         ignored);
@@ -70,7 +69,8 @@ bool writeSessionFiles(const fs::path& folder, std::uint32_t id, const SessionPl
         std::snprintf(name, sizeof name, "CLIP%04zu.MP4", i + 1);
         fs::path file = (i == 0 ? folder : media) / name;
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        std::string pattern = "session " + std::to_string(id) + " file " + std::to_string(i + 1) + "\n";
+        std::string pattern =
+            "session " + std::to_string(id) + " file " + std::to_string(i + 1) + "\n";
         for (std::uint64_t left = plan.fileSizes[i]; left > 0 && out;) {
             std::size_t piece = std::size_t(std::min<std::uint64_t>(left, pattern.size()));
             out.write(pattern.data(), std::streamsize(piece));
@@ -119,7 +119,8 @@ bool addSessions(const CreateOptions& options, vcard::Card& card, std::string& e
         state.sessions.push_back(vcard::Session{id, plan.packedDate, plan.zone, plan.localFlag, 0});
         ++id;
     }
-    state.current = vcard::Session{id, vcard::packUtc(std::time(nullptr)), vcard::kZoneMarker, 0, 0};
+    state.current =
+        vcard::Session{id, vcard::packUtc(std::time(nullptr)), vcard::kZoneMarker, 0, 0};
     store.refreshSizes(card);
     return store.sync(card, true, error);
 }
@@ -134,7 +135,8 @@ void removeCard(const std::string& image)
     fs::remove_all(contentPathFor(image), ignored);
 }
 
-bool writeIdentification(const std::string& image, const vcard::CardState& state, std::string& error)
+bool writeIdentification(const std::string& image, const vcard::CardState& state,
+                         std::string& error)
 {
     Image file;
     if (!file.open(image, error)) {
@@ -171,8 +173,8 @@ bool activate(const CreateOptions& options, vcard::Card& card, std::string& erro
     data.push_back(adminUser ? vcard::kFlagAdminSeparation : 0);
     vcard::Bytes apdu = {0xFF, 0x10, 0x01, 0x00, std::uint8_t(data.size())};
     apdu.insert(apdu.end(), data.begin(), data.end());
-    const vcard::Bytes& answer = card.process(vcard::kSecureElementCommand, apdu, std::time(nullptr))
-                                     .answer.payload;
+    const vcard::Bytes& answer =
+        card.process(vcard::kSecureElementCommand, apdu, std::time(nullptr)).answer.payload;
     if (answer != vcard::Bytes{0x90, 0x00}) {
         error = "the card refused the activation (status " + vcard::toHex(answer) +
                 "): PIN 4 to 15, Admin PIN 8 to 20 characters, 3 to 15 retries";
@@ -193,7 +195,11 @@ bool parseSize(const std::string& text, std::uint64_t& size)
     }
     unsigned long long value = std::strtoull(text.c_str(), &end, 10);
     std::string suffix = end;
-    int shift = suffix.empty() ? 0 : suffix == "K" ? 10 : suffix == "M" ? 20 : suffix == "G" ? 30 : -1;
+    int shift = suffix.empty()  ? 0
+                : suffix == "K" ? 10
+                : suffix == "M" ? 20
+                : suffix == "G" ? 30
+                                : -1;
     if (end == text.c_str() || shift < 0 || value > (~0ull >> shift)) {
         return false;
     }
@@ -239,7 +245,7 @@ bool parseSessionPlan(const std::string& text, SessionPlan& plan, std::string& e
 int create(CreateOptions options)
 {
     const std::string& image = options.image;
-    if (imageInUse(image)) {
+    if (cardInUse(image)) {
         std::fprintf(stderr, "vaultsim: %s is being served; stop that first\n", image.c_str());
         return 1;
     }

@@ -9,14 +9,16 @@
 
 namespace vaultsim {
 
-struct SessionPlan {
+struct SessionPlan
+{
     std::uint32_t packedDate = 0;
     std::int8_t zone = vcard::kZoneMarker;
     std::int8_t localFlag = 0;
     std::vector<std::uint64_t> fileSizes;
 };
 
-struct CreateOptions {
+struct CreateOptions
+{
     std::string image;
     vcard::CardState state;
     bool controllerIdGiven = false;

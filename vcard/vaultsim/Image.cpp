@@ -51,18 +51,28 @@ bool Image::write(std::uint64_t offset, const vcard::Block& block)
 
 bool Image::removed() const
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return ::fstat(fd_, &info) != 0 || info.st_nlink == 0;
 }
 
-bool Image::lockForServing()
+int lockCard(const std::string& image)
 {
-    return ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    const std::string folder = image + ".sessions";
+    ::mkdir(folder.c_str(), 0775);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    return fd;
 }
 
-bool imageInUse(const std::string& path)
+bool cardInUse(const std::string& image)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::string folder = image + ".sessions";
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }

@@ -8,7 +8,8 @@
 
 namespace vaultsim {
 
-class Image {
+class Image
+{
 public:
     Image() = default;
     ~Image();
@@ -19,8 +20,6 @@ public:
     bool read(std::uint64_t offset, vcard::Block& block);
     bool write(std::uint64_t offset, const vcard::Block& block);
     bool removed() const; // the image's name is gone
-    // One server per card: an exclusive advisory lock (the host takes none).
-    bool lockForServing();
     int fd() const { return fd_; }
 
 private:
@@ -28,8 +27,12 @@ private:
     unsigned char* buffer_ = nullptr;
 };
 
-// True when a running `vaultsim serve` holds the image.
-bool imageInUse(const std::string& path);
+// One server per card: an exclusive lock held while serving. It is taken on the
+// sessions folder, because the host locks the image itself around its exchanges.
+// Returns the descriptor holding the lock, or -1.
+int lockCard(const std::string& image);
+// True when a running `vaultsim serve` holds the card.
+bool cardInUse(const std::string& image);
 bool createSparseImage(const std::string& path, std::uint64_t size, std::string& error);
 
 } // namespace vaultsim

@@ -31,17 +31,15 @@ constexpr auto kLateNoticeWindow = std::chrono::milliseconds(100);
 
 std::string hexBytes(const vcard::Bytes& bytes, std::size_t limit)
 {
-    std::string text = vcard::toHex(vcard::Bytes(
-        bytes.begin(), bytes.begin() + long(std::min(limit, bytes.size()))));
+    std::string text = vcard::toHex(
+        vcard::Bytes(bytes.begin(), bytes.begin() + long(std::min(limit, bytes.size()))));
     return bytes.size() > limit ? text + "..." : text;
 }
 
-class Server {
+class Server
+{
 public:
-    explicit Server(const ServeOptions& options)
-        : options_(options), content_(options.image)
-    {
-    }
+    explicit Server(const ServeOptions& options) : options_(options), content_(options.image) {}
     ~Server();
     int run();
 
@@ -67,6 +65,7 @@ private:
     vcard::CommandAssembler assembler_;
     int notify_ = -1;
     int signals_ = -1;
+    int cardLock_ = -1;
     bool stopping_ = false;
     bool readFailing_ = false;
     std::string savedState_;
@@ -74,7 +73,9 @@ private:
     vcard::Block lastBlock_{};
     bool haveLastBlock_ = false;
     Clock::time_point lastTakenByPoll_{};
-    struct stat faultsStat_ {};
+    struct stat faultsStat_
+    {
+    };
     bool faultsLoaded_ = false;
 };
 
@@ -85,6 +86,9 @@ Server::~Server()
     }
     if (signals_ >= 0) {
         ::close(signals_);
+    }
+    if (cardLock_ >= 0) {
+        ::close(cardLock_);
     }
 }
 
@@ -114,7 +118,8 @@ bool Server::start(std::string& error)
     if (!image_.open(options_.image, error) || !setUpNotifications(error)) {
         return false;
     }
-    if (!image_.lockForServing()) {
+    cardLock_ = lockCard(options_.image);
+    if (cardLock_ < 0) {
         error = "another vaultsim already serves " + options_.image;
         return false;
     }
@@ -274,8 +279,8 @@ void Server::handleCommand(std::uint8_t type, const vcard::Bytes& command)
         return;
     }
     vcard::Response response;
-    response.answer.type = type == vcard::kTerminalCommand ? vcard::kTerminalAnswer
-                                                           : vcard::kSecureElementAnswer;
+    response.answer.type =
+        type == vcard::kTerminalCommand ? vcard::kTerminalAnswer : vcard::kSecureElementAnswer;
     if (!faulty || vcard::faultExecutesCommand(fault)) {
         if (command.size() > 1 && command[1] == 0x71) {
             content_.refreshSizes(card_);
@@ -330,7 +335,9 @@ bool sameFile(const struct stat& a, const struct stat& b)
 void Server::reloadFaults()
 {
     const std::string path = controlPathFor(options_.image);
-    struct stat now {};
+    struct stat now
+    {
+    };
     if (::stat(path.c_str(), &now) != 0) {
         now = {};
     }

@@ -7,7 +7,8 @@
 
 namespace vaultsim {
 
-struct ServeOptions {
+struct ServeOptions
+{
     std::string image;
     std::string pidFile;
     long longCommandMs = -1; // -1: as stored in the state file

@@ -63,7 +63,8 @@ bool parseUnsigned(const char* text, unsigned long max, unsigned long& value)
 }
 
 // The arguments after the image, one option (and its value) at a time.
-class Arguments {
+class Arguments
+{
 public:
     Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
     bool more() const { return next_ < argc_; }

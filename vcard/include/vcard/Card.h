@@ -40,7 +40,8 @@ constexpr std::size_t kSessionsPerPage = 35;
 constexpr std::size_t kSessionRecordSize = 14;
 constexpr std::int8_t kZoneMarker = 'A';
 
-struct Session {
+struct Session
+{
     std::uint32_t id = 0;
     std::uint32_t packedDate = 0;
     std::int8_t zone = kZoneMarker; // quarter hours east of UTC, or the marker 'A'
@@ -48,13 +49,15 @@ struct Session {
     std::uint32_t sectors = 0;
 };
 
-struct Profile {
+struct Profile
+{
     std::uint8_t kind = 0;
     std::uint64_t value = 0;
 };
 
 // Everything the card keeps across power cycles (and the emulator in its state file).
-struct CardState {
+struct CardState
+{
     std::uint8_t state = kTransparent;
     std::string pin;
     std::string adminPin;
@@ -79,7 +82,7 @@ struct CardState {
     std::uint64_t sizeBytes = 64ull << 20;
     std::uint8_t incompatibilityFlags = 0;
 
-    std::vector<Session> sessions; // closed, recorded sessions in card order
+    std::vector<Session> sessions;            // closed, recorded sessions in card order
     Session current{1, 0, kZoneMarker, 0, 0}; // the session being recorded, never listed
     std::uint32_t shownSession = 0;           // switched-to session; 0 = the current one
 
@@ -90,12 +93,14 @@ struct CardState {
     Bytes customization;
 };
 
-struct Response {
+struct Response
+{
     Answer answer;
     std::uint32_t busyMs = 0; // answer busy this long before the answer
 };
 
-class Card {
+class Card
+{
 public:
     explicit Card(CardState state = {}) : state_(std::move(state)) {}
 
@@ -115,6 +120,8 @@ private:
     Response secureElementCommand(const Bytes& apdu, std::time_t now);
     Response dispatch(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, const Bytes& data,
                       std::time_t now);
+    std::uint16_t run(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, const Bytes& data,
+                      std::time_t now, Bytes& out);
 
     std::uint16_t query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, Bytes& out);
     std::uint16_t activate(std::uint8_t mode, const Bytes& data, std::time_t now);

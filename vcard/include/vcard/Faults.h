@@ -20,8 +20,9 @@ enum class FaultKind {
     Vanish            // remove the image, answer nothing
 };
 
-struct FaultRule {
-    std::string command; // as written in the control file
+struct FaultRule
+{
+    std::string command;  // as written in the control file
     int payloadType = -1; // -1: any
     int ins = -1;         // -1: any
     int p1 = -1;
@@ -34,7 +35,8 @@ struct FaultRule {
 // Whether the card carries the command out before the fault shapes the answer.
 bool faultExecutesCommand(const FaultRule& rule);
 
-class FaultPlan {
+class FaultPlan
+{
 public:
     // One rule per line: COMMAND FAULT [ARGUMENT] [once|always]; '#' starts a comment.
     bool parse(const std::string& text, std::string& error);

@@ -32,7 +32,8 @@ using Bytes = std::vector<std::uint8_t>;
 // The 32 bytes that open every command block.
 extern const std::array<std::uint8_t, kIdentifierSize> kCommandIdentifier;
 
-struct CommandBlock {
+struct CommandBlock
+{
     std::uint8_t type = 0;
     bool moreFollows = false;
     Bytes payload;
@@ -45,7 +46,8 @@ bool parseCommandBlock(const Block& block, CommandBlock& out);
 
 // Collects the blocks of one command; a block that does not continue the
 // command in progress starts a new one.
-class CommandAssembler {
+class CommandAssembler
+{
 public:
     enum class Result { Incomplete, Complete };
     Result add(const CommandBlock& block);
@@ -61,7 +63,8 @@ private:
     Bytes command_;
 };
 
-struct Answer {
+struct Answer
+{
     std::uint8_t type = kSecureElementAnswer;
     Bytes payload; // data followed by the status word
     // Length written into the header; differs from payload.size() only for a
