@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -252,8 +253,14 @@ void VirtualCard::start()
     }
     const std::string program = vaultsimPath();
     const std::string pidFile = folder_ + "/serve.pid";
+    // A test killed by its time limit must not leave its card running. The
+    // signal follows the forking thread, so only the main thread asks for it.
+    const bool mainThread = ::gettid() == ::getpid();
     pid_t pid = ::fork();
     if (pid == 0) {
+        if (mainThread) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        }
         ::dup2(out[1], STDOUT_FILENO);
         ::execl(program.c_str(), program.c_str(), "serve", image_.c_str(), "--pid-file",
                 pidFile.c_str(), static_cast<char*>(nullptr));
