@@ -73,6 +73,7 @@ private:
     vcard::Block lastBlock_{};
     bool haveLastBlock_ = false;
     Clock::time_point lastTakenByPoll_{};
+    Clock::time_point lastPartAt_{};
     struct stat faultsStat_
     {
     };
@@ -249,6 +250,12 @@ void Server::takeBlock(const vcard::Block& block, bool modified)
         log("ignoring a command block with an impossible length");
         return;
     }
+    // The blocks of one command follow each other at once; a command left
+    // unfinished long ago is not continued by a new block.
+    if (Clock::now() - lastPartAt_ > kLateNoticeWindow) {
+        assembler_.clear();
+    }
+    lastPartAt_ = Clock::now();
     if (assembler_.add(part) == vcard::CommandAssembler::Result::Complete) {
         vcard::Bytes command = assembler_.command();
         assembler_.clear();
