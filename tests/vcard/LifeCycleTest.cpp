@@ -157,6 +157,11 @@ TEST_F(LifeCycle, FullLifeCycleWithSeparateAdminUser)
 
     ASSERT_EQ(tresora_ac_setDeviceReadWrite(device), 0);
     EXPECT_EQ(status(device).readOnly, 0u);
+    EXPECT_EQ(identificationSector(card.devicePath())[50], 0);
+    ASSERT_EQ(tresora_ac_setDeviceReadOnly(device), 0);
+    EXPECT_EQ(status(device).readOnly, 1u);
+    EXPECT_EQ(identificationSector(card.devicePath())[50], 1);
+    ASSERT_EQ(tresora_ac_setDeviceReadWrite(device), 0);
 
     record(card, "first.txt", "recorded in the first session");
     ASSERT_EQ(tresora_ac_startNewSession(device), 0);
@@ -179,6 +184,8 @@ TEST_F(LifeCycle, FullLifeCycleWithSeparateAdminUser)
     EXPECT_EQ(tresora_ac_login(device, kPin, 4), TRESORA_AC_SW_WRONG_PIN);
     ASSERT_EQ(tresora_ac_login(device, kNewPin, 4), 0);
     EXPECT_EQ(fileText(fs::path(card.contentDir()) / "live.txt"), "recorded in the live session");
+    ASSERT_EQ(tresora_ac_discardCurrentSession(device), 0);
+    EXPECT_FALSE(fs::exists(fs::path(card.contentDir()) / "live.txt"));
 
     std::vector<tresora_ac_session_entry> sessions = allSessions(device);
     ASSERT_EQ(sessions.size(), 1u);
