@@ -223,13 +223,14 @@ void VirtualCard::clearFaults()
     writeControlFile();
 }
 
-// Through a rename, so that the emulator never reads half a file and notices
-// every change by the new file's identity.
+// Through a rename, so that the emulator never reads half a file.
 void VirtualCard::writeControlFile()
 {
     const std::string temporary = controlPath() + ".new";
     {
         std::ofstream out(temporary, std::ios::trunc);
+        // The emulator re-arms its rules when the text changes, also for the same rules.
+        out << "# change " << ++controlChanges_ << '\n';
         for (const std::string& line : faultLines_) {
             out << line << '\n';
         }

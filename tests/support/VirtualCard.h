@@ -83,6 +83,7 @@ private:
     std::string folder_;
     std::string image_;
     std::vector<std::string> faultLines_;
+    unsigned controlChanges_ = 0;
     pid_t pid_ = -1;
 };
 

@@ -10,7 +10,6 @@
 #include <sstream>
 #include <sys/inotify.h>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Content.h"
@@ -74,9 +73,7 @@ private:
     bool haveLastBlock_ = false;
     Clock::time_point lastTakenByPoll_{};
     Clock::time_point lastPartAt_{};
-    struct stat faultsStat_
-    {
-    };
+    std::string faultsText_;
     bool faultsLoaded_ = false;
 };
 
@@ -332,35 +329,23 @@ bool Server::pause(std::uint32_t ms)
     return false;
 }
 
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-// Rules given as options come first; a changed control file starts all rules afresh.
+// Read before every command, so a rule written just before a command applies to
+// it. Rules given as options come first; changed text starts all rules afresh.
 void Server::reloadFaults()
 {
-    const std::string path = controlPathFor(options_.image);
-    struct stat now
-    {
-    };
-    if (::stat(path.c_str(), &now) != 0) {
-        now = {};
-    }
-    if (faultsLoaded_ && sameFile(now, faultsStat_)) {
-        return;
-    }
-    faultsLoaded_ = true;
-    faultsStat_ = now;
     std::string text;
     for (const std::string& line : options_.faults) {
         text += line + "\n";
     }
     std::string fileText;
-    if (now.st_ino != 0 && readTextFile(path, fileText)) {
+    if (readTextFile(controlPathFor(options_.image), fileText)) {
         text += fileText;
     }
+    if (faultsLoaded_ && text == faultsText_) {
+        return;
+    }
+    faultsLoaded_ = true;
+    faultsText_ = text;
     std::string error;
     if (!faults_.parse(text, error)) {
         log("faults ignored: " + error);
