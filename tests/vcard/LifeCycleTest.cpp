@@ -164,6 +164,9 @@ TEST_F(LifeCycle, FullLifeCycleWithSeparateAdminUser)
     ASSERT_EQ(tresora_ac_setDeviceReadWrite(device), 0);
 
     record(card, "first.txt", "recorded in the first session");
+    status(device);
+    EXPECT_EQ(fileText(fs::path(card.contentDir()) / "first.txt"), "recorded in the first session")
+        << "the presented content follows the recording at the next command";
     ASSERT_EQ(tresora_ac_startNewSession(device), 0);
     record(card, "live.txt", "recorded in the live session");
 

@@ -75,6 +75,24 @@ bool mirror(const fs::path& source, const fs::path& target, bool protectedView, 
     return true;
 }
 
+// Changes when a file below the folder is added, removed, resized or rewritten.
+std::string folderSignature(const std::string& folder)
+{
+    std::size_t signature = 0;
+    std::error_code code;
+    for (fs::recursive_directory_iterator it(folder, code), end; !code && it != end;
+         it.increment(code)) {
+        std::error_code ignored;
+        const auto stamp = it->last_write_time(ignored).time_since_epoch().count();
+        const std::string entry =
+            it->path().string() + ":" +
+            std::to_string(it->is_regular_file(ignored) ? it->file_size(ignored) : 0) + ":" +
+            std::to_string(stamp);
+        signature = signature * 31 + std::hash<std::string>{}(entry);
+    }
+    return ":" + std::to_string(signature);
+}
+
 } // namespace
 
 std::string statePathFor(const std::string& image)
@@ -124,7 +142,8 @@ bool ContentStore::sync(const vcard::Card& card, bool force, std::string& error)
             removed = true;
         }
     }
-    std::string key = std::to_string(card.shownSessionId()) + (card.contentProtected() ? "p" : "");
+    std::string key = std::to_string(card.shownSessionId()) + (card.contentProtected() ? "p" : "") +
+                      folderSignature(sessionFolder(card.shownSessionId()));
     if (!force && !removed && key == shownKey_) {
         return true;
     }

@@ -21,7 +21,8 @@ public:
 
     // Removes the folders of sessions the card no longer has, makes sure the
     // current session has one, and rebuilds the presented folder when what the
-    // card shows changed (or always with `force`). False on a file-system error.
+    // card shows changed, including the files of the shown session (or always
+    // with `force`). False on a file-system error.
     bool sync(const vcard::Card& card, bool force, std::string& error);
     // Session sizes from the files in their folders.
     void refreshSizes(vcard::Card& card) const;

@@ -162,10 +162,10 @@ bool Server::persist(bool force)
             log("cannot write the state file " + statePathFor(options_.image));
             ok = false;
         }
-        if (!content_.sync(card_, false, error)) {
-            log(error);
-            ok = false;
-        }
+    }
+    if (!content_.sync(card_, false, error)) {
+        log(error);
+        ok = false;
     }
     vcard::Block sector = vcard::makeIdentificationSector(card_.state());
     if (force || sector != savedSector_) {
