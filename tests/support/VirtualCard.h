@@ -73,7 +73,7 @@ public:
     void clearFaults();
 
     void stop();  // SIGTERM and wait; the state stays
-    void start(); // serve again, waits for readiness
+    void start(); // serve again, waits for readiness (throws after a Vanish fault: no image)
     bool isRunning() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
 
