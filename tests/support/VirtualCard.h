@@ -20,7 +20,7 @@ struct VirtualCardOptions
     // Version the card reports after a firmware update; empty: patch + 1.
     // "same" makes an update leave the version unchanged.
     std::string updateVersion;
-    std::string controllerId; // hex text; empty: derived from the folder name
+    std::string controllerId; // hex text; empty: 16 bytes derived from the path and time
     bool exampleSessions = false;
     unsigned longCommandMs = 50;        // duration of activation and resets (busy answers)
     std::vector<std::string> extraArgs; // further `vaultsim create` options
