@@ -1,5 +1,6 @@
 #include "transport_fake_card.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -80,8 +81,8 @@ Bytes answerBlockAnnouncing(unsigned char type, unsigned announcedLength, const 
     block[2] = static_cast<unsigned char>(announcedLength >> 8);
     block[3] = static_cast<unsigned char>(announcedLength);
     const size_t room = FSI_BLOCK_SIZE - FSI_ANSWER_HEADER_SIZE;
-    std::memcpy(block.data() + FSI_ANSWER_HEADER_SIZE, payload.data(),
-                payload.size() < room ? payload.size() : room);
+    std::copy_n(payload.begin(), std::min(payload.size(), room),
+                block.begin() + FSI_ANSWER_HEADER_SIZE);
     return block;
 }
 
