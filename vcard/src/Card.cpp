@@ -362,7 +362,8 @@ std::uint16_t Card::activate(std::uint8_t mode, const Bytes& data, std::time_t n
     return sw::kOk;
 }
 
-std::uint16_t Card::deactivate(const Bytes& data)
+// The data is exactly one PIN item, checked against an activated card.
+std::uint16_t Card::checkPinItem(const Bytes& data)
 {
     Reader reader(data);
     std::string pin;
@@ -372,29 +373,31 @@ std::uint16_t Card::deactivate(const Bytes& data)
     if (!activated()) {
         return sw::kConditionsNotSatisfied;
     }
-    std::uint16_t status = checkPin(pin);
-    if (status != sw::kOk) {
-        return status;
-    }
+    return checkPin(pin);
+}
+
+void Card::forgetSecurity()
+{
     state_.state = kTransparent;
     state_.pin.clear();
     state_.adminPin.clear();
     state_.securityFlags = 0;
     state_.retryLimit = state_.pinTries = state_.adminTries = 0;
+}
+
+std::uint16_t Card::deactivate(const Bytes& data)
+{
+    const std::uint16_t status = checkPinItem(data);
+    if (status != sw::kOk) {
+        return status;
+    }
+    forgetSecurity();
     return sw::kOk;
 }
 
 std::uint16_t Card::verify(const Bytes& data)
 {
-    Reader reader(data);
-    std::string pin;
-    if (!reader.item(pin) || !reader.atEnd()) {
-        return sw::kWrongLength;
-    }
-    if (!activated()) {
-        return sw::kConditionsNotSatisfied;
-    }
-    std::uint16_t status = checkPin(pin);
+    const std::uint16_t status = checkPinItem(data);
     if (status == sw::kOk) {
         state_.state = kUnlocked;
     }
@@ -560,11 +563,7 @@ std::uint16_t Card::reset(std::uint8_t mode, const Bytes& data, std::time_t now)
         return status;
     }
     if (mode == 4) {
-        state_.state = kTransparent;
-        state_.pin.clear();
-        state_.adminPin.clear();
-        state_.securityFlags = 0;
-        state_.retryLimit = state_.pinTries = state_.adminTries = 0;
+        forgetSecurity();
         state_.profiles.clear();
         state_.readException = 0;
     }

@@ -144,6 +144,8 @@ private:
                               std::uint8_t& tries) const;
     std::uint16_t checkPin(const std::string& given);
     std::uint16_t checkAdminPin(const std::string& given);
+    std::uint16_t checkPinItem(const Bytes& data);
+    void forgetSecurity();
     void clearContent(std::time_t now);
     bool activated() const { return state_.state != kTransparent; }
     bool hasAdminUser() const { return state_.securityFlags & kFlagAdminSeparation; }
