@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <regex>
+#include <vector>
 #include <termios.h>
 #include <unistd.h>
 
@@ -265,7 +266,9 @@ Secret commandLineForPatterns(int argc, const char* const* argv)
     return text;
 }
 
-int commandGroup(std::string_view commandLine)
+namespace {
+
+const std::vector<std::regex>& commandPatterns()
 {
     static const char* const COMMAND_PATTERN[] = {
         R"((-h|--help))",
@@ -275,9 +278,22 @@ int commandGroup(std::string_view commandLine)
         R"(\S+ (activate --pin \S+ --retryCounter \d+|(changePin --pin \S+|unblockPin --adminPin \S+) --newPin \S+|changeAdminPin --adminPin \S+ --newAdminPin \S+|firmwareUpdate (--pin|--adminPin) \S+ --file \S+))",
         R"(\S+ activate --pin \S+ --adminPin \S+ --retryCounter \d+)",
     };
+    // Compiling a pattern costs far more than matching it; do it once per process.
+    static const std::vector<std::regex> compiled = [] {
+        std::vector<std::regex> patterns;
+        for (const char* pattern : COMMAND_PATTERN)
+            patterns.emplace_back(pattern, std::regex::ECMAScript | std::regex::optimize);
+        return patterns;
+    }();
+    return compiled;
+}
+
+} // namespace
+
+int commandGroup(std::string_view commandLine)
+{
     int group = 1;
-    for (const char* pattern : COMMAND_PATTERN) {
-        const std::regex expression(pattern, std::regex::ECMAScript);
+    for (const std::regex& expression : commandPatterns()) {
         if (std::regex_match(commandLine.begin(), commandLine.end(), expression))
             return group;
         ++group;
