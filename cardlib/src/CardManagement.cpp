@@ -1,10 +1,6 @@
 #include "CardManagement.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
+#include "CardLock.h"
 #include "DiskUtilities.h"
 #include "SfcCardManager.h"
 
@@ -21,28 +17,6 @@ bool commandSucceeded(int result)
 bool validBytes(const void* bytes, uint32_t length)
 {
     return bytes != nullptr || length == 0;
-}
-
-// The card has a single command block: an exchange of another process in
-// between would read our answer. The lock dies with the descriptor.
-int lockDevice(const char* devicePath)
-{
-    const int fd = ::open(devicePath, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    while (flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            ::close(fd);
-            return -1;
-        }
-    }
-    return fd;
-}
-
-void unlockDevice(int lockFd)
-{
-    if (lockFd >= 0)
-        ::close(lockFd);
 }
 
 int runFollowUp(ACTION_AFTER_COMMAND action, const char* devicePath)
@@ -68,18 +42,23 @@ int runOnCard(const char* devicePath, Command command, ACTION_AFTER_COMMAND acti
     if (configuration != 0)
         return configuration;
 
-    int lockFd = lockDevice(devicePath);
+    int lockFd = -1;
+    if (lockCard(devicePath, CARD_LOCK_WAIT_MS, &lockFd) == CARD_LOCK_TIMED_OUT)
+        return FSI_RET_TIMEOUT;
     SFC_FSI* channel = nullptr;
     const int opened = sfc::open_raw(devicePath, &channel);
     if (opened != 0) {
-        unlockDevice(lockFd);
+        unlockCard(lockFd);
         return opened;
     }
-    if (lockFd < 0) // the device appeared while the open was retrying
-        lockFd = lockDevice(devicePath);
+    if (lockFd < 0 && // the device appeared while the open was retrying
+        lockCard(devicePath, CARD_LOCK_WAIT_MS, &lockFd) == CARD_LOCK_TIMED_OUT) {
+        sfc::close(channel);
+        return FSI_RET_TIMEOUT;
+    }
     const int result = command(channel);
     sfc::close(channel);
-    unlockDevice(lockFd);
+    unlockCard(lockFd);
 
     if (!commandSucceeded(result))
         return result;
