@@ -76,6 +76,38 @@ TEST(BlockProtocol, AnswerBlockLayout)
     EXPECT_EQ(makeBusyBlock()[0], kBusy);
 }
 
+TEST(CommandWatch, AWriteIsTakenOnceWhateverWayItIsSeen)
+{
+    CommandWatch watch;
+    const Block status = commandBlock(kSecureElementCommand, false, {0xFF, 0x70, 0, 0, 0});
+    const auto t0 = CommandWatch::Clock::now();
+    const auto soon = t0 + std::chrono::milliseconds(10);
+
+    EXPECT_TRUE(watch.isNew(status, false, t0)) << "seen by the fallback poll";
+    EXPECT_FALSE(watch.isNew(status, false, soon)) << "polled again, unchanged";
+    EXPECT_FALSE(watch.isNew(status, true, soon)) << "the late notice of that write";
+    // Unanswered (no-answer fault): the host's retry writes the same bytes.
+    EXPECT_TRUE(watch.isNew(status, true, soon + std::chrono::milliseconds(1)));
+    EXPECT_FALSE(watch.isNew(status, false, t0 + std::chrono::seconds(2)));
+}
+
+// Two equal queries in a row (a status query, then the Admin-user query): the
+// first was taken by the poll and answered, and its late notice came together
+// with the one of the answer, so no block was left to pair it with.
+TEST(CommandWatch, TheSameCommandAfterAnAnswerIsANewWrite)
+{
+    CommandWatch watch;
+    const Block status = commandBlock(kSecureElementCommand, false, {0xFF, 0x70, 0, 0, 0});
+    const auto t0 = CommandWatch::Clock::now();
+
+    ASSERT_TRUE(watch.isNew(status, false, t0));
+    watch.replaced();
+    EXPECT_TRUE(watch.isNew(status, true, t0 + std::chrono::milliseconds(20)));
+    watch.replaced();
+    EXPECT_TRUE(watch.isNew(status, false, t0 + std::chrono::milliseconds(40)))
+        << "also when only the poll sees it";
+}
+
 TEST(FaultRules, ParsingNamesCodesAndErrors)
 {
     FaultRule rule;

@@ -104,4 +104,25 @@ Answer statusOnly(std::uint8_t type, std::uint16_t statusWord)
     return answer;
 }
 
+bool CommandWatch::isNew(const Block& block, bool notified, Clock::time_point now)
+{
+    const bool seen = haveLast_ && block == last_;
+    if (seen && (!notified || now - takenByPoll_ < kLateNoticeWindow)) {
+        if (notified) {
+            takenByPoll_ = {};
+        }
+        return false;
+    }
+    last_ = block;
+    haveLast_ = true;
+    takenByPoll_ = notified ? Clock::time_point{} : now;
+    return true;
+}
+
+void CommandWatch::replaced()
+{
+    haveLast_ = false;
+    takenByPoll_ = {};
+}
+
 } // namespace vcard

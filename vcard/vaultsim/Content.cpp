@@ -14,7 +14,6 @@ namespace vaultsim {
 namespace {
 
 const char kFiller[] = "*PROTECTED DATA*";
-constexpr std::size_t kFillerLength = sizeof kFiller - 1;
 
 bool writeFiller(const fs::path& target, std::uintmax_t size)
 {

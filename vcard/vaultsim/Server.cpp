@@ -24,10 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A modification notice that arrives this soon after a block was taken up by
-// the fallback poll belongs to that same write.
-constexpr auto kLateNoticeWindow = std::chrono::milliseconds(100);
-
 std::string hexBytes(const vcard::Bytes& bytes, std::size_t limit)
 {
     std::string text = vcard::toHex(
@@ -51,6 +47,7 @@ private:
     void takeBlock(const vcard::Block& block, bool modified);
     void handleCommand(std::uint8_t type, const vcard::Bytes& command);
     void answer(const vcard::Response& response);
+    bool replaceCommandBlock(const vcard::Block& block);
     bool pause(std::uint32_t ms);
     void reloadFaults();
     void vanish();
@@ -69,9 +66,7 @@ private:
     bool readFailing_ = false;
     std::string savedState_;
     vcard::Block savedSector_{};
-    vcard::Block lastBlock_{};
-    bool haveLastBlock_ = false;
-    Clock::time_point lastTakenByPoll_{};
+    vcard::CommandWatch watch_;
     Clock::time_point lastPartAt_{};
     std::string faultsText_;
     bool faultsLoaded_ = false;
@@ -232,16 +227,9 @@ void Server::serveLoop()
 // same bytes written again (a retry) count as a new command.
 void Server::takeBlock(const vcard::Block& block, bool modified)
 {
-    const bool seen = haveLastBlock_ && block == lastBlock_;
-    if (seen && (!modified || Clock::now() - lastTakenByPoll_ < kLateNoticeWindow)) {
-        if (modified) {
-            lastTakenByPoll_ = {};
-        }
+    if (!watch_.isNew(block, modified, Clock::now())) {
         return;
     }
-    lastBlock_ = block;
-    haveLastBlock_ = true;
-    lastTakenByPoll_ = modified ? Clock::time_point{} : Clock::now();
     vcard::CommandBlock part;
     if (!vcard::parseCommandBlock(block, part)) {
         log("ignoring a command block with an impossible length");
@@ -249,7 +237,7 @@ void Server::takeBlock(const vcard::Block& block, bool modified)
     }
     // The blocks of one command follow each other at once; a command left
     // unfinished long ago is not continued by a new block.
-    if (Clock::now() - lastPartAt_ > kLateNoticeWindow) {
+    if (Clock::now() - lastPartAt_ > vcard::CommandWatch::kLateNoticeWindow) {
         assembler_.clear();
     }
     lastPartAt_ = Clock::now();
@@ -279,7 +267,7 @@ void Server::handleCommand(std::uint8_t type, const vcard::Bytes& command)
         return;
     }
     if (faulty && fault.kind == vcard::FaultKind::Busy && fault.argument == 0) {
-        image_.write(vcard::kCommandBlockOffset, vcard::makeBusyBlock());
+        replaceCommandBlock(vcard::makeBusyBlock());
         return;
     }
     vcard::Response response;
@@ -304,12 +292,18 @@ void Server::handleCommand(std::uint8_t type, const vcard::Bytes& command)
 void Server::answer(const vcard::Response& response)
 {
     if (response.busyMs > 0) {
-        image_.write(vcard::kCommandBlockOffset, vcard::makeBusyBlock());
+        replaceCommandBlock(vcard::makeBusyBlock());
         pause(response.busyMs);
     }
-    if (!image_.write(vcard::kCommandBlockOffset, vcard::makeAnswerBlock(response.answer))) {
+    if (!replaceCommandBlock(vcard::makeAnswerBlock(response.answer))) {
         log(std::string("cannot write the answer: ") + std::strerror(errno));
     }
+}
+
+bool Server::replaceCommandBlock(const vcard::Block& block)
+{
+    watch_.replaced();
+    return image_.write(vcard::kCommandBlockOffset, block);
 }
 
 // Waits, but notes a stop request; the answer in progress is still given.
