@@ -76,36 +76,37 @@ TEST(BlockProtocol, AnswerBlockLayout)
     EXPECT_EQ(makeBusyBlock()[0], kBusy);
 }
 
-TEST(CommandWatch, AWriteIsTakenOnceWhateverWayItIsSeen)
+TEST(CommandWatch, AWriteIsTakenOnceWhateverWayAndHowOftenItIsNoticed)
 {
+    using std::chrono::milliseconds;
     CommandWatch watch;
     const Block status = commandBlock(kSecureElementCommand, false, {0xFF, 0x70, 0, 0, 0});
     const auto t0 = CommandWatch::Clock::now();
-    const auto soon = t0 + std::chrono::milliseconds(10);
 
     EXPECT_TRUE(watch.isNew(status, false, t0)) << "seen by the fallback poll";
-    EXPECT_FALSE(watch.isNew(status, false, soon)) << "polled again, unchanged";
-    EXPECT_FALSE(watch.isNew(status, true, soon)) << "the late notice of that write";
-    // Unanswered (no-answer fault): the host's retry writes the same bytes.
-    EXPECT_TRUE(watch.isNew(status, true, soon + std::chrono::milliseconds(1)));
-    EXPECT_FALSE(watch.isNew(status, false, t0 + std::chrono::seconds(2)));
+    EXPECT_FALSE(watch.isNew(status, false, t0 + milliseconds(5))) << "polled again";
+    EXPECT_FALSE(watch.isNew(status, true, t0 + milliseconds(10))) << "its late notice";
+    EXPECT_FALSE(watch.isNew(status, true, t0 + milliseconds(30))) << "a second notice";
+    // Left unanswered (no-answer fault), the host writes the same bytes again
+    // once its 1 s timeout has passed.
+    EXPECT_TRUE(watch.isNew(status, true, t0 + milliseconds(1010)));
+    EXPECT_FALSE(watch.isNew(status, false, t0 + milliseconds(3000)));
 }
 
-// Two equal queries in a row (a status query, then the Admin-user query): the
-// first was taken by the poll and answered, and its late notice came together
-// with the one of the answer, so no block was left to pair it with.
+// Two equal queries in a row (a status query, then the Admin-user query), the
+// second written right after the first was answered.
 TEST(CommandWatch, TheSameCommandAfterAnAnswerIsANewWrite)
 {
+    using std::chrono::milliseconds;
     CommandWatch watch;
     const Block status = commandBlock(kSecureElementCommand, false, {0xFF, 0x70, 0, 0, 0});
     const auto t0 = CommandWatch::Clock::now();
 
     ASSERT_TRUE(watch.isNew(status, false, t0));
     watch.replaced();
-    EXPECT_TRUE(watch.isNew(status, true, t0 + std::chrono::milliseconds(20)));
+    EXPECT_TRUE(watch.isNew(status, true, t0 + milliseconds(2)));
     watch.replaced();
-    EXPECT_TRUE(watch.isNew(status, false, t0 + std::chrono::milliseconds(40)))
-        << "also when only the poll sees it";
+    EXPECT_TRUE(watch.isNew(status, false, t0 + milliseconds(4))) << "also when only polled";
 }
 
 TEST(FaultRules, ParsingNamesCodesAndErrors)

@@ -107,22 +107,18 @@ Answer statusOnly(std::uint8_t type, std::uint16_t statusWord)
 bool CommandWatch::isNew(const Block& block, bool notified, Clock::time_point now)
 {
     const bool seen = haveLast_ && block == last_;
-    if (seen && (!notified || now - takenByPoll_ < kLateNoticeWindow)) {
-        if (notified) {
-            takenByPoll_ = {};
-        }
+    if (seen && (!notified || now - takenAt_ < kRetryGap)) {
         return false;
     }
     last_ = block;
     haveLast_ = true;
-    takenByPoll_ = notified ? Clock::time_point{} : now;
+    takenAt_ = now;
     return true;
 }
 
 void CommandWatch::replaced()
 {
     haveLast_ = false;
-    takenByPoll_ = {};
 }
 
 } // namespace vcard

@@ -24,6 +24,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The host writes the blocks of one command back to back.
+constexpr auto kNextPartWindow = std::chrono::milliseconds(100);
+
 std::string hexBytes(const vcard::Bytes& bytes, std::size_t limit)
 {
     std::string text = vcard::toHex(
@@ -237,7 +240,7 @@ void Server::takeBlock(const vcard::Block& block, bool modified)
     }
     // The blocks of one command follow each other at once; a command left
     // unfinished long ago is not continued by a new block.
-    if (Clock::now() - lastPartAt_ > vcard::CommandWatch::kLateNoticeWindow) {
+    if (Clock::now() - lastPartAt_ > kNextPartWindow) {
         assembler_.clear();
     }
     lastPartAt_ = Clock::now();

@@ -84,17 +84,16 @@ void appendU32(Bytes& out, std::uint32_t value);
 void appendU64(Bytes& out, std::uint64_t value);
 
 // Tells a new write of the host from a command block already taken up. The card
-// sees a block either by a change notification or by its fallback poll, and a
-// notification can arrive after the poll that already took the block.
+// sees a block by a change notification or by its fallback poll, and one write
+// can bring its notification after the block was read, or more than one. The
+// host writes the same bytes again only as a retry, after its shortest timeout.
 class CommandWatch
 {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr auto kLateNoticeWindow = std::chrono::milliseconds(100);
+    static constexpr auto kRetryGap = std::chrono::milliseconds(500);
 
     // `block` is a command block; `notified`: a change notification came with it.
-    // The same bytes count as new when the host writes them again: notified, and
-    // not just the late notice of a poll that took them.
     bool isNew(const Block& block, bool notified, Clock::time_point now);
     // The card wrote its own block (busy or answer) over the host's, so whatever
     // command block comes next is a new write, even two equal queries in a row.
@@ -103,7 +102,7 @@ public:
 private:
     Block last_{};
     bool haveLast_ = false;
-    Clock::time_point takenByPoll_{};
+    Clock::time_point takenAt_{};
 };
 
 } // namespace vcard
