@@ -184,6 +184,7 @@ int runListSessions(const Invocation& invocation)
     std::printf("%-15s%-25s%-15s\n", "Session ID", "Session Date", "Session Size");
     std::fflush(stdout);
     tresora_ac_session page;
+    tresora_ac_session previous{};
     uint32_t index = 0;
     for (;;) {
         page.count = 0;
@@ -191,11 +192,17 @@ int runListSessions(const Invocation& invocation)
         if (result != 0)
             return failed(result);
         const uint32_t count = std::min<uint32_t>(page.count, TRESORA_AC_MAX_SESSIONS_PER_PAGE);
+        // A card that ignores the index would page through the same entries for ever.
+        if (count > 0 && count == previous.count &&
+            std::memcmp(page.entries, previous.entries, count * sizeof page.entries[0]) == 0)
+            return failed(TRESORA_AC_ERR_MALFORMED_ANSWER);
         for (uint32_t i = 0; i < count; ++i)
             printSession(page.entries[i]);
         if (count == 0 || count > UINT32_MAX - index)
             return 0;
         index += count;
+        previous = page;
+        previous.count = count;
     }
 }
 

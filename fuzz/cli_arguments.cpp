@@ -198,8 +198,11 @@ int tresora_ac_listSessions(const char*, uint32_t firstIndex, tresora_ac_session
     const uint32_t count = run.sessionPages++ < pages ? (run.answers * 7) % 41 : 0;
     memset(page, 0x37, sizeof *page);
     page->count = count;
-    for (auto& entry : page->entries)
+    uint32_t id = firstIndex;
+    for (auto& entry : page->entries) {
+        entry.id = id++; // pages differ, as a card's do
         entry.sectorCount = 0xFFFFFFFF;
+    }
     run.nextSessionIndex +=
         count < TRESORA_AC_MAX_SESSIONS_PER_PAGE ? count : TRESORA_AC_MAX_SESSIONS_PER_PAGE;
     return 0;

@@ -15,6 +15,9 @@ extern "C" {
 /* Result codes. Positive values other than 2 are the card's status words;
  * -1 to -17 are the transport's FSI_RET_* codes. */
 #define TRESORA_AC_OK 0
+/* The card's answer cannot be what it claims (FSI_RET_APDU_SIZE_ERR); also a
+ * session list that a front end sees repeating itself instead of ending. */
+#define TRESORA_AC_ERR_MALFORMED_ANSWER (-7)
 #define TRESORA_AC_REMOUNT_INCOMPLETE 2
 #define TRESORA_AC_ERR_REFRESH (-24)
 #define TRESORA_AC_ERR_BUFFER_TOO_SMALL (-26)

@@ -319,6 +319,7 @@ std::vector<Session> DeviceModelImpl::getSessions()
 {
     BusyScope busy(*this);
     std::vector<Session> sessions;
+    tresora_ac_session previous{};
     uint32_t start = 0;
     for (;;) {
         tresora_ac_session page{};
@@ -326,12 +327,20 @@ std::vector<Session> DeviceModelImpl::getSessions()
         const uint32_t count = std::min<uint32_t>(page.count, TRESORA_AC_MAX_SESSIONS_PER_PAGE);
         if (count == 0)
             break;
+        // A card that ignores the index would page through the same entries for ever.
+        if (count == previous.count &&
+            std::memcmp(page.entries, previous.entries, count * sizeof page.entries[0]) == 0)
+            throwOnError(TRESORA_AC_ERR_MALFORMED_ANSWER, false, false);
         for (uint32_t i = 0; i < count; ++i) {
             const tresora_ac_session_entry& entry = page.entries[i];
             const char* dateEnd = std::find(entry.date, entry.date + sizeof entry.date, '\0');
             sessions.emplace_back(entry.id, std::string(entry.date, dateEnd), entry.sectorCount);
         }
+        if (count > UINT32_MAX - start)
+            break;
         start += count;
+        previous = page;
+        previous.count = count;
     }
     return sessions;
 }

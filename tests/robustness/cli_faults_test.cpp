@@ -192,6 +192,17 @@ TEST_F(CliAnswers, InconsistentSessionCountPrintsHeaderAndFails)
     EXPECT_TRUE(isFailureReport(lastLine(run.err), SFC_ERR_MALFORMED_ANSWER)) << run.err;
 }
 
+// A card that ignores the index never ends the list: each page repeats the first.
+TEST_F(CliAnswers, SessionListThatRepeatsItselfStopsAfterOnePage)
+{
+    card.setFaultLine("list-sessions first-page");
+    const auto run = vaultcli({"listSessions"});
+    ASSERT_EQ(run.out.rfind(LIST_HEADER, 0), 0u) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1 + 4) << "each session once";
+    EXPECT_EQ(run.exitStatus, exitStatusForCode(TRESORA_AC_ERR_MALFORMED_ANSWER));
+    EXPECT_TRUE(isFailureReport(lastLine(run.err), TRESORA_AC_ERR_MALFORMED_ANSWER)) << run.err;
+}
+
 TEST_F(CliAnswers, WrongPinWordGivesItsLowByte)
 {
     card.setFault("verify", Fault::StatusWord, Repeat::Once, TRESORA_AC_SW_WRONG_PIN);

@@ -109,6 +109,20 @@ TEST(CommandWatch, TheSameCommandAfterAnAnswerIsANewWrite)
     EXPECT_TRUE(watch.isNew(status, false, t0 + milliseconds(4))) << "also when only polled";
 }
 
+TEST(FaultRules, FirstPageAsksFromIndexZeroOnlyForTheSessionList)
+{
+    FaultRule rule;
+    std::string error;
+    ASSERT_TRUE(parseFaultRule("list-sessions first-page", rule, error)) << error;
+    EXPECT_TRUE(faultExecutesCommand(rule));
+    EXPECT_EQ(faultedCommand(rule, {0xFF, 0x71, 0, 0, 4, 0, 0, 0x01, 0x23}),
+              Bytes({0xFF, 0x71, 0, 0, 4, 0, 0, 0, 0}));
+    const Bytes status{0xFF, 0x70, 0, 0, 0};
+    EXPECT_EQ(faultedCommand(rule, status), status);
+    const Bytes truncated{0xFF, 0x71, 0, 0, 4, 1};
+    EXPECT_EQ(faultedCommand(rule, truncated), truncated);
+}
+
 TEST(FaultRules, ParsingNamesCodesAndErrors)
 {
     FaultRule rule;

@@ -1,5 +1,6 @@
 #include "vcard/Faults.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -63,6 +64,7 @@ const FaultName kFaultNames[] = {
     {"wrong-type", FaultKind::WrongType, 0}, {"bad-length", FaultKind::ImpossibleLength, 600},
     {"short", FaultKind::TooShort, 1},       {"overcount", FaultKind::Overcount, 1},
     {"status", FaultKind::StatusWord, 0},    {"vanish", FaultKind::Vanish, 0},
+    {"first-page", FaultKind::FirstPage, 0},
 };
 
 bool parseCommand(const std::string& word, FaultRule& rule)
@@ -221,6 +223,16 @@ bool FaultPlan::take(std::uint8_t payloadType, const Bytes& command, FaultRule& 
         }
     }
     return false;
+}
+
+Bytes faultedCommand(const FaultRule& rule, Bytes command)
+{
+    // FF 71 00 00 04, then the 4-byte index of the first session wanted.
+    const bool sessionList = command.size() >= 9 && command[1] == 0x71;
+    if (rule.kind == FaultKind::FirstPage && sessionList) {
+        std::fill(command.begin() + 5, command.begin() + 9, std::uint8_t(0));
+    }
+    return command;
 }
 
 Answer shapeAnswer(const FaultRule& rule, Answer answer, const Bytes& command)

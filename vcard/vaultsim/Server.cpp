@@ -280,7 +280,8 @@ void Server::handleCommand(std::uint8_t type, const vcard::Bytes& command)
         if (command.size() > 1 && command[1] == 0x71) {
             content_.refreshSizes(card_);
         }
-        response = card_.process(type, command, std::time(nullptr));
+        response = card_.process(type, faulty ? vcard::faultedCommand(fault, command) : command,
+                                 std::time(nullptr));
         persist(false);
     }
     if (faulty) {

@@ -329,6 +329,16 @@ void DeviceModelTest::sessionsArePagedInCardOrder()
             if (i > 0)
                 QVERIFY(sessions[i].id > sessions[i - 1].id);
         }
+
+        // A card that ignores the index repeats its first page instead of ending the list.
+        many.setFaultLine("list-sessions first-page");
+        try {
+            manyModel.getSessions();
+            QFAIL("a list repeating its first page was taken");
+        } catch (const DeviceException& error) {
+            QCOMPARE(error.errorCode, TRESORA_AC_ERR_MALFORMED_ANSWER);
+        }
+        QCOMPARE(manyBusy.size(), 4);
     });
 }
 

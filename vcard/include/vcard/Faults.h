@@ -16,6 +16,7 @@ enum class FaultKind {
     ImpossibleLength, // header announces `argument` bytes (default 600)
     TooShort,         // answer of `argument` bytes (0 or 1)
     Overcount,        // session/profile count raised by `argument` (default 1)
+    FirstPage,        // the session list answered as if asked from index 0
     StatusWord,       // only the status word `argument`
     Vanish            // remove the image, answer nothing
 };
@@ -49,6 +50,8 @@ private:
 };
 
 bool parseFaultRule(const std::string& line, FaultRule& rule, std::string& error);
+// The command as the card carries it out under the fault.
+Bytes faultedCommand(const FaultRule& rule, Bytes command);
 // The answer as the fault makes it, from the answer the card would have given.
 Answer shapeAnswer(const FaultRule& rule, Answer answer, const Bytes& command);
 
