@@ -8,8 +8,11 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -21,12 +24,30 @@ const QByteArray protectedDataMarker = QByteArrayLiteral("*PROTECTED DATA*");
 const QString communicationFileName = QStringLiteral("__communicationFile");
 const QString systemFolderName = QStringLiteral("System Volume Information");
 
-[[noreturn]] void fail(const char* text, const QString& path = {})
+// The system's reason, when there is one, tells a full disk from a removed card.
+[[noreturn]] void fail(const char* text, const QString& path = {}, const QString& reason = {})
 {
     QString message = QCoreApplication::translate("QCoreApplication", text);
     if (message.contains(QLatin1String("%1")))
         message = message.arg(path);
+    if (!reason.isEmpty())
+        message += QLatin1Char(' ') + reason + QLatin1Char('.');
     throw std::runtime_error(message.toStdString());
+}
+
+QString systemReason(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// QDir lists an unreadable folder as an empty one; 0 or the reason it cannot be listed.
+int listingError(const QString& folder)
+{
+    DIR* listing = ::opendir(QFile::encodeName(folder).constData());
+    if (!listing)
+        return errno;
+    ::closedir(listing);
+    return 0;
 }
 
 void pause(QElapsedTimer& timer, qint64& offset)
@@ -60,7 +81,7 @@ QString safeFolderComponent(QString text)
 void makeDurable(const QString& folder)
 {
     if (!syncDirectory(folder))
-        fail("Could not write data to %1.", folder);
+        fail("Could not write data to %1.", folder, systemReason(errno));
 }
 
 bool askOverwrite(const DownloadModel::OverwriteCallback& onOverwrite, Progress& progress,
@@ -162,7 +183,7 @@ public:
         if (pending.empty())
             return;
         if (!flushFileSystemOf(pending.front().partial))
-            fail("Could not write data to %1.", pending.front().target);
+            fail("Could not write data to %1.", pending.front().target, systemReason(errno));
         while (!pending.empty()) {
             const Entry& entry = pending.front();
             if (!renameFile(entry.partial, entry.target))
@@ -211,8 +232,9 @@ Progress::~Progress() = default;
 void Progress::updateProgressTime()
 {
     elapsedTime = getElapsedTime();
+    // Kept files count with their own size, which may exceed their session's size on the card.
     if (totalBytes != 0)
-        percent = int((copiedBytes + skippedBytes) * 100 / totalBytes);
+        percent = int(std::clamp<qint64>((copiedBytes + skippedBytes) * 100 / totalBytes, 0, 100));
     copyingTime = getCopyingTime();
     const float mebibytes = float(copiedBytes / (1 << 20));
     speed = mebibytes / (float(copyingTime) / 1000.0f);
@@ -284,6 +306,9 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     Progress progress(std::move(onProgress));
     if (progress.report())
         return false;
+    // The caller makes it; without it nothing of the card can be kept.
+    if (!QFileInfo(destination).isDir())
+        fail("Could not create directory %1.", destination);
     progress.startTimers();
     progress.started = true;
     progress.pauseCopyingTimer();
@@ -343,8 +368,9 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
         const qint64 count = file.write(data.constData() + written, data.size() - written);
         if (count < 1) {
             const QString name = file.fileName();
+            const QString reason = file.errorString();
             file.remove();
-            fail("Could not write data to %1.", name);
+            fail("Could not write data to %1.", name, reason);
         }
         written += count;
     }
@@ -354,26 +380,33 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
 {
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        fail("Could not open %1.", source);
+        fail("Could not open %1.", source, input.errorString());
     PartialFile partial(target);
     if (!partial.isOpen())
-        fail("Could not open %1.", target);
+        fail("Could not open %1.", target, partial.file().errorString());
     QFile& output = partial.file();
+    const QString partialName = output.fileName();
 
+    // A card taken out or changed mid-file may end the file early instead of failing a read.
+    const qint64 sourceSize = input.size();
+    qint64 copiedSize = 0;
     QByteArray buffer(int(chunkSize), Qt::Uninitialized);
     for (;;) {
         const qint64 count = input.read(buffer.data(), chunkSize);
         if (count < 0)
-            fail("Could not read %1.", source);
+            fail("Could not read %1.", source, input.errorString());
         if (count == 0)
             break;
+        copiedSize += count;
         const QByteArray chunk = QByteArray::fromRawData(buffer.constData(), int(count));
         if (chunk.startsWith(protectedDataMarker))
             fail("Memory device is encrypted, cannot copy data");
         try {
             writeBufferToFile(output, chunk);
-        } catch (const std::runtime_error&) {
-            fail("Could not write data to %1.", target); // the user knows the target's name
+        } catch (const std::runtime_error& error) {
+            // The user knows the target's name, not the hidden partial file's.
+            const QString message = QString::fromUtf8(error.what()).replace(partialName, target);
+            throw std::runtime_error(message.toStdString());
         }
 
         const qint64 step = progress.sessionFileBytes > 0
@@ -388,6 +421,8 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
             return false;
     }
 
+    if (copiedSize < sourceSize)
+        fail("Could not read %1.", source);
     if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                             QFileDevice::FileModificationTime))
         fail("Could not set the file time of %1.", target);
@@ -400,7 +435,7 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
         return true;
     }
     if (::fsync(output.handle()) != 0)
-        fail("Could not write data to %1.", target);
+        fail("Could not write data to %1.", target, systemReason(errno));
     if (!partial.rename(target))
         failRename(target);
     return true;
@@ -412,6 +447,8 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
     const QDir sourceDir(source);
     if (source.isEmpty() || !sourceDir.exists())
         fail("Could not find %1.", source);
+    if (const int error = listingError(source))
+        fail("Could not read %1.", source, systemReason(error));
     const QFileInfo targetInfo(target);
     if (!targetInfo.exists()) {
         if (!QDir().mkdir(target))

@@ -14,6 +14,7 @@ if(TARGET vaultdesk_models)
   target_compile_definitions(models_utils_test PRIVATE VIX_UPDATE_HOST="${VIX_UPDATE_HOST}")
   vix_models_test(models_discovery_test discovery_test.cpp)
   vix_models_test(models_download_test download_test.cpp)
+  vix_models_test(models_download_faults_test download_faults_test.cpp)
 endif()
 
 # The card model against the virtual card, with the fake mount tools first on PATH.

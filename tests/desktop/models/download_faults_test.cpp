@@ -1,0 +1,425 @@
+// The download engine when things go wrong: a full or read-only destination, a card whose
+// content changes or cannot be read, and earlier backups in the way.
+#include "downloadmodel.h"
+#include "utils.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const int skipExitCode = 77;
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), qint64(content.size()));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray pattern(int size, char seed)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char(seed + i % 251);
+    return data;
+}
+
+// Every file below the folder, hidden ones included, relative and sorted.
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// Names and contents: two equal snapshots mean nothing below the folder changed.
+QMap<QString, QByteArray> contentsBelow(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    for (const QString& name : filesBelow(folder))
+        contents[name] = readFile(folder + "/" + name);
+    return contents;
+}
+
+QString reason(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// Runs body in a child process, without root's right to read and write everything and with
+// an optional file size limit, and returns the text it produced. Exit code 77 means the
+// child could not give up its privileges.
+QString inRestrictedChild(const std::function<QString()>& body, rlim_t fileSizeLimit = 0)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return QStringLiteral("<no pipe>");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        const gid_t nobody = 65534;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            ::_exit(skipExitCode);
+        if (fileSizeLimit != 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(skipExitCode);
+        }
+        const QByteArray text = body().toUtf8();
+        const bool written =
+            ::write(channel[1], text.constData(), size_t(text.size())) == ssize_t(text.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(channel[1]);
+    QByteArray text;
+    char buffer[4096];
+    ssize_t count;
+    while ((count = ::read(channel[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, int(count));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == skipExitCode)
+        return QStringLiteral("<skip>");
+    return QString::fromUtf8(text);
+}
+
+// A card whose sessions are folders; switching makes one the mount point.
+class FolderCard : public FakeDeviceModel
+{
+public:
+    FolderCard() : FakeDeviceModel("/dev/null") {}
+    std::vector<Session> getSessions() override { return sessions; }
+    void switchToSession(int id) override
+    {
+        current = id;
+        switches << id;
+    }
+    QString getDeviceMountpoint() override { return folders.value(current); }
+
+    std::vector<Session> sessions;
+    QMap<int, QString> folders;
+    QList<int> switches;
+
+private:
+    int current = -1;
+};
+
+} // namespace
+
+class DownloadFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void fullDestinationFailsNamingTheFileAndKeepsFinishedFiles();
+    void replacedCopyStaysIntactUntilTheNewOneIsComplete();
+    void declinedFolderIsLeftUntouched();
+    void cardContentChangingDuringTheCopyIsAFailure();
+    void unreadableCardContentIsAFailureNotAnEmptyCopy();
+    void missingDestinationFailsBeforeTheCardIsSwitched();
+    void readOnlyDestinationFailsWithoutClaimingProgress();
+    void percentStaysInRangeWhenKeptFilesAreLarger();
+
+private:
+    void addSession(unsigned id, unsigned sectors);
+    // "ok", "cancelled" or the error text; progress reports land in percents.
+    QString download();
+    QString downloadInRestrictedChild(rlim_t fileSizeLimit = 0);
+
+    std::unique_ptr<QTemporaryDir> work;
+    QString destination;
+    std::shared_ptr<FolderCard> card;
+    QList<int> percents;
+    std::function<bool(const Progress&)> onProgress;
+    std::function<bool(const QString&, bool)> answer;
+    QStringList questions;
+};
+
+void DownloadFaultsTest::init()
+{
+    work = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/download-faults-XXXXXX");
+    QVERIFY(work->isValid());
+    // A child without privileges must reach the card folders and the destination.
+    QVERIFY(::chmod(QFile::encodeName(work->path()).constData(), 0755) == 0);
+    destination = work->filePath("backup");
+    QVERIFY(QDir().mkdir(destination));
+    QVERIFY(::chmod(QFile::encodeName(destination).constData(), 0777) == 0);
+    card = std::make_shared<FolderCard>();
+    percents.clear();
+    questions.clear();
+    onProgress = nullptr;
+    answer = nullptr;
+}
+
+void DownloadFaultsTest::cleanup()
+{
+    // Folders a test made unreadable must be removable again.
+    QDirIterator it(work->path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    ::chmod(QFile::encodeName(work->path()).constData(), 0755);
+    while (it.hasNext())
+        ::chmod(QFile::encodeName(it.next()).constData(), 0755);
+    work.reset();
+}
+
+void DownloadFaultsTest::addSession(unsigned id, unsigned sectors)
+{
+    card->sessions.emplace_back(id, "", sectors);
+    const QString folder = work->filePath(QStringLiteral("card/%1").arg(id));
+    QVERIFY(QDir().mkpath(folder));
+    card->folders[int(id)] = folder;
+}
+
+QString DownloadFaultsTest::download()
+{
+    DownloadModel model;
+    auto report = [this](const Progress& p) {
+        percents << p.percent;
+        return onProgress && onProgress(p);
+    };
+    DownloadModel::OverwriteCallback onOverwrite;
+    if (answer)
+        onOverwrite = [this](const QString& path, bool isFile) {
+            questions << path;
+            return answer(path, isFile);
+        };
+    try {
+        QString current;
+        return model.CopyFilesFromDevice(card, destination, report, onOverwrite, current)
+                   ? QStringLiteral("ok")
+                   : QStringLiteral("cancelled");
+    } catch (const std::runtime_error& error) {
+        return QString::fromUtf8(error.what());
+    }
+}
+
+// The child's percents and switches come back after the result, one line each.
+QString DownloadFaultsTest::downloadInRestrictedChild(rlim_t fileSizeLimit)
+{
+    const QString text = inRestrictedChild(
+        [this] {
+            const QString result = download();
+            QStringList switches;
+            for (int id : card->switches)
+                switches << QString::number(id);
+            QStringList reported;
+            for (int percent : percents)
+                reported << QString::number(percent);
+            return result + "\n" + switches.join(',') + "\n" + reported.join(',');
+        },
+        fileSizeLimit);
+    if (text == "<skip>")
+        return text;
+    card->switches.clear();
+    for (const QString& id : text.section('\n', 1, 1).split(',', Qt::SkipEmptyParts))
+        card->switches << id.toInt();
+    percents.clear();
+    for (const QString& percent : text.section('\n', 2, 2).split(',', Qt::SkipEmptyParts))
+        percents << percent.toInt();
+    return text.section('\n', 0, 0);
+}
+
+void DownloadFaultsTest::fullDestinationFailsNamingTheFileAndKeepsFinishedFiles()
+{
+    addSession(1, 100);
+    addSession(2, 100);
+    // Files come before sub-folders, so the small ones are complete when the big one fails.
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        writeFile(card->folders[1] + "/" + name, pattern(5000, name[0]));
+    writeFile(card->folders[1] + "/sub/big.bin", pattern(3 << 20, 'g'));
+    writeFile(card->folders[2] + "/two.txt", "two");
+
+    const QString result = downloadInRestrictedChild(1 << 20);
+    if (result == "<skip>")
+        QSKIP("cannot limit the file size in a child process");
+    const QString expected = "Could not write data to " + destination + "/1/sub/big.bin.";
+    QVERIFY2(result.startsWith(expected), qPrintable(result));
+    QVERIFY2(result.contains(reason(EFBIG)), qPrintable(result));
+
+    QCOMPARE(filesBelow(destination), QStringList({"1/a.txt", "1/b.txt", "1/c.txt"}));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        QCOMPARE(readFile(destination + "/1/" + name), pattern(5000, name[0]));
+    QCOMPARE(card->switches, QList<int>({1}));
+    QVERIFY(!percents.isEmpty());
+    QVERIFY(!percents.contains(100));
+}
+
+void DownloadFaultsTest::replacedCopyStaysIntactUntilTheNewOneIsComplete()
+{
+    addSession(1, 100);
+    const QString target = destination + "/1/clip.mp4";
+    writeFile(card->folders[1] + "/clip.mp4", pattern(3 << 20, 'n'));
+    writeFile(target, "the earlier backup");
+    answer = [](const QString&, bool) { return true; };
+
+    // Replacing: while the new copy is written, the old one is still there.
+    QStringList seenDuringCopy;
+    onProgress = [&](const Progress& p) {
+        if (p.sessionCopiedBytes > 0 && p.percent < 100)
+            seenDuringCopy << QString::fromLatin1(readFile(target).left(40));
+        return false;
+    };
+    QCOMPARE(download(), QStringLiteral("ok"));
+    QCOMPARE(readFile(target), pattern(3 << 20, 'n'));
+    QVERIFY(!seenDuringCopy.isEmpty());
+    QCOMPARE(seenDuringCopy.filter("the earlier backup").size(), seenDuringCopy.size());
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+
+    // Cancelling or failing in the middle of a replacement keeps the earlier copy.
+    writeFile(target, "the earlier backup");
+    onProgress = [](const Progress& p) { return p.sessionCopiedBytes > 0; };
+    QCOMPARE(download(), QStringLiteral("cancelled"));
+    QCOMPARE(readFile(target), QByteArray("the earlier backup"));
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+
+    onProgress = nullptr;
+    QVERIFY(::chmod(QFile::encodeName(destination + "/1").constData(), 0777) == 0);
+    const QString result = downloadInRestrictedChild(1 << 20);
+    if (result == "<skip>")
+        QSKIP("cannot limit the file size in a child process");
+    QVERIFY2(result.startsWith("Could not write data to " + target + "."), qPrintable(result));
+    QCOMPARE(readFile(target), QByteArray("the earlier backup"));
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+}
+
+void DownloadFaultsTest::declinedFolderIsLeftUntouched()
+{
+    addSession(1, 100);
+    addSession(2, 100);
+    writeFile(card->folders[1] + "/clip.mp4", "new content from the card");
+    writeFile(card->folders[1] + "/sub/more.txt", "more");
+    writeFile(card->folders[2] + "/two.txt", "two");
+    writeFile(destination + "/1/clip.mp4", "the earlier backup");
+    writeFile(destination + "/1/only-in-backup.txt", "kept");
+    const auto before = contentsBelow(destination + "/1");
+    answer = [](const QString&, bool) { return false; };
+
+    QCOMPARE(download(), QStringLiteral("ok"));
+    QCOMPARE(questions, QStringList({destination + "/1"}));
+    QCOMPARE(contentsBelow(destination + "/1"), before);
+    QCOMPARE(readFile(destination + "/2/two.txt"), QByteArray("two"));
+}
+
+void DownloadFaultsTest::cardContentChangingDuringTheCopyIsAFailure()
+{
+    addSession(1, 100);
+    const QString source = card->folders[1] + "/clip.mp4";
+    writeFile(source, pattern(3 << 20, 's'));
+    // The card's file gets shorter after the first chunk was read.
+    onProgress = [&](const Progress& p) {
+        if (p.sessionCopiedBytes > 0 && QFileInfo(source).size() == (3 << 20))
+            QFile::resize(source, (1 << 20) + 100);
+        return false;
+    };
+    QString result = download();
+    QVERIFY2(result.startsWith("Could not read " + source + "."), qPrintable(result));
+    QCOMPARE(filesBelow(destination), QStringList());
+
+    // A file of the listing is gone when its turn comes: the second in the engine's order.
+    QVERIFY(QFile::remove(source));
+    writeFile(card->folders[1] + "/x1", pattern(3 << 20, '1'));
+    writeFile(card->folders[1] + "/x2", pattern(3 << 20, '2'));
+    const QStringList order = QDir(card->folders[1]).entryList(QDir::Files, QDir::Unsorted);
+    QCOMPARE(order.size(), 2);
+    const QString later = card->folders[1] + "/" + order[1];
+    onProgress = [&](const Progress& p) {
+        if (p.sessionCopiedBytes > 0)
+            QFile::remove(later);
+        return false;
+    };
+    result = download();
+    QVERIFY2(result.startsWith("Could not open " + later + "."), qPrintable(result));
+    QCOMPARE(filesBelow(destination), QStringList({"1/" + order[0]}));
+    QCOMPARE(readFile(destination + "/1/" + order[0]), readFile(card->folders[1] + "/" + order[0]));
+}
+
+void DownloadFaultsTest::unreadableCardContentIsAFailureNotAnEmptyCopy()
+{
+    addSession(1, 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    const QString folder = card->folders[1] + "/DCIM";
+    writeFile(folder + "/img.jpg", "image");
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0) == 0);
+    QString result = downloadInRestrictedChild();
+    if (result == "<skip>")
+        QSKIP("cannot give up root's rights in a child process");
+    QVERIFY2(result.startsWith("Could not read " + folder + "."), qPrintable(result));
+
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+    const QString file = folder + "/img.jpg";
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0) == 0);
+    result = downloadInRestrictedChild();
+    QVERIFY2(result.startsWith("Could not open " + file + "."), qPrintable(result));
+    QVERIFY(!filesBelow(destination).contains("1/DCIM/img.jpg"));
+}
+
+void DownloadFaultsTest::missingDestinationFailsBeforeTheCardIsSwitched()
+{
+    QVERIFY(QDir(destination).removeRecursively());
+    const QString expected = "Could not create directory " + destination + ".";
+    QCOMPARE(download(), expected);
+
+    addSession(1, 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    QCOMPARE(download(), expected);
+    QVERIFY(card->switches.isEmpty());
+    QVERIFY(!QFileInfo::exists(destination));
+    QVERIFY(!percents.contains(100));
+}
+
+void DownloadFaultsTest::readOnlyDestinationFailsWithoutClaimingProgress()
+{
+    addSession(1, 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    QVERIFY(::chmod(QFile::encodeName(destination).constData(), 0555) == 0);
+    const QString result = downloadInRestrictedChild();
+    if (result == "<skip>")
+        QSKIP("cannot give up root's rights in a child process");
+    QCOMPARE(result, "Could not create directory " + destination + "/1.");
+    QVERIFY(!percents.contains(100));
+    QCOMPARE(filesBelow(destination), QStringList());
+}
+
+void DownloadFaultsTest::percentStaysInRangeWhenKeptFilesAreLarger()
+{
+    addSession(1, 1); // 512 bytes on the card
+    addSession(2, 1);
+    writeFile(card->folders[1] + "/big.bin", pattern(100000, 'b'));
+    writeFile(card->folders[2] + "/two.txt", "two");
+    writeFile(destination + "/1/big.bin", pattern(100000, 'k'));
+    answer = [](const QString&, bool isFile) { return !isFile; };
+    QCOMPARE(download(), QStringLiteral("ok"));
+    for (int percent : percents)
+        QVERIFY2(percent >= 0 && percent <= 100, qPrintable(QString::number(percent)));
+    QCOMPARE(percents.last(), 100);
+    QCOMPARE(readFile(destination + "/1/big.bin"), pattern(100000, 'k'));
+}
+
+QTEST_GUILESS_MAIN(DownloadFaultsTest)
+#include "download_faults_test.moc"
