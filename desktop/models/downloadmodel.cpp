@@ -46,8 +46,26 @@ int listingError(const QString& folder)
     DIR* listing = ::opendir(QFile::encodeName(folder).constData());
     if (!listing)
         return errno;
+    errno = 0;
+    while (::readdir(listing)) {
+    }
+    const int error = errno;
     ::closedir(listing);
-    return 0;
+    return error;
+}
+
+// A backup into the card would copy itself again at every level, onto the card.
+void refuseBackupInto(const QString& mountPoint, const QString& destination)
+{
+    const QString card = QFileInfo(mountPoint).canonicalFilePath();
+    const QString backup = QFileInfo(destination).canonicalFilePath();
+    if (card.isEmpty() || backup.isEmpty())
+        return; // the copy itself reports what is missing
+    const QString inside = card.endsWith(QLatin1Char('/')) ? card : card + QLatin1Char('/');
+    if (backup == card || backup.startsWith(inside))
+        fail("The backup folder %1 is on the card itself. Please choose a folder on another "
+             "drive.",
+             destination);
 }
 
 void pause(QElapsedTimer& timer, qint64& offset)
@@ -325,6 +343,7 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
         // An empty path would mean the current folder: copy nothing rather than that.
         if (mountPoint.isEmpty())
             fail("Could not find the content of the card. Please check that it is mounted.");
+        refuseBackupInto(mountPoint, destination);
         progress.sessionFileBytes = dirSize(mountPoint);
         progress.sessionCopiedBytes = 0;
         progress.sessionSkippedBytes = 0;

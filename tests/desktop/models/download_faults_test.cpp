@@ -145,6 +145,7 @@ private slots:
     void missingDestinationFailsBeforeTheCardIsSwitched();
     void readOnlyDestinationFailsWithoutClaimingProgress();
     void percentStaysInRangeWhenKeptFilesAreLarger();
+    void backupOntoTheCardItselfIsRefused();
 
 private:
     void addSession(unsigned id, unsigned sectors);
@@ -419,6 +420,29 @@ void DownloadFaultsTest::percentStaysInRangeWhenKeptFilesAreLarger()
         QVERIFY2(percent >= 0 && percent <= 100, qPrintable(QString::number(percent)));
     QCOMPARE(percents.last(), 100);
     QCOMPARE(readFile(destination + "/1/big.bin"), pattern(100000, 'k'));
+}
+
+void DownloadFaultsTest::backupOntoTheCardItselfIsRefused()
+{
+    addSession(1, 100);
+    writeFile(card->folders[1] + "/DCIM/clip.mp4", "clip");
+    // Through a link, so that only the resolved paths show it.
+    const QString onCard = card->folders[1] + "/backup";
+    QVERIFY(QDir().mkdir(onCard));
+    QVERIFY(QFile::link(onCard, work->filePath("link")));
+    destination = work->filePath("link");
+    const auto before = contentsBelow(card->folders[1]);
+    const QString result = download();
+    QVERIFY2(result.startsWith("The backup folder " + destination + " is on the card itself."),
+             qPrintable(result));
+    QCOMPARE(contentsBelow(card->folders[1]), before);
+    QVERIFY(QDir(onCard).isEmpty());
+
+    // A folder whose name only begins like the card's is another folder.
+    destination = card->folders[1] + "0";
+    QVERIFY(QDir().mkdir(destination));
+    QCOMPARE(download(), QStringLiteral("ok"));
+    QCOMPARE(readFile(destination + "/1/DCIM/clip.mp4"), QByteArray("clip"));
 }
 
 QTEST_GUILESS_MAIN(DownloadFaultsTest)
