@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -120,11 +121,26 @@ bool renameFile(const QString& from, const QString& to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+// Right after the failed rename, while errno still tells why.
 [[noreturn]] void failRename(const QString& target)
 {
+    const QString reason = systemReason(errno);
     if (QFileInfo::exists(target))
-        fail("Could not overwrite %1.", target);
-    fail("Could not copy to %1.", target);
+        fail("Could not overwrite %1.", target, reason);
+    fail("Could not copy to %1.", target, reason);
+}
+
+void makeFolder(const QString& folder)
+{
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0)
+        fail("Could not create directory %1.", folder, systemReason(errno));
+}
+
+void setFolderTime(const QString& folder, const QDateTime& time)
+{
+    if (!fileChangeModificationDate(folder, time))
+        fail("Could not change the modification date of directory %1.", folder,
+             systemReason(errno));
 }
 
 // A new, hidden file in the target's folder, removed unless it gets the target's name, also
@@ -325,8 +341,10 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     if (progress.report())
         return false;
     // The caller makes it; without it nothing of the card can be kept.
-    if (!QFileInfo(destination).isDir())
-        fail("Could not create directory %1.", destination);
+    const QFileInfo destinationInfo(destination);
+    if (!destinationInfo.isDir())
+        fail("Could not create directory %1.", destination,
+             systemReason(destinationInfo.exists() ? ENOTDIR : ENOENT));
     progress.startTimers();
     progress.started = true;
     progress.pauseCopyingTimer();
@@ -365,8 +383,8 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
             const QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
                                                          QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
             // A date the card could not give in the usual form leaves the folder's own time.
-            if (time.isValid() && !fileChangeModificationDate(currentFolder, time))
-                fail("Could not change the modification date of directory %1.", currentFolder);
+            if (time.isValid())
+                setFolderTime(currentFolder, time);
             makeDurable(currentFolder);
         }
         makeDurable(destination);
@@ -444,7 +462,7 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
         fail("Could not read %1.", source);
     if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                             QFileDevice::FileModificationTime))
-        fail("Could not set the file time of %1.", target);
+        fail("Could not set the file time of %1.", target, output.errorString());
     // Durable before it gets the final name: a reported copy survives a power cut.
     if (batch) {
         const qint64 size = output.size();
@@ -470,10 +488,9 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
         fail("Could not read %1.", source, systemReason(error));
     const QFileInfo targetInfo(target);
     if (!targetInfo.exists()) {
-        if (!QDir().mkdir(target))
-            fail("Could not create directory %1.", target);
+        makeFolder(target);
     } else if (!targetInfo.isDir()) {
-        fail("Could not create directory %1.", target);
+        fail("Could not create directory %1.", target, systemReason(ENOTDIR));
     } else if (onOverwrite && !askOverwrite(onOverwrite, progress, target, false)) {
         return true;
     }
@@ -492,8 +509,7 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
             return false;
     }
 
-    if (!fileChangeModificationDate(target, QFileInfo(source).lastModified()))
-        fail("Could not change the modification date of directory %1.", target);
+    setFolderTime(target, QFileInfo(source).lastModified());
     makeDurable(target);
     return true;
 }

@@ -383,7 +383,8 @@ void DownloadFaultsTest::unreadableCardContentIsAFailureNotAnEmptyCopy()
 void DownloadFaultsTest::missingDestinationFailsBeforeTheCardIsSwitched()
 {
     QVERIFY(QDir(destination).removeRecursively());
-    const QString expected = "Could not create directory " + destination + ".";
+    const QString expected =
+        "Could not create directory " + destination + ". " + reason(ENOENT) + ".";
     QCOMPARE(download(), expected);
 
     addSession(1, 100);
@@ -402,7 +403,7 @@ void DownloadFaultsTest::readOnlyDestinationFailsWithoutClaimingProgress()
     const QString result = downloadInRestrictedChild();
     if (result == "<skip>")
         QSKIP("cannot give up root's rights in a child process");
-    QCOMPARE(result, "Could not create directory " + destination + "/1.");
+    QCOMPARE(result, "Could not create directory " + destination + "/1. " + reason(EACCES) + ".");
     QVERIFY(!percents.contains(100));
     QCOMPARE(filesBelow(destination), QStringList());
 }

@@ -5,7 +5,9 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -436,7 +438,8 @@ void DownloadTest::unreplaceableTargetLeavesNoTemporaryFile()
         download(current);
         QFAIL("replacing a folder by a file succeeded");
     } catch (const std::runtime_error& error) {
-        QCOMPARE(QString(error.what()), "Could not overwrite " + destination + "/1/clash.");
+        QCOMPARE(QString(error.what()),
+                 "Could not overwrite " + destination + "/1/clash. " + strerror(EISDIR) + ".");
     }
     QCOMPARE(filesBelow(destination), QStringList({"1/clash/inside"}));
 }
