@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +54,19 @@ int listingError(const QString& folder)
     const int error = errno;
     ::closedir(listing);
     return error;
+}
+
+// A file system run by a user-space program (external NTFS or exFAT drives, network shares)
+// may take a flush of the whole file system as done without writing anything to its disk; only
+// a flush of each file reaches the program.
+bool flushesWithTheFileSystem(const QString& folder)
+{
+    const long userSpaceFileSystem = 0x65735546;
+    struct statfs info
+    {
+    };
+    return ::statfs(QFile::encodeName(folder).constData(), &info) == 0 &&
+           long(info.f_type) != userSpaceFileSystem;
 }
 
 // A backup into the card would copy itself again at every level, onto the card.
@@ -539,6 +553,8 @@ bool DownloadModel::copyFiles(const QString& source, const QString& target, Prog
         }
         return true;
     };
+    if (!flushesWithTheFileSystem(target))
+        return copyAll();
     CopyBatch folderBatch;
     batch = &folderBatch;
     bool completed = false;

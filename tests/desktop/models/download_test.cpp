@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +23,8 @@ namespace {
 std::mutex journalMutex;
 QStringList journal;
 bool journalOn = false;
+// Folders below this one are reported as a file system run by a user-space program.
+QByteArray userSpaceFileSystem;
 
 void record(const QString& line)
 {
@@ -144,6 +147,7 @@ private slots:
     void unreplaceableTargetLeavesNoTemporaryFile();
     void copiesAreDurableBeforeTheyGetTheirNames();
     void copyOnItsOwnIsDurableAtOnce();
+    void userSpaceFileSystemGetsEveryFileFlushed();
     void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
@@ -180,6 +184,7 @@ void DownloadTest::cleanup()
     std::lock_guard<std::mutex> lock(journalMutex);
     journalOn = false;
     journal.clear();
+    userSpaceFileSystem.clear();
 }
 
 void DownloadTest::addSession(unsigned id, const char* date, unsigned sectors)
@@ -509,6 +514,36 @@ void DownloadTest::copyOnItsOwnIsDurableAtOnce()
              "rename " + events[0].section(' ', 1, 1) + " " + destination + "/single.bin");
 }
 
+void DownloadTest::userSpaceFileSystemGetsEveryFileFlushed()
+{
+    addSession(1, "", 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    writeFile(card->folders[1] + "/b.txt", "b");
+    userSpaceFileSystem = QFile::encodeName(destination);
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        journalOn = true;
+    }
+    QString current;
+    QVERIFY(download(current));
+    QStringList events;
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        journalOn = false;
+        events = journal;
+    }
+    const QString trace = events.join('\n');
+    // A flush of the whole file system would not reach such a file system's disk.
+    QVERIFY2(!events.contains("syncfs"), qPrintable(trace));
+    for (const char* name : {"a.txt", "b.txt"}) {
+        const int renamed = events.indexOf(QRegularExpression(
+            "rename inode:\\d+ " + QRegularExpression::escape(destination + "/1/" + name)));
+        QVERIFY2(renamed > 0, qPrintable(trace));
+        QCOMPARE(events[renamed - 1], "fsync " + events[renamed].section(' ', 1, 1));
+    }
+    QCOMPARE(readFile(destination + "/1/b.txt"), QByteArray("b"));
+}
+
 void DownloadTest::cancelKeepsTheFilesAlreadyCompleteInThatFolder()
 {
     addSession(1, "", 100);
@@ -586,6 +621,15 @@ extern "C" int syncfs(int fd)
 {
     record(QStringLiteral("syncfs"));
     return int(::syscall(SYS_syncfs, fd));
+}
+
+extern "C" int statfs(const char* path, struct statfs* info)
+{
+    const int result = int(::syscall(SYS_statfs, path, info));
+    if (result == 0 && !userSpaceFileSystem.isEmpty() &&
+        QByteArray(path).startsWith(userSpaceFileSystem))
+        info->f_type = 0x65735546;
+    return result;
 }
 
 extern "C" int futimens(int fd, const struct timespec times[2])
