@@ -56,17 +56,19 @@ int listingError(const QString& folder)
     return error;
 }
 
-// A file system run by a user-space program (external NTFS or exFAT drives, network shares)
-// may take a flush of the whole file system as done without writing anything to its disk; only
-// a flush of each file reaches the program.
+// A flush of the whole file system reaches the disk itself only where the file system flushes
+// the device's cache on it; elsewhere (FAT drives, user-space and network file systems) only a
+// flush of each file does.
 bool flushesWithTheFileSystem(const QString& folder)
 {
-    const long userSpaceFileSystem = 0x65735546;
+    const long ext4 = 0xEF53, xfs = 0x58465342, btrfs = 0x9123683E, f2fs = 0xF2F52010;
     struct statfs info
     {
     };
-    return ::statfs(QFile::encodeName(folder).constData(), &info) == 0 &&
-           long(info.f_type) != userSpaceFileSystem;
+    if (::statfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return false;
+    const long type = long(info.f_type);
+    return type == ext4 || type == xfs || type == btrfs || type == f2fs;
 }
 
 // A backup into the card would copy itself again at every level, onto the card.

@@ -23,8 +23,8 @@ namespace {
 std::mutex journalMutex;
 QStringList journal;
 bool journalOn = false;
-// Folders below this one are reported as a file system run by a user-space program.
-QByteArray userSpaceFileSystem;
+// Folders below this one are reported as being on a FAT drive.
+QByteArray fatFileSystem;
 
 void record(const QString& line)
 {
@@ -147,7 +147,7 @@ private slots:
     void unreplaceableTargetLeavesNoTemporaryFile();
     void copiesAreDurableBeforeTheyGetTheirNames();
     void copyOnItsOwnIsDurableAtOnce();
-    void userSpaceFileSystemGetsEveryFileFlushed();
+    void fatFileSystemGetsEveryFileFlushed();
     void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
@@ -184,7 +184,7 @@ void DownloadTest::cleanup()
     std::lock_guard<std::mutex> lock(journalMutex);
     journalOn = false;
     journal.clear();
-    userSpaceFileSystem.clear();
+    fatFileSystem.clear();
 }
 
 void DownloadTest::addSession(unsigned id, const char* date, unsigned sectors)
@@ -514,12 +514,12 @@ void DownloadTest::copyOnItsOwnIsDurableAtOnce()
              "rename " + events[0].section(' ', 1, 1) + " " + destination + "/single.bin");
 }
 
-void DownloadTest::userSpaceFileSystemGetsEveryFileFlushed()
+void DownloadTest::fatFileSystemGetsEveryFileFlushed()
 {
     addSession(1, "", 100);
     writeFile(card->folders[1] + "/a.txt", "a");
     writeFile(card->folders[1] + "/b.txt", "b");
-    userSpaceFileSystem = QFile::encodeName(destination);
+    fatFileSystem = QFile::encodeName(destination);
     {
         std::lock_guard<std::mutex> lock(journalMutex);
         journalOn = true;
@@ -533,7 +533,7 @@ void DownloadTest::userSpaceFileSystemGetsEveryFileFlushed()
         events = journal;
     }
     const QString trace = events.join('\n');
-    // A flush of the whole file system would not reach such a file system's disk.
+    // A flush of the whole file system would not flush such a drive's cache.
     QVERIFY2(!events.contains("syncfs"), qPrintable(trace));
     for (const char* name : {"a.txt", "b.txt"}) {
         const int renamed = events.indexOf(QRegularExpression(
@@ -626,9 +626,8 @@ extern "C" int syncfs(int fd)
 extern "C" int statfs(const char* path, struct statfs* info)
 {
     const int result = int(::syscall(SYS_statfs, path, info));
-    if (result == 0 && !userSpaceFileSystem.isEmpty() &&
-        QByteArray(path).startsWith(userSpaceFileSystem))
-        info->f_type = 0x65735546;
+    if (result == 0 && !fatFileSystem.isEmpty() && QByteArray(path).startsWith(fatFileSystem))
+        info->f_type = 0x4d44;
     return result;
 }
 
