@@ -39,7 +39,7 @@ const QString systemFolderName = QStringLiteral("System Volume Information");
 
 QString systemReason(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code));
 }
 
 // QDir lists an unreadable folder as an empty one; 0 or the reason it cannot be listed.
@@ -154,6 +154,7 @@ void makeFolder(const QString& folder)
 
 void setFolderTime(const QString& folder, const QDateTime& time)
 {
+    errno = 0; // an invalid time fails without a system call
     if (!fileChangeModificationDate(folder, time))
         fail("Could not change the modification date of directory %1.", folder,
              systemReason(errno));
