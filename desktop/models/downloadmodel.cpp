@@ -212,13 +212,21 @@ private:
 class DownloadModel::CopyBatch
 {
 public:
-    CopyBatch() = default;
+    // Opened before the copies are written: the flush then reports a write-back error of
+    // theirs even when another program's flush has seen it first.
+    explicit CopyBatch(const QString& folder)
+        : fileSystem(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC)),
+          openError(fileSystem < 0 ? errno : 0)
+    {
+    }
     CopyBatch(const CopyBatch&) = delete;
     CopyBatch& operator=(const CopyBatch&) = delete;
     ~CopyBatch()
     {
         for (const Entry& entry : pending)
             QFile::remove(entry.partial);
+        if (fileSystem >= 0)
+            ::close(fileSystem);
     }
 
     void add(const QString& partial, const QString& target, qint64 size)
@@ -233,8 +241,9 @@ public:
     {
         if (pending.empty())
             return;
-        if (!flushFileSystemOf(pending.front().partial))
-            fail("Could not write data to %1.", pending.front().target, systemReason(errno));
+        if (fileSystem < 0 || ::syncfs(fileSystem) != 0)
+            fail("Could not write data to %1.", pending.front().target,
+                 systemReason(fileSystem < 0 ? openError : errno));
         while (!pending.empty()) {
             const Entry& entry = pending.front();
             if (!renameFile(entry.partial, entry.target))
@@ -260,18 +269,10 @@ private:
         QString target;
     };
 
-    static bool flushFileSystemOf(const QString& path)
-    {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool flushed = ::syncfs(fd) == 0;
-        ::close(fd);
-        return flushed;
-    }
-
     static constexpr size_t maxFiles = 256;
     static constexpr qint64 maxBytes = qint64(256) << 20;
+    const int fileSystem;
+    const int openError;
     std::vector<Entry> pending;
     qint64 bytes = 0;
 };
@@ -558,7 +559,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& target, Prog
     };
     if (!flushesWithTheFileSystem(target))
         return copyAll();
-    CopyBatch folderBatch;
+    CopyBatch folderBatch(target);
     batch = &folderBatch;
     bool completed = false;
     try {

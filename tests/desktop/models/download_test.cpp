@@ -25,6 +25,8 @@ QStringList journal;
 bool journalOn = false;
 // Folders below this one are reported as being on a FAT drive.
 QByteArray fatFileSystem;
+// Flushes of files and of whole file systems fail with a write-back error.
+bool flushesFail = false;
 
 void record(const QString& line)
 {
@@ -148,6 +150,7 @@ private slots:
     void copiesAreDurableBeforeTheyGetTheirNames();
     void copyOnItsOwnIsDurableAtOnce();
     void fatFileSystemGetsEveryFileFlushed();
+    void failedFlushLeavesNoFileUnderItsName();
     void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
@@ -185,6 +188,7 @@ void DownloadTest::cleanup()
     journalOn = false;
     journal.clear();
     fatFileSystem.clear();
+    flushesFail = false;
 }
 
 void DownloadTest::addSession(unsigned id, const char* date, unsigned sectors)
@@ -544,6 +548,28 @@ void DownloadTest::fatFileSystemGetsEveryFileFlushed()
     QCOMPARE(readFile(destination + "/1/b.txt"), QByteArray("b"));
 }
 
+void DownloadTest::failedFlushLeavesNoFileUnderItsName()
+{
+    addSession(1, "", 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    writeFile(card->folders[1] + "/b.txt", "b");
+    flushesFail = true;
+    for (bool fat : {false, true}) {
+        fatFileSystem = fat ? QFile::encodeName(destination) : QByteArray();
+        try {
+            QString current;
+            download(current);
+            QFAIL("a failed flush was reported as success");
+        } catch (const std::runtime_error& error) {
+            const QString message = error.what();
+            QVERIFY2(message.startsWith("Could not write data to " + destination + "/1/"),
+                     qPrintable(message));
+            QVERIFY2(message.endsWith(QString(strerror(EIO)) + "."), qPrintable(message));
+        }
+        QCOMPARE(filesBelow(destination), QStringList());
+    }
+}
+
 void DownloadTest::cancelKeepsTheFilesAlreadyCompleteInThatFolder()
 {
     addSession(1, "", 100);
@@ -614,12 +640,23 @@ void DownloadTest::pausedTimersDoNotAdvance()
 extern "C" int fsync(int fd)
 {
     record("fsync " + describeDescriptor(fd));
+    struct stat info
+    {
+    };
+    if (flushesFail && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        errno = EIO;
+        return -1;
+    }
     return int(::syscall(SYS_fsync, fd));
 }
 
 extern "C" int syncfs(int fd)
 {
     record(QStringLiteral("syncfs"));
+    if (flushesFail) {
+        errno = EIO;
+        return -1;
+    }
     return int(::syscall(SYS_syncfs, fd));
 }
 
