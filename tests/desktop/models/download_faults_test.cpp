@@ -1,5 +1,6 @@
 // The download engine when things go wrong: a full or read-only destination, a card whose
 // content changes or cannot be read, and earlier backups in the way.
+#include "download_test_support.h"
 #include "downloadmodel.h"
 #include "utils.h"
 
@@ -25,32 +26,6 @@ void writeFile(const QString& path, const QByteArray& content)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(content), qint64(content.size()));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QByteArray pattern(int size, char seed)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char(seed + i % 251);
-    return data;
-}
-
-// Every file below the folder, hidden ones included, relative and sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
 }
 
 // Names and contents: two equal snapshots mean nothing below the folder changed.
@@ -106,27 +81,6 @@ QString inRestrictedChild(const std::function<QString()>& body, rlim_t fileSizeL
         return QStringLiteral("<skip>");
     return QString::fromUtf8(text);
 }
-
-// A card whose sessions are folders; switching makes one the mount point.
-class FolderCard : public FakeDeviceModel
-{
-public:
-    FolderCard() : FakeDeviceModel("/dev/null") {}
-    std::vector<Session> getSessions() override { return sessions; }
-    void switchToSession(int id) override
-    {
-        current = id;
-        switches << id;
-    }
-    QString getDeviceMountpoint() override { return folders.value(current); }
-
-    std::vector<Session> sessions;
-    QMap<int, QString> folders;
-    QList<int> switches;
-
-private:
-    int current = -1;
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 // The download engine on temporary folders: layout, conflicts, failures, progress, durability.
+#include "download_test_support.h"
 #include "downloadmodel.h"
 #include "utils.h"
 
@@ -27,6 +28,19 @@ bool journalOn = false;
 QByteArray fatFileSystem;
 // Flushes of files and of whole file systems fail with a write-back error.
 bool flushesFail = false;
+
+void startJournal()
+{
+    std::lock_guard<std::mutex> lock(journalMutex);
+    journalOn = true;
+}
+
+QStringList stopJournal()
+{
+    std::lock_guard<std::mutex> lock(journalMutex);
+    journalOn = false;
+    return journal;
+}
 
 void record(const QString& line)
 {
@@ -63,56 +77,6 @@ void writeFile(const QString& path, const QByteArray& content,
     file.close();
     QVERIFY(fileChangeModificationDate(path, time));
 }
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QByteArray pattern(int size, char seed)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char(seed + i % 251);
-    return data;
-}
-
-// Every file below the folder, relative, sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
-// A card whose sessions are folders; switching makes one the mount point.
-class FolderCard : public FakeDeviceModel
-{
-public:
-    FolderCard() : FakeDeviceModel("/dev/null") {}
-    std::vector<Session> getSessions() override { return sessions; }
-    void switchToSession(int id) override
-    {
-        current = id;
-        switches << id;
-        if (onSwitch)
-            onSwitch(id);
-    }
-    QString getDeviceMountpoint() override { return folders.value(current); }
-
-    std::vector<Session> sessions;
-    QMap<int, QString> folders;
-    QList<int> switches;
-    std::function<void(int)> onSwitch;
-
-private:
-    int current = -1;
-};
 
 struct Snapshot
 {
@@ -459,18 +423,10 @@ void DownloadTest::copiesAreDurableBeforeTheyGetTheirNames()
     writeFile(card->folders[4] + "/a.txt", "a");
     writeFile(card->folders[4] + "/c.txt", "c");
     writeFile(card->folders[4] + "/sub/b.txt", "b");
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        journalOn = true;
-    }
+    startJournal();
     QString current;
     QVERIFY(download(current));
-    QStringList events;
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        journalOn = false;
-        events = journal;
-    }
+    const QStringList events = stopJournal();
     const QString trace = events.join('\n');
     const QString session = destination + "/4_2024-02-03T04-05-06";
     for (const QString& file : {session + "/a.txt", session + "/c.txt", session + "/sub/b.txt"}) {
@@ -498,18 +454,10 @@ void DownloadTest::copyOnItsOwnIsDurableAtOnce()
 {
     const QString source = work->filePath("single.bin");
     writeFile(source, pattern(5000, 's'));
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        journalOn = true;
-    }
+    startJournal();
     Progress progress;
     QVERIFY(DownloadModel().copy(source, destination + "/single.bin", progress));
-    QStringList events;
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        journalOn = false;
-        events = journal;
-    }
+    const QStringList events = stopJournal();
     QCOMPARE(readFile(destination + "/single.bin"), pattern(5000, 's'));
     QCOMPARE(events.size(), 3);
     QVERIFY(events[0].startsWith("times inode:"));
@@ -524,18 +472,10 @@ void DownloadTest::fatFileSystemGetsEveryFileFlushed()
     writeFile(card->folders[1] + "/a.txt", "a");
     writeFile(card->folders[1] + "/b.txt", "b");
     fatFileSystem = QFile::encodeName(destination);
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        journalOn = true;
-    }
+    startJournal();
     QString current;
     QVERIFY(download(current));
-    QStringList events;
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        journalOn = false;
-        events = journal;
-    }
+    const QStringList events = stopJournal();
     const QString trace = events.join('\n');
     // A flush of the whole file system would not flush such a drive's cache.
     QVERIFY2(!events.contains("syncfs"), qPrintable(trace));
