@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "CardManagement.h"
 
 int vaultcli_main(int argc, char** argv);
@@ -42,15 +43,6 @@ struct Run
 };
 
 Run run;
-
-// Reports the broken expectation, then aborts so that libFuzzer keeps the input.
-void failCheck(const char* expression, int line)
-{
-    fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, line, expression);
-    abort();
-}
-
-#define CHECK(condition) ((condition) ? (void)0 : failCheck(#condition, __LINE__))
 
 // The result of the next API call.
 int nextResult()

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "FuzzCheck.h"
 #include "SfcCardManager.h"
 #include "utcOffsetCorrectionUtil.h"
 
@@ -28,15 +29,6 @@ struct Script
 };
 
 Script script;
-
-// Reports the broken expectation, then aborts so that libFuzzer keeps the input.
-void failCheck(const char* expression, int line)
-{
-    fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, line, expression);
-    abort();
-}
-
-#define CHECK(condition) ((condition) ? (void)0 : failCheck(#condition, __LINE__))
 
 const int TRANSPORT_FAILURES[] = {FSI_RET_TIMEOUT,           FSI_RET_READ_ERR,
                                   FSI_RET_PAYLOAD_TYPE_ERR,  FSI_RET_APDU_SIZE_ERR,

@@ -13,18 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "utils.h"
 
 namespace {
-
-// Reports the broken expectation, then aborts so that libFuzzer keeps the input.
-void failCheck(const char* expression, int line)
-{
-    fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, line, expression);
-    abort();
-}
-
-#define CHECK(condition) ((condition) ? (void)0 : failCheck(#condition, __LINE__))
 
 std::string decoded(const std::string& field)
 {

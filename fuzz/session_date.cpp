@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "FuzzCheck.h"
 #include "utcOffsetCorrectionUtil.h"
 
 namespace {
@@ -20,15 +21,6 @@ const char* const HOST_ZONES[] = {"UTC0",        "CET-1CEST,M3.5.0,M10.5.0/3",
                                   "<+14>-14",    "<-12>12"};
 const size_t ZONE_COUNT = sizeof HOST_ZONES / sizeof HOST_ZONES[0];
 size_t currentZone = ZONE_COUNT;
-
-// Reports the broken expectation, then aborts so that libFuzzer keeps the input.
-void failCheck(const char* expression, int line)
-{
-    fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, line, expression);
-    abort();
-}
-
-#define CHECK(condition) ((condition) ? (void)0 : failCheck(#condition, __LINE__))
 
 void useHostZone(size_t zone)
 {

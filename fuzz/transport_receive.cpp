@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "FileBasedSecurityInterface.h"
 #include "os-abstraction.h"
 
@@ -33,15 +34,6 @@ struct FakeDevice
 };
 
 FakeDevice device;
-
-// Reports the broken expectation, then aborts so that libFuzzer keeps the input.
-void failCheck(const char* expression, int line)
-{
-    fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, line, expression);
-    abort();
-}
-
-#define CHECK(condition) ((condition) ? (void)0 : failCheck(#condition, __LINE__))
 
 } // namespace
 

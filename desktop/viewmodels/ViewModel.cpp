@@ -45,6 +45,15 @@ QString ViewModel::pinOrAdminPinLengthError(const DeviceModel& deviceModel, cons
     return pinLengthIsValid(secret) ? QString() : tr("PIN must be 4-15 characters long");
 }
 
+QString ViewModel::newPinError(const QString& newPin, const QString& newPinRepeat)
+{
+    if (!pinLengthIsValid(newPin))
+        return tr("New PIN must be 4-15 characters long");
+    if (newPin != newPinRepeat)
+        return tr("PIN & re-entered PIN do not match");
+    return QString();
+}
+
 bool hasSeparateAdminUser(const DeviceModel& deviceModel)
 {
     return deviceModel.securityFlags & TRESORA_AC_FLAG_USER_ADMIN_SEPARATION;

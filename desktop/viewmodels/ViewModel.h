@@ -86,6 +86,9 @@ protected:
     // Length error of the secret a reset asks for: the Admin PIN on a card with a separate
     // Admin user, else the PIN. Empty when the length is valid.
     static QString pinOrAdminPinLengthError(const DeviceModel& deviceModel, const QString& secret);
+    // Error of a new PIN and its repetition, as a PIN change or unblock takes them; empty
+    // when both are fine.
+    static QString newPinError(const QString& newPin, const QString& newPinRepeat);
 };
 
 // Whether the card has an Admin user whose Admin PIN is independent of the PIN.

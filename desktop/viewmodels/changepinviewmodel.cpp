@@ -10,10 +10,8 @@ void ChangePinViewModel::changePin(const QString& oldPin, const QString& newPin,
 {
     if (!pinLengthIsValid(oldPin))
         return setErrorMessage(tr("Old PIN must be 4-15 characters long"));
-    if (!pinLengthIsValid(newPin))
-        return setErrorMessage(tr("New PIN must be 4-15 characters long"));
-    if (newPin != newPinRepeat)
-        return setErrorMessage(tr("PIN & re-entered PIN do not match"));
+    if (const QString error = newPinError(newPin, newPinRepeat); !error.isEmpty())
+        return setErrorMessage(error);
 
     runCardCall(this, [&] {
         setErrorMessage(QString());
