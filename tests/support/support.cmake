@@ -6,3 +6,20 @@ if(TARGET vaultsim)
     VIX_VAULTSIM_PATH="$<TARGET_FILE:vaultsim>")
   add_dependencies(vix_test_support vaultsim)
 endif()
+
+# Disk-mode tests run the shipped helpers, not the fakes: the real partrescan and
+# mountpoint_manager in a folder of the build tree, and a vaultcli whose card
+# library looks for them there.
+set(VIX_DISK_HELPER_DIR ${CMAKE_BINARY_DIR}/disk-helpers)
+if(TARGET partrescan AND TARGET vaultcli_utils)
+  add_custom_target(vix_disk_helpers ALL
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VIX_DISK_HELPER_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:partrescan>
+            ${PROJECT_SOURCE_DIR}/helpers/mountpoint_manager ${VIX_DISK_HELPER_DIR}
+    DEPENDS partrescan ${PROJECT_SOURCE_DIR}/helpers/mountpoint_manager
+    COMMENT "Real helper programs for the disk-mode tests")
+  vix_add_cardlib(cardlib_disk ${VIX_DISK_HELPER_DIR})
+  add_dependencies(cardlib_disk vix_disk_helpers)
+  add_executable(vaultcli_disk ${PROJECT_SOURCE_DIR}/cli/main.cpp)
+  target_link_libraries(vaultcli_disk PRIVATE vaultcli_utils cardlib_disk)
+endif()
