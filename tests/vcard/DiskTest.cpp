@@ -16,7 +16,7 @@
 namespace {
 
 #define SKIP_WITHOUT_DISK_MODE()                                                                   \
-    if (const std::string reason = vixtest::diskModeUnavailable(); !reason.empty())               \
+    if (const std::string reason = vixtest::diskModeUnavailable(); !reason.empty())                \
     GTEST_SKIP() << reason
 
 bool isBlockDevice(const std::string& path)
@@ -97,8 +97,8 @@ TEST(Disk, PresentsTheCardAsAPartitionedDiskAndTakesItAwayOnStop)
     EXPECT_TRUE(isBlockDevice(disk));
     EXPECT_TRUE(isBlockDevice(partition));
     EXPECT_EQ(loopsOver(card.imagePath()), 2);
-    EXPECT_EQ(mountLine(partition).rfind(partition + " " + card.mountPoint() + " fuse.vaultsim ", 0),
-              0u)
+    EXPECT_EQ(
+        mountLine(partition).rfind(partition + " " + card.mountPoint() + " fuse.vaultsim ", 0), 0u)
         << mountLine(partition);
 
     const std::string table = sector(disk, 0);
@@ -130,9 +130,9 @@ TEST(Disk, AnImageWithoutPartitionTableIsRefused)
     SKIP_WITHOUT_DISK_MODE();
     vixtest::VirtualCard card; // a partition image
     card.stop();
-    const int status = std::system((vixtest::vaultsimPath() + " serve " + card.imagePath() +
-                                    " --disk >/dev/null 2>&1")
-                                       .c_str());
+    const int status = std::system(
+        (vixtest::vaultsimPath() + " serve " + card.imagePath() + " --disk >/dev/null 2>&1")
+            .c_str());
     EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
