@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -198,6 +200,76 @@ TEST_F(DiskTour, RecordedFilesKeepTheirTimesOnTheMount)
     ASSERT_EQ(::stat((card->mountPoint() + "/DCIM").c_str(), &folder), 0);
     ASSERT_EQ(::stat((card->sessionsDir() + "/" + recorded + "/DCIM").c_str(), &source), 0);
     EXPECT_EQ(folder.st_mtime, source.st_mtime);
+}
+
+// Loop devices still serving the card's image.
+int loopsOver(const std::string& image)
+{
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/sys/block")) {
+        const std::string backing = slurp(entry.path().string() + "/loop/backing_file");
+        count += backing.rfind(image, 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+bool nodeExists(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+TEST_F(DiskTour, CardPulledDuringACommandFailsItAndLeavesNothing)
+{
+    card->setFault("status", vixtest::Fault::Vanish);
+    const CliRun run = vaultcli("status");
+    EXPECT_NE(run.status, 0) << run.out;
+    card->stop();
+    EXPECT_FALSE(nodeExists(card->diskNode()));
+    EXPECT_FALSE(nodeExists(card->devicePath()));
+    EXPECT_EQ(listing(*card), "<unmounted>");
+    EXPECT_EQ(loopsOver(card->imagePath()), 0);
+}
+
+TEST_F(DiskTour, ADiskHeldOpenGoesAwayWhenItsHolderLetsGo)
+{
+    const int holder = ::open(card->devicePath().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    EXPECT_EQ(vaultcli("status").status, 0);
+    card->stop();
+    EXPECT_FALSE(nodeExists(card->devicePath()));
+    EXPECT_EQ(listing(*card), "<unmounted>");
+    ::close(holder);
+    EXPECT_EQ(loopsOver(card->imagePath()), 0);
+}
+
+// BLKRRPART is refused while another program has the whole disk to itself: the
+// command's follow-up fails and says so, and the mount helper mounts again later.
+TEST_F(DiskTour, ExclusiveHolderMakesThePartitionRereadFailVisibly)
+{
+    ASSERT_EQ(vaultcli("activate --pin 1234 --retryCounter 5").status, 0);
+    record("CLIP0001.MP4", 100);
+    const int holder = ::open(card->diskNode().c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    EXPECT_EQ(vaultcli("wipeContent --pin 1234").status, 256 - 24); // TRESORA_AC_ERR_REFRESH
+    EXPECT_EQ(listing(*card), "<unmounted>");
+    ::close(holder);
+    const std::string remount =
+        std::string(VIX_DISK_HELPER_DIR) + "/mountpoint_manager remount " + card->devicePath();
+    EXPECT_EQ(std::system(remount.c_str()), 0);
+    EXPECT_EQ(listing(*card), "");
+}
+
+TEST_F(DiskTour, MountThatDisappearedIsMountedAgainByTheNextCommand)
+{
+    ASSERT_EQ(vaultcli("activate --pin 1234 --retryCounter 5").status, 0);
+    record("CLIP0001.MP4", 100);
+    ASSERT_EQ(::umount2(card->mountPoint().c_str(), 0), 0);
+    ASSERT_EQ(listing(*card), "<unmounted>");
+    EXPECT_EQ(vaultcli("logout").status, 0);
+    EXPECT_EQ(listing(*card), "CLIP0001.MP4:100");
 }
 
 } // namespace
