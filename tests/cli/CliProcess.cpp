@@ -102,6 +102,11 @@ CliResult CliProcess::collect(pid_t pid) const
     return result;
 }
 
+std::string CliProcess::errorsSoFar() const
+{
+    return readFile(path("stderr"));
+}
+
 CliResult CliProcess::run(const std::vector<std::string>& arguments, const std::string& input,
                           const std::vector<std::string>& extraEnvironment) const
 {
