@@ -167,10 +167,9 @@ int rememberBlockBeforeCommand(SFC_FSI* channel)
 {
     if (!channel->rawMode)
         return FSI_RET_OK;
-    return readAt(channel->fd, channel->blockBeforeCommand, FSI_BLOCK_SIZE, channel->blockOffset) ==
-                   0
-               ? FSI_RET_OK
-               : FSI_RET_WRITE_ERR;
+    const int read =
+        readAt(channel->fd, channel->blockBeforeCommand, FSI_BLOCK_SIZE, channel->blockOffset);
+    return read == 0 ? FSI_RET_OK : FSI_RET_WRITE_ERR;
 }
 
 void forgetCommand(SFC_FSI* channel)

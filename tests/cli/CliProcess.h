@@ -36,8 +36,11 @@ public:
                               const std::string& line) const;
     // Starts the program without waiting; standard input is inputFd (or the text of
     // the last run() when -1). collect() waits for it and reads what it printed.
+    // In a process group of its own, job control (a stop) works whatever group the
+    // test runs in.
     pid_t spawn(const std::vector<std::string>& arguments, int inputFd,
-                const std::vector<std::string>& extraEnvironment) const;
+                const std::vector<std::string>& extraEnvironment,
+                bool ownProcessGroup = false) const;
     CliResult collect(pid_t pid) const;
     // What the running program has written to standard error so far.
     std::string errorsSoFar() const;

@@ -294,13 +294,13 @@ TEST_F(BusyCard, PromptGivesBackEchoWhenSuspendedAndKeepsIgnoredSignalsIgnored)
     ignore.sa_handler = SIG_IGN;
     struct sigaction previous;
     sigaction(SIGHUP, &ignore, &previous);
-    const pid_t pid = cli->spawn({card->devicePath(), "login", "--pin", "-"}, terminal, {});
+    const pid_t pid = cli->spawn({card->devicePath(), "login", "--pin", "-"}, terminal, {}, true);
     sigaction(SIGHUP, &previous, nullptr);
 
     ASSERT_TRUE(eventually([&] { return !echoIsOn(terminal); }));
     kill(pid, SIGTSTP);
     int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(eventually([&] { return waitpid(pid, &status, WUNTRACED | WNOHANG) == pid; }));
     ASSERT_TRUE(WIFSTOPPED(status));
     EXPECT_TRUE(echoIsOn(terminal)) << "stopped with the echo off";
     kill(pid, SIGCONT);
