@@ -16,11 +16,7 @@ int main(int argc, char** argv)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
-    SingleApplication app(
-        argc, argv, true,
-        SingleApplication::Mode::User | SingleApplication::Mode::SecondaryNotification |
-            SingleApplication::Mode::ExcludeAppVersion | SingleApplication::Mode::ExcludeAppPath,
-        1000);
+    SingleApplication app(argc, argv, true, guardOptions(), 1000);
     if (app.isSecondary()) {
         // Meanwhile the primary has heard of this start and raises its window.
         QThread::msleep(500);

@@ -3,7 +3,7 @@
 // Prints "primary" or "secondary <instance id>". A primary then prints "started" for each
 // announced start and "message <id> <bytes>" for each message, and ends when its standard
 // input reads "quit" or closes.
-#include "singleapplication.h"
+#include "startup.h"
 
 #include <QSocketNotifier>
 
@@ -17,11 +17,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QCoreApplication::setApplicationName(QString::fromLocal8Bit(argv[1]));
-    SingleApplication app(
-        argc, argv, true,
-        SingleApplication::Mode::User | SingleApplication::Mode::SecondaryNotification |
-            SingleApplication::Mode::ExcludeAppVersion | SingleApplication::Mode::ExcludeAppPath,
-        1000);
+    SingleApplication app(argc, argv, true, guardOptions(), 1000);
     if (app.isSecondary()) {
         std::printf("secondary %u\n", app.instanceId());
         return 0;

@@ -2,6 +2,7 @@
 // carries the guard with vaultdesk's options.
 #include "singleapplication.h"
 #include "singleapplication_p.h"
+#include "startup.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -15,10 +16,6 @@
 
 namespace {
 
-const SingleApplication::Options vaultdeskOptions =
-    SingleApplication::Mode::User | SingleApplication::Mode::SecondaryNotification |
-    SingleApplication::Mode::ExcludeAppVersion | SingleApplication::Mode::ExcludeAppPath;
-
 QString probeName(const char* purpose)
 {
     return QStringLiteral("vix-guard-%1-%2").arg(QCoreApplication::applicationPid()).arg(purpose);
@@ -28,7 +25,7 @@ QString keyOf(const QString& name)
 {
     const QString own = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName(name);
-    const QString key = SingleApplication::instanceKey(vaultdeskOptions);
+    const QString key = SingleApplication::instanceKey(guardOptions());
     QCoreApplication::setApplicationName(own);
     return key;
 }
