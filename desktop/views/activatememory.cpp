@@ -23,8 +23,8 @@ ActivateMemory::ActivateMemory(std::shared_ptr<DeviceModel> model, QDialog* pare
     activateButton->setDefault(true);
     decorateWindow();
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint);
-    ui->stackedWidget->setCurrentWidget(ui->activateDialog);
     ui->typeStackedWidget->setCurrentWidget(ui->roleSeparation);
+    ui->stackedWidget->setCurrentWidget(ui->activateDialog);
     ui->setAdminPin->setEnabled(false);
     startViewModel(viewModel);
 
@@ -68,6 +68,5 @@ void ActivateMemory::activate()
 void ActivateMemory::showSuccess()
 {
     ui->typeStackedWidget->setCurrentWidget(ui->emptyPage);
-    adjustSize();
     ui->stackedWidget->setCurrentWidget(ui->activateSuccess);
 }
