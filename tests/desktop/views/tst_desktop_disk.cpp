@@ -136,6 +136,9 @@ private:
     QString failure;
 };
 
+// Step: the information box comes up; its text is kept, then OK.
+void addBoxStep(UserScript& script, const QString& screenshot, QString* text);
+
 } // namespace
 
 class DesktopDiskTest : public QObject
@@ -223,7 +226,170 @@ private slots:
         QCOMPARE(state("shown-session"), firstSessionId);
     }
 
+    void pinChange()
+    {
+        plugIn({"1234", "", false});
+        runPinForm("actionChangePin", "changepin", {"1234", "5678", "5678"});
+        QCOMPARE(boxText, QStringLiteral("PIN changed successfully!"));
+        // Without an Admin user the Admin PIN follows the PIN.
+        QCOMPARE(state("pin"), hex("5678"));
+        QCOMPARE(state("admin-pin"), hex("56780000"));
+    }
+
+    void adminPinChange()
+    {
+        plugIn({"1234", "87654321", false});
+        runPinForm("actionChangeAdminPin", "changeadminpin", {"87654321", "11112222", "11112222"});
+        QCOMPARE(boxText, QStringLiteral("Admin PIN changed successfully!"));
+        QCOMPARE(state("admin-pin"), hex("11112222"));
+        QCOMPARE(state("pin"), hex("1234"));
+    }
+
+    void unblockAfterThePinIsBlocked()
+    {
+        plugIn({"1234", "87654321", true});
+        // Each wrong PIN brings a new text; the third one blocks the PIN.
+        QStringList errors;
+        const auto newError = [&errors] {
+            QDialog* login = modal<QDialog>();
+            const QString text =
+                login && login->isEnabled() ? child<QLabel>(login, "lblError")->text() : QString();
+            return !text.isEmpty() && text != errors.value(errors.size() - 1);
+        };
+        const auto tryWrongPin = [&errors] {
+            QDialog* login = modal<QDialog>();
+            const QString text = child<QLabel>(login, "lblError")->text();
+            if (!text.isEmpty())
+                errors << text;
+            typeInto(login, "lineEditPin", "0000");
+            click(boxButton(login, "loginButtonBox"));
+        };
+        UserScript blockIt;
+        blockIt.then(
+            "login form", [] { return modal<QDialog>() && modal<QDialog>()->isEnabled(); },
+            tryWrongPin);
+        blockIt.then("second try", newError, tryWrongPin);
+        blockIt.then("third try", newError, tryWrongPin);
+        blockIt.then("blocked text", newError, [&errors] {
+            errors << child<QLabel>(modal<QDialog>(), "lblError")->text();
+            shoot(modal<QDialog>(), "login-blocked");
+            click(boxButton(modal<QDialog>(), "loginButtonBox", QDialogButtonBox::Cancel));
+        });
+        const QString failure = blockIt.run([this] { click(button("btnViewFiles")); });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(errors,
+                 (QStringList{"Wrong PIN, remaining retries: 2", "Wrong PIN, remaining retries: 1",
+                              "PIN was entered incorrectly too many times. Retry counter "
+                              "exceeded!"}));
+        QCOMPARE(state("pin-tries"), QStringLiteral("0"));
+
+        runPinForm("actionUnblockPin", "unblockpin", {"87654321", "4321", "4321"});
+        QCOMPARE(boxText, QStringLiteral("PIN unblocked successfully!"));
+        QCOMPARE(state("pin"), hex("4321"));
+        QCOMPARE(state("pin-tries"), state("retry-limit"));
+    }
+
+    void deviceInformation()
+    {
+        plugIn({"1234", "87654321", true});
+        QString table;
+        const QString failure =
+            UserScript()
+                .then(
+                    "device table",
+                    [] {
+                        return !child<QLabel>(modal<QDialog>(), "lblDeviceInfo")->text().isEmpty();
+                    },
+                    [&table] {
+                        table = child<QLabel>(modal<QDialog>(), "lblDeviceInfo")->text();
+                        shoot(modal<QDialog>(), "device-information");
+                        click(boxButton(modal<QDialog>(), "buttonBox", QDialogButtonBox::Close));
+                    })
+                .run([this] { chooseMenu("menuHelp", "actionDevice_Information"); });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        for (const QString row :
+             {"Serial Number:</td><td>00112233445566778899aabbccddeeff",
+              "Firmware Version:</td><td>1.2.3", "System State:</td><td>2",
+              "PIN Retry Counter:</td><td>3", "Admin PIN Retry Counter:</td><td>3",
+              "Security Flags:</td><td>2"})
+            QVERIFY2(table.contains(row), qPrintable(row));
+    }
+
+    void wipe()
+    {
+        plugIn({"1234", "", false});
+        QVERIFY(card->stateText().find("\nsession ") != std::string::npos);
+        UserScript script;
+        script.then(
+            "wipe form", [] { return child(modal<QDialog>(), "lineEditPassword"); },
+            [] {
+                QDialog* d = modal<QDialog>();
+                typeInto(d, "lineEditPassword", "1234");
+                shoot(d, "wipe");
+                click(boxButton(d, "loginButtonBox"));
+            });
+        addBoxStep(script, "wipe-success", &boxText);
+        const QString failure = script.run([this] { click(button("btnWipeDevice")); });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(boxText, QStringLiteral("Successfully wiped Tresora Archive Card."));
+        QVERIFY(card->stateText().find("\nsession ") == std::string::npos);
+        QCOMPARE(state("pin"), hex("1234"));
+    }
+
+    void factoryReset()
+    {
+        plugIn({"1234", "87654321", false});
+        UserScript script;
+        script.then(
+            "factory reset form", [] { return child(modal<QDialog>(), "lineEditPassword"); },
+            [] {
+                QDialog* d = modal<QDialog>();
+                typeInto(d, "lineEditPassword", "87654321");
+                shoot(d, "factory-reset-admin");
+                click(boxButton(d, "buttonBox"));
+            });
+        addBoxStep(script, "factory-reset-success", &boxText);
+        const QString failure =
+            script.run([this] { chooseMenu("menuConfigure", "actionFactoryReset"); });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(boxText, QStringLiteral("Successfully reset Tresora Archive Card."));
+        QCOMPARE(state("state"), QStringLiteral("transparent"));
+        // The window looks at the card afresh and offers activation again.
+        QTRY_VERIFY_WITH_TIMEOUT(button("btnActivate")->isVisible(), 30000);
+    }
+
 private:
+    // Opens a menu of the menu bar and picks one of its actions with the mouse.
+    void chooseMenu(const QString& menuName, const QString& actionName)
+    {
+        QMenuBar* bar = window->menuBar();
+        auto* menu = child<QMenu>(window.get(), menuName);
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->actionGeometry(menu->menuAction()).center());
+        QTRY_VERIFY(menu->isVisible());
+        auto* action = window->findChild<QAction*>(actionName);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    }
+
+    // A three-field PIN form from the Configure menu, its information box, and its screenshots.
+    void runPinForm(const QString& actionName, const QString& screenshot, const QStringList& pins)
+    {
+        UserScript script;
+        script.then(
+            screenshot + " form", [] { return child(modal<QDialog>(), "lineEditOldPin"); },
+            [screenshot, pins] {
+                QDialog* d = modal<QDialog>();
+                shoot(d, screenshot);
+                typeInto(d, "lineEditOldPin", pins[0]);
+                typeInto(d, "lineEditNewPin", pins[1]);
+                typeInto(d, "lineEditReEnterNewPin", pins[2]);
+                click(boxButton(d, "buttonBox"));
+            });
+        addBoxStep(script, screenshot + "-success", &boxText);
+        const QString failure = script.run([&] { chooseMenu("menuConfigure", actionName); });
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
     static void shoot(QWidget* widget, const QString& name)
     {
         QVERIFY(widget);
@@ -323,9 +489,24 @@ private:
     std::unique_ptr<vixtest::VirtualCard> card;
     std::unique_ptr<MainWindow> window;
     QString wrongPinText;
+    QString boxText;
     QString firstSessionId;
     QString stateAfter;
 };
+
+namespace {
+void addBoxStep(UserScript& script, const QString& screenshot, QString* text)
+{
+    script.then(
+        screenshot, [] { return modal<QMessageBox>(); },
+        [screenshot, text] {
+            QMessageBox* box = modal<QMessageBox>();
+            *text = box->text();
+            QVERIFY(box->grab().save(QStringLiteral(VIX_SCREENSHOT_DIR "/%1.png").arg(screenshot)));
+            click(box->button(QMessageBox::Ok));
+        });
+}
+} // namespace
 
 QTEST_MAIN(DesktopDiskTest)
 #include "tst_desktop_disk.moc"
