@@ -30,12 +30,8 @@ FactoryResetDialog::FactoryResetDialog(std::shared_ptr<DeviceModel> model, QWidg
         finishWithInformation(tr("Factory Reset Success"),
                               tr("Successfully reset %1.").arg(cardName));
     });
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, [this] {
-        QMetaObject::invokeMethod(
-            viewModel,
-            [vm = viewModel, secret = ui->lineEditPassword->text()] { vm->factoryReset(secret); });
-    });
-    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &FactoryResetDialog::reject);
+    connectSecretForm(ui->buttonBox, ui->lineEditPassword, viewModel,
+                      &FactoryResetViewModel::factoryReset);
 }
 
 FactoryResetDialog::~FactoryResetDialog() = default;

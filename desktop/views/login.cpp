@@ -24,11 +24,7 @@ Login::Login(std::shared_ptr<DeviceModel> model, QDialog* parent)
     connect(viewModel, &LoginViewModel::loginErrorMessageChanged, ui->lblError, &QLabel::setText);
     connect(viewModel, &LoginViewModel::loginSucceeded, this,
             [this] { ui->stackedWidget->setCurrentWidget(ui->LoginSuccess); });
-    connect(ui->loginButtonBox, &QDialogButtonBox::accepted, this, [this] {
-        QMetaObject::invokeMethod(
-            viewModel, [vm = viewModel, pin = ui->lineEditPin->text()] { vm->login(pin); });
-    });
-    connect(ui->loginButtonBox, &QDialogButtonBox::rejected, this, &Login::reject);
+    connectSecretForm(ui->loginButtonBox, ui->lineEditPin, viewModel, &LoginViewModel::login);
     connect(ui->successButtonBox, &QDialogButtonBox::accepted, this, &Login::accept);
 }
 

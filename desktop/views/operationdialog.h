@@ -49,6 +49,20 @@ protected:
     // Information box with one OK button, then accept().
     void finishWithInformation(const QString& title, const QString& text);
 
+    // A form with one secret: OK sends the field's text to the view model's operation, Cancel
+    // rejects.
+    template <typename ViewModelType>
+    void connectSecretForm(QDialogButtonBox* buttons, QLineEdit* secret, ViewModelType* viewModel,
+                           void (ViewModelType::*operation)(QString))
+    {
+        connect(buttons, &QDialogButtonBox::accepted, this, [secret, viewModel, operation] {
+            QMetaObject::invokeMethod(viewModel, [viewModel, operation, text = secret->text()] {
+                (viewModel->*operation)(text);
+            });
+        });
+        connect(buttons, &QDialogButtonBox::rejected, this, &OperationDialog::reject);
+    }
+
     // The forms that take three PINs (change PIN, change Admin PIN, unblock) share one shape:
     // a title naming the card, an old (or Admin) PIN, a new PIN and its repetition.
     template <typename Form, typename ViewModelType>

@@ -20,12 +20,8 @@ WipeDevice::WipeDevice(std::shared_ptr<DeviceModel> model, QDialog* parent)
         finishWithInformation(tr("Wipe Device Success"),
                               tr("Successfully wiped %1.").arg(cardName));
     });
-    connect(ui->loginButtonBox, &QDialogButtonBox::accepted, this, [this] {
-        QMetaObject::invokeMethod(
-            viewModel,
-            [vm = viewModel, secret = ui->lineEditPassword->text()] { vm->wipeDevice(secret); });
-    });
-    connect(ui->loginButtonBox, &QDialogButtonBox::rejected, this, &WipeDevice::reject);
+    connectSecretForm(ui->loginButtonBox, ui->lineEditPassword, viewModel,
+                      &WipeDeviceViewModel::wipeDevice);
 }
 
 WipeDevice::~WipeDevice() = default;

@@ -2,6 +2,7 @@
 // finds the card and every card operation runs through its dialog, driven by clicks and key
 // presses on the real widgets. Each dialog page is saved as a screenshot.
 
+#include "UrlRecorder.h"
 #include "VirtualCard.h"
 #include "mainwindow.h"
 #include "metatypes.h"
@@ -9,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
@@ -70,18 +70,6 @@ template <typename T> T* modal()
     QWidget* widget = QApplication::activeModalWidget();
     return widget && widget->isVisible() ? qobject_cast<T*>(widget) : nullptr;
 }
-
-// Stand-in for the desktop's file manager.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    UrlRecorder() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 // What a user does while a dialog runs: each step waits until its moment has come, then acts.
 // The steps run inside the dialogs' own event loops, started by one click that opens them.

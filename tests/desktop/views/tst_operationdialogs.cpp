@@ -4,6 +4,7 @@
 #include "DeviceInfoDialog.h"
 #include "FactoryResetDialog.h"
 #include "SessionViewer.h"
+#include "UrlRecorder.h"
 #include "ViewModelTestSupport.h"
 #include "activatememory.h"
 #include "changeadminpin.h"
@@ -15,7 +16,6 @@
 #include "wipedevice.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QStackedWidget>
@@ -167,18 +167,6 @@ void waitUntilIdle(QWidget* dialog)
 {
     QTRY_VERIFY(dialog->isEnabled());
 }
-
-// Stand-in for the desktop's file manager.
-class UrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    UrlRecorder() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 MessageBoxRequest lastBox()
 {
