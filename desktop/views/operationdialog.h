@@ -1,5 +1,7 @@
 #pragma once
 
+#include "productnames.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -7,8 +9,6 @@
 #include <QPushButton>
 #include <QString>
 #include <QThread>
-
-#include "productnames.h"
 
 #include <string>
 
