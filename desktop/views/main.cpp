@@ -28,7 +28,8 @@ int main(int argc, char** argv)
     installTranslators(app, qtTranslator, appTranslator, locale);
     registerVaultdeskMetaTypes();
 
-    MainWindow window;
+    // Tests point the scan at a folder of their own cards, away from other cards of the machine.
+    MainWindow window(nullptr, qEnvironmentVariable("VAULTDESK_DEVICE_FOLDER", "/dev"));
     QObject::connect(&app, &SingleApplication::instanceStarted, &window, &MainWindow::bringToFront);
     createTrayIcon(&window);
     window.setVisible(!startsInBackground(argc, argv));
