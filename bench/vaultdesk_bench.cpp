@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -76,7 +77,7 @@ public:
                      {"-c", "exec Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>" + work +
                                 "/display"});
         QFile display(work + "/display");
-        if (!waitFor([&] { return display.size() > 0; }, 10000, 50))
+        if (!waitFor([&] { return QFileInfo(display.fileName()).size() > 0; }, 10000, 50))
             return false;
         display.open(QIODevice::ReadOnly);
         qputenv("DISPLAY", ":" + display.readAll().trimmed());
@@ -150,6 +151,7 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // rounds show up as they finish
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: %s [--rounds N] [--idle-seconds S]\n", argv[0]);

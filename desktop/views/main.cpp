@@ -5,10 +5,15 @@
 
 #include <QLocale>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 
 int main(int argc, char** argv)
 {
+    // Everything is painted by the raster engine; loading the GL driver for the window would
+    // cost about 50 MiB and a good part of the start-up time.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     SingleApplication app(
@@ -33,6 +38,7 @@ int main(int argc, char** argv)
     QObject::connect(&app, &SingleApplication::instanceStarted, &window, &MainWindow::bringToFront);
     createTrayIcon(&window);
     window.setVisible(!startsInBackground(argc, argv));
-    startUpdateCheck(&window);
+    // Once the loop runs: loading the TLS library first would delay the window.
+    QTimer::singleShot(0, &window, [&window] { startUpdateCheck(&window); });
     return app.exec();
 }

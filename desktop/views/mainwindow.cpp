@@ -185,8 +185,9 @@ void MainWindow::showDeviceButtons(const DeviceList& devices)
         ui->devicesListLayout->addWidget(button);
     }
     growToFitContent();
-    // A newly plugged card raises the window; an unplugged one does not.
-    if (devices.size() > itemsBefore)
+    // A newly plugged card raises the window; an unplugged one does not, and neither do the
+    // cards a search finds (a start in the background stays in the tray).
+    if (devices.size() > itemsBefore && ui->stackedWidget->currentWidget() != ui->searching)
         bringToFront();
 }
 

@@ -275,6 +275,16 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
+    // A start in the background finds the cards already plugged in and stays in the tray.
+    void cardsFoundAtStartDoNotRaiseTheWindow()
+    {
+        MainWindow background(nullptr, devices.path());
+        QStackedWidget* pages = background.findChild<QStackedWidget*>("stackedWidget");
+        QTRY_COMPARE_WITH_TIMEOUT(pages->currentWidget()->objectName(),
+                                  QStringLiteral("devicesList"), scanWaitMs);
+        QVERIFY(!background.isVisible());
+    }
+
     void closingHidesTheWindow()
     {
         window->show();
