@@ -17,9 +17,26 @@ void ChangePinViewModel::changePin(const QString& oldPin, const QString& newPin,
         setErrorMessage(QString());
         deviceModel->changePin(SecretUtf8(oldPin), SecretUtf8(newPin));
         // Without a separate Admin user the Admin PIN follows the PIN.
-        if (!hasSeparateAdminUser(*deviceModel))
-            deviceModel->changeAdminPin(SecretUtf8(calculateAdminPinFromPin(oldPin)),
-                                        SecretUtf8(calculateAdminPinFromPin(newPin)));
-        emit changePinSucceeded();
+        if (hasSeparateAdminUser(*deviceModel) || followWithDerivedAdminPin(oldPin, newPin))
+            emit changePinSucceeded();
     });
+}
+
+bool ChangePinViewModel::followWithDerivedAdminPin(const QString& oldPin, const QString& newPin)
+{
+    try {
+        deviceModel->changeAdminPin(SecretUtf8(calculateAdminPinFromPin(oldPin)),
+                                    SecretUtf8(calculateAdminPinFromPin(newPin)));
+        return true;
+    } catch (const DeviceException& error) {
+        // The card's own text would speak of an Admin PIN the user never typed.
+        const QString explanation =
+            tr("Your PIN was changed, but the Admin PIN that goes with it could not be changed "
+               "(%1).\n\nLog in and wipe the card with your new PIN. A factory reset still "
+               "needs your old PIN: keep a note of it.")
+                .arg(deviceErrorText(error));
+        setErrorMessage(explanation);
+        emit adminPinNotChanged(explanation);
+        return false;
+    }
 }

@@ -19,7 +19,12 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void changePinSucceeded();
+    // The PIN changed, but the Admin PIN derived from it did not; explanation is for the user
+    // (also set as errorMessage).
+    void adminPinNotChanged(const QString& explanation);
 
 private:
+    bool followWithDerivedAdminPin(const QString& oldPin, const QString& newPin);
+
     std::shared_ptr<DeviceModel> deviceModel;
 };

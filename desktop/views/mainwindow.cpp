@@ -1,12 +1,21 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "DeviceInfoDialog.h"
+#include "FactoryResetDialog.h"
+#include "SessionViewer.h"
 #include "about.h"
+#include "activatememory.h"
+#include "changeadminpin.h"
+#include "changepin.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
+#include "login.h"
 #include "messagebox.h"
 #include "productnames.h"
+#include "unblockpin.h"
 #include "waitingspinnerwidget.h"
+#include "wipedevice.h"
 
 #include "CardManagement.h"
 
@@ -23,6 +32,15 @@ namespace {
 
 constexpr int scanIntervalMs = 2000;
 const QSize cardImageBox(100, 100);
+
+// Runs one operation dialog on the selected card's model; Rejected when there is no model yet.
+template <typename Dialog> int runOperationDialog(const std::shared_ptr<DeviceModel>& model)
+{
+    if (!model)
+        return QDialog::Rejected;
+    Dialog dialog(model);
+    return dialog.exec();
+}
 
 QString cardImagePath(const Device& device)
 {
@@ -297,13 +315,48 @@ void MainWindow::showAbout()
     about.exec();
 }
 
-// The operation and download dialogs are opened from these slots once they exist.
-void MainWindow::activateSecurity() {}
-void MainWindow::viewFiles() {}
+// The download dialog is opened from this slot once it exists.
 void MainWindow::downloadFiles() {}
-void MainWindow::wipeDevice() {}
-void MainWindow::showDeviceInformation() {}
-void MainWindow::factoryReset() {}
-void MainWindow::changePin() {}
-void MainWindow::unblockPin() {}
-void MainWindow::changeAdminPin() {}
+
+void MainWindow::activateSecurity()
+{
+    if (runOperationDialog<ActivateMemory>(selectedDeviceModel()) == QDialog::Accepted)
+        reinitializeViewModel(true);
+}
+
+void MainWindow::viewFiles()
+{
+    if (runOperationDialog<Login>(selectedDeviceModel()) == QDialog::Accepted)
+        runOperationDialog<SessionViewer>(selectedDeviceModel());
+}
+
+void MainWindow::wipeDevice()
+{
+    runOperationDialog<WipeDevice>(selectedDeviceModel());
+}
+
+void MainWindow::showDeviceInformation()
+{
+    runOperationDialog<DeviceInfoDialog>(selectedDeviceModel());
+}
+
+void MainWindow::factoryReset()
+{
+    if (runOperationDialog<FactoryResetDialog>(selectedDeviceModel()) == QDialog::Accepted)
+        reinitializeViewModel(false);
+}
+
+void MainWindow::changePin()
+{
+    runOperationDialog<ChangePin>(selectedDeviceModel());
+}
+
+void MainWindow::unblockPin()
+{
+    runOperationDialog<UnblockPin>(selectedDeviceModel());
+}
+
+void MainWindow::changeAdminPin()
+{
+    runOperationDialog<ChangeAdminPin>(selectedDeviceModel());
+}

@@ -17,6 +17,59 @@
     </message>
 </context>
 <context>
+    <name>ActivateMemory</name>
+    <message>
+        <source>Security Activation</source>
+        <translation>Sicherheitsaktivierung</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Do you want to activate the security (encryption) of the connected %2 %1?&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Important notice: if you continue, this will DELETE all data that is currently saved on the memory device. Please &lt;span style=&quot; font-weight:600;&quot;&gt;backup all data&lt;/span&gt; that is still needed.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;
+</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Möchten Sie die Sicherheit (Verschlüsselung) der angeschlossenen %2 %1 aktivieren?&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Wichtiger Hinweis: Wenn Sie fortfahren, werden alle Daten GELÖSCHT, die derzeit auf dem Speichermedium liegen. Bitte &lt;span style=&quot; font-weight:600;&quot;&gt;sichern Sie alle Daten&lt;/span&gt;, die Sie noch benötigen.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;
+</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Configure your PIN for the %1&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Important: you need the PIN to read the data that is stored on the %1. If the PIN is lost, the data can not be recovered anymore and the %1 will be unusable.&lt;/p&gt;&lt;p&gt;Please &lt;span style=&quot; font-weight:600;&quot;&gt;take good note of this value&lt;/span&gt; and store it in a safe place.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Legen Sie Ihre PIN für die %1 fest&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Wichtig: Sie brauchen die PIN, um die Daten auf der %1 zu lesen. Geht die PIN verloren, lassen sich die Daten nicht mehr wiederherstellen und die %1 ist unbrauchbar.&lt;/p&gt;&lt;p&gt;Bitte &lt;span style=&quot; font-weight:600;&quot;&gt;notieren Sie diesen Wert sorgfältig&lt;/span&gt; und bewahren Sie ihn an einem sicheren Ort auf.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation>PIN</translation>
+    </message>
+    <message>
+        <source>Re-Enter PIN</source>
+        <translation>PIN wiederholen</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;You can optionally add a separate Admin user for more granular security settings: if there is an Admin user, only the Admin can delete data from the device or restore it to the factory default. Also, the Admin PIN can be used to unblock the regular user PIN in case it has been lost or forgotten.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Optional können Sie einen eigenen Admin-Benutzer für feinere Sicherheitseinstellungen anlegen: Gibt es einen Admin-Benutzer, kann nur der Admin Daten vom Gerät löschen oder es auf die Werkseinstellungen zurücksetzen. Außerdem entsperrt die Admin-PIN die normale Benutzer-PIN, falls diese verloren oder vergessen wurde.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Add Admin User</source>
+        <translation>Admin-Benutzer hinzufügen</translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation>Admin-PIN</translation>
+    </message>
+    <message>
+        <source>Re-Enter Admin PIN</source>
+        <translation>Admin-PIN wiederholen</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Security successfully activated&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Please unplug the %1 now.&lt;br/&gt;Then, insert it into the target device (e.g. a camera) and start to use it like a regular storage device.&lt;/p&gt;&lt;p&gt;All recorded data will be encrypted automatically and can only be read back using this application by providing the correct PIN.&lt;/p&gt;&lt;p&gt;This dialog will close automatically after the device has been removed.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Sicherheit erfolgreich aktiviert&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Bitte trennen Sie die %1 jetzt vom Computer.&lt;br/&gt;Setzen Sie sie dann in das Zielgerät (z. B. eine Kamera) ein und verwenden Sie sie wie ein normales Speichermedium.&lt;/p&gt;&lt;p&gt;Alle aufgezeichneten Daten werden automatisch verschlüsselt und lassen sich nur mit dieser Anwendung und der richtigen PIN wieder lesen.&lt;/p&gt;&lt;p&gt;Dieser Dialog schließt sich automatisch, sobald das Gerät entfernt wurde.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Activate</source>
+        <translation>Aktivieren</translation>
+    </message>
+</context>
+<context>
     <name>ActivateMemoryViewModel</name>
     <message>
         <source>PIN must be 4-15 characters long</source>
@@ -36,6 +89,41 @@
     </message>
 </context>
 <context>
+    <name>ChangeAdminPin</name>
+    <message>
+        <source>Change PIN</source>
+        <translation>PIN ändern</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Change Admin PIN for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;In order to change the Admin PIN you have to provide the old and the new Admin PIN.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Admin-PIN ändern für %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Um die Admin-PIN zu ändern, geben Sie die alte und die neue Admin-PIN ein.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Old Admin PIN</source>
+        <translation>Alte Admin-PIN</translation>
+    </message>
+    <message>
+        <source>New Admin PIN</source>
+        <translation>Neue Admin-PIN</translation>
+    </message>
+    <message>
+        <source>Re-Enter new Admin PIN</source>
+        <translation>Neue Admin-PIN wiederholen</translation>
+    </message>
+    <message>
+        <source>Change Admin PIN</source>
+        <translation>Admin-PIN ändern</translation>
+    </message>
+    <message>
+        <source>Admin PIN change status</source>
+        <translation>Status der Admin-PIN-Änderung</translation>
+    </message>
+    <message>
+        <source>Admin PIN changed successfully!</source>
+        <translation>Admin-PIN erfolgreich geändert!</translation>
+    </message>
+</context>
+<context>
     <name>ChangeAdminPinViewModel</name>
     <message>
         <source>Old Admin PIN must be 8-20 characters long</source>
@@ -51,6 +139,37 @@
     </message>
 </context>
 <context>
+    <name>ChangePin</name>
+    <message>
+        <source>Change PIN</source>
+        <translation>PIN ändern</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Change PIN for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;In order to change the PIN you have to provide the old and the new PIN.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;PIN ändern für %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Um die PIN zu ändern, geben Sie die alte und die neue PIN ein.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Old PIN</source>
+        <translation>Alte PIN</translation>
+    </message>
+    <message>
+        <source>New PIN</source>
+        <translation>Neue PIN</translation>
+    </message>
+    <message>
+        <source>Re-Enter new PIN</source>
+        <translation>Neue PIN wiederholen</translation>
+    </message>
+    <message>
+        <source>PIN change status</source>
+        <translation>Status der PIN-Änderung</translation>
+    </message>
+    <message>
+        <source>PIN changed successfully!</source>
+        <translation>PIN erfolgreich geändert!</translation>
+    </message>
+</context>
+<context>
     <name>ChangePinViewModel</name>
     <message>
         <source>Old PIN must be 4-15 characters long</source>
@@ -63,6 +182,41 @@
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
         <translation>Die PIN und die wiederholte PIN stimmen nicht überein</translation>
+    </message>
+    <message>
+        <source>Your PIN was changed, but the Admin PIN that goes with it could not be changed (%1).
+
+Log in and wipe the card with your new PIN. A factory reset still needs your old PIN: keep a note of it.</source>
+        <translation>Ihre PIN wurde geändert, aber die zugehörige Admin-PIN konnte nicht geändert werden (%1).
+
+Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Zurücksetzen auf die Werkseinstellungen brauchen Sie weiterhin Ihre alte PIN: Notieren Sie sie.</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceInfoDialog</name>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Device Information for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Geräteinformationen für %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head&gt;&lt;style&gt; td { padding-right: 10px; } &lt;/style&gt;&lt;/head&gt;&lt;body&gt;&lt;div&gt;&lt;table&gt;&lt;tr&gt;&lt;td&gt;Serial Number:&lt;/td&gt;&lt;td&gt;%1&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Firmware Version:&lt;/td&gt;&lt;td&gt;%2&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;System State:&lt;/td&gt;&lt;td&gt;%3&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;%4:&lt;/td&gt;&lt;td&gt;%5&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;%6:&lt;/td&gt;&lt;td&gt;%7&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Security Flags:&lt;/td&gt;&lt;td&gt;%8&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Incompatibility Flag:&lt;/td&gt;&lt;td&gt;0x%9&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;&lt;/div&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head&gt;&lt;style&gt; td { padding-right: 10px; } &lt;/style&gt;&lt;/head&gt;&lt;body&gt;&lt;div&gt;&lt;table&gt;&lt;tr&gt;&lt;td&gt;Seriennummer:&lt;/td&gt;&lt;td&gt;%1&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Firmware-Version:&lt;/td&gt;&lt;td&gt;%2&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Systemzustand:&lt;/td&gt;&lt;td&gt;%3&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;%4:&lt;/td&gt;&lt;td&gt;%5&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;%6:&lt;/td&gt;&lt;td&gt;%7&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Sicherheits-Flags:&lt;/td&gt;&lt;td&gt;%8&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Inkompatibilitäts-Flag:&lt;/td&gt;&lt;td&gt;0x%9&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;&lt;/div&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>PIN Retry Counter</source>
+        <translation>Verbleibende PIN-Versuche</translation>
+    </message>
+    <message>
+        <source>Login Retry Counter</source>
+        <translation>Verbleibende Anmeldeversuche</translation>
+    </message>
+    <message>
+        <source>Admin PIN Retry Counter</source>
+        <translation>Verbleibende Admin-PIN-Versuche</translation>
+    </message>
+    <message>
+        <source>Factory Reset Retry Counter</source>
+        <translation>Verbleibende Versuche zum Zurücksetzen</translation>
     </message>
 </context>
 <context>
@@ -93,6 +247,33 @@
     </message>
 </context>
 <context>
+    <name>FactoryResetDialog</name>
+    <message>
+        <source>Factory Reset</source>
+        <translation>Werkseinstellungen</translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation>Admin-PIN</translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation>PIN</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Factory Reset for %2 [%1]&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;A factory reset will wipe all data that is currently stored on the %2 and replace it with an empty file system. After the factory reset, the %2 will behave like a reguar storage device with no Data Protection features being active.&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;The %3 is required to perform a factory reset. If you forgot your %3, please be aware that there is no way to recover the stored data and that the %2 will be unusable.&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Warning: all data that is currently stored on the %2 &lt;span style=&quot; font-weight:600;&quot;&gt;will be deleted&lt;/span&gt; during the reset. Ensure that all data has been backed up before resetting the device.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Werkseinstellungen für %2 [%1]&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Das Zurücksetzen auf die Werkseinstellungen löscht alle Daten auf der %2 und ersetzt sie durch ein leeres Dateisystem. Danach verhält sich die %2 wie ein normales Speichermedium ohne aktive Datenschutzfunktionen.&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Zum Zurücksetzen ist die %3 erforderlich. Wenn Sie Ihre %3 vergessen haben, lassen sich die gespeicherten Daten nicht wiederherstellen und die %2 ist unbrauchbar.&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Warnung: Alle Daten auf der %2 &lt;span style=&quot; font-weight:600;&quot;&gt;werden&lt;/span&gt; beim Zurücksetzen &lt;span style=&quot; font-weight:600;&quot;&gt;gelöscht&lt;/span&gt;. Sichern Sie alle Daten, bevor Sie das Gerät zurücksetzen.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Factory Reset Success</source>
+        <translation>Zurücksetzen erfolgreich</translation>
+    </message>
+    <message>
+        <source>Successfully reset %1.</source>
+        <translation>%1 erfolgreich zurückgesetzt.</translation>
+    </message>
+</context>
+<context>
     <name>FactoryResetViewModel</name>
     <message>
         <source>Admin PIN must be 8-20 characters long</source>
@@ -101,6 +282,25 @@
     <message>
         <source>PIN must be 4-15 characters long</source>
         <translation>Die PIN muss 4 bis 15 Zeichen lang sein</translation>
+    </message>
+</context>
+<context>
+    <name>Login</name>
+    <message>
+        <source>Login</source>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Enter your PIN to unlock the %1&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Geben Sie Ihre PIN ein, um die %1 zu entsperren&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation>PIN</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Login Successful&lt;/span&gt;&lt;/p&gt;&lt;p&gt;The %1 is now available in read-only mode.&lt;/p&gt;&lt;p&gt;&lt;span style=&quot; font-weight:600;&quot;&gt;Attention:&lt;/span&gt; Even though the device may appear writeable, all changes will be reverted after power-cycling the %1.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Anmeldung erfolgreich&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Die %1 ist jetzt schreibgeschützt verfügbar.&lt;/p&gt;&lt;p&gt;&lt;span style=&quot; font-weight:600;&quot;&gt;Achtung:&lt;/span&gt; Auch wenn das Gerät beschreibbar erscheint, werden alle Änderungen zurückgenommen, sobald die %1 vom Strom getrennt wird.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
 </context>
 <context>
@@ -340,10 +540,80 @@ SSL-Version zur Laufzeit: %2</translation>
     </message>
 </context>
 <context>
+    <name>SessionViewer</name>
+    <message>
+        <source>View Files</source>
+        <translation>Dateien anzeigen</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Sessions on %1&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Sitzungen auf der %1&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>There are no recorded sessions. Please insert the %1 into your recording device and take some pictures and/or videos.</source>
+        <translation>Es gibt keine aufgezeichneten Sitzungen. Bitte setzen Sie die %1 in Ihr Aufnahmegerät ein und nehmen Sie einige Bilder und/oder Videos auf.</translation>
+    </message>
+    <message>
+        <source>Session ID</source>
+        <translation>Sitzungs-ID</translation>
+    </message>
+    <message>
+        <source>Session Date</source>
+        <translation>Sitzungsdatum</translation>
+    </message>
+    <message>
+        <source>Session Size</source>
+        <translation>Sitzungsgröße</translation>
+    </message>
+    <message>
+        <source>Open Session</source>
+        <translation>Sitzung öffnen</translation>
+    </message>
+    <message>
+        <source>Error Opening the Device</source>
+        <translation>Fehler beim Öffnen des Geräts</translation>
+    </message>
+    <message>
+        <source>Failed to open %1</source>
+        <translation>%1 konnte nicht geöffnet werden</translation>
+    </message>
+</context>
+<context>
     <name>SessionViewerViewModel</name>
     <message>
         <source>The selected session is no longer available</source>
         <translation>Die gewählte Sitzung ist nicht mehr vorhanden</translation>
+    </message>
+</context>
+<context>
+    <name>UnblockPin</name>
+    <message>
+        <source>Unblock PIN</source>
+        <translation>PIN entsperren</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Unblock PIN for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;In order to unblock the PIN you have to provide the Admin PIN.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;PIN entsperren für %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Um die PIN zu entsperren, geben Sie die Admin-PIN ein.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation>Admin-PIN</translation>
+    </message>
+    <message>
+        <source>New PIN</source>
+        <translation>Neue PIN</translation>
+    </message>
+    <message>
+        <source>Re-Enter new PIN</source>
+        <translation>Neue PIN wiederholen</translation>
+    </message>
+    <message>
+        <source>Unblock PIN status</source>
+        <translation>Status der PIN-Entsperrung</translation>
+    </message>
+    <message>
+        <source>PIN unblocked successfully!</source>
+        <translation>PIN erfolgreich entsperrt!</translation>
     </message>
 </context>
 <context>
@@ -359,6 +629,33 @@ SSL-Version zur Laufzeit: %2</translation>
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
         <translation>Die PIN und die wiederholte PIN stimmen nicht überein</translation>
+    </message>
+</context>
+<context>
+    <name>WipeDevice</name>
+    <message>
+        <source>Wipe Device</source>
+        <translation>Gerät löschen</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Enter your %1&lt;/span&gt;&lt;/p&gt;&lt;p&gt;All data that is currently stored on the %3 [%2] &lt;span style=&quot; font-weight:600;&quot;&gt;will be deleted&lt;/span&gt; and replaced with an empty file system. Ensure that all data has been backed up before wiping the device. Entering the %1 is required to confirm that all data will be deleted.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Geben Sie Ihre %1 ein&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Alle Daten auf der %3 [%2] &lt;span style=&quot; font-weight:600;&quot;&gt;werden gelöscht&lt;/span&gt; und durch ein leeres Dateisystem ersetzt. Sichern Sie alle Daten, bevor Sie das Gerät löschen. Mit der Eingabe der %1 bestätigen Sie, dass alle Daten gelöscht werden.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation>Admin-PIN</translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation>PIN</translation>
+    </message>
+    <message>
+        <source>Wipe Device Success</source>
+        <translation>Löschen erfolgreich</translation>
+    </message>
+    <message>
+        <source>Successfully wiped %1.</source>
+        <translation>%1 erfolgreich gelöscht.</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,58 @@
     </message>
 </context>
 <context>
+    <name>ActivateMemory</name>
+    <message>
+        <source>Security Activation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Do you want to activate the security (encryption) of the connected %2 %1?&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Important notice: if you continue, this will DELETE all data that is currently saved on the memory device. Please &lt;span style=&quot; font-weight:600;&quot;&gt;backup all data&lt;/span&gt; that is still needed.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Configure your PIN for the %1&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Important: you need the PIN to read the data that is stored on the %1. If the PIN is lost, the data can not be recovered anymore and the %1 will be unusable.&lt;/p&gt;&lt;p&gt;Please &lt;span style=&quot; font-weight:600;&quot;&gt;take good note of this value&lt;/span&gt; and store it in a safe place.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re-Enter PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;You can optionally add a separate Admin user for more granular security settings: if there is an Admin user, only the Admin can delete data from the device or restore it to the factory default. Also, the Admin PIN can be used to unblock the regular user PIN in case it has been lost or forgotten.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Admin User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re-Enter Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Security successfully activated&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Please unplug the %1 now.&lt;br/&gt;Then, insert it into the target device (e.g. a camera) and start to use it like a regular storage device.&lt;/p&gt;&lt;p&gt;All recorded data will be encrypted automatically and can only be read back using this application by providing the correct PIN.&lt;/p&gt;&lt;p&gt;This dialog will close automatically after the device has been removed.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activate</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ActivateMemoryViewModel</name>
     <message>
         <source>PIN must be 4-15 characters long</source>
@@ -36,6 +88,41 @@
     </message>
 </context>
 <context>
+    <name>ChangeAdminPin</name>
+    <message>
+        <source>Change PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Change Admin PIN for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;In order to change the Admin PIN you have to provide the old and the new Admin PIN.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Old Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re-Enter new Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN change status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN changed successfully!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ChangeAdminPinViewModel</name>
     <message>
         <source>Old Admin PIN must be 8-20 characters long</source>
@@ -51,6 +138,37 @@
     </message>
 </context>
 <context>
+    <name>ChangePin</name>
+    <message>
+        <source>Change PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Change PIN for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;In order to change the PIN you have to provide the old and the new PIN.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Old PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re-Enter new PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN change status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN changed successfully!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ChangePinViewModel</name>
     <message>
         <source>Old PIN must be 4-15 characters long</source>
@@ -62,6 +180,39 @@
     </message>
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your PIN was changed, but the Admin PIN that goes with it could not be changed (%1).
+
+Log in and wipe the card with your new PIN. A factory reset still needs your old PIN: keep a note of it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DeviceInfoDialog</name>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Device Information for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head&gt;&lt;style&gt; td { padding-right: 10px; } &lt;/style&gt;&lt;/head&gt;&lt;body&gt;&lt;div&gt;&lt;table&gt;&lt;tr&gt;&lt;td&gt;Serial Number:&lt;/td&gt;&lt;td&gt;%1&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Firmware Version:&lt;/td&gt;&lt;td&gt;%2&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;System State:&lt;/td&gt;&lt;td&gt;%3&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;%4:&lt;/td&gt;&lt;td&gt;%5&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;%6:&lt;/td&gt;&lt;td&gt;%7&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Security Flags:&lt;/td&gt;&lt;td&gt;%8&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;td&gt;Incompatibility Flag:&lt;/td&gt;&lt;td&gt;0x%9&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;&lt;/div&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN Retry Counter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Login Retry Counter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN Retry Counter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Factory Reset Retry Counter</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -93,6 +244,33 @@
     </message>
 </context>
 <context>
+    <name>FactoryResetDialog</name>
+    <message>
+        <source>Factory Reset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Factory Reset for %2 [%1]&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;A factory reset will wipe all data that is currently stored on the %2 and replace it with an empty file system. After the factory reset, the %2 will behave like a reguar storage device with no Data Protection features being active.&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;The %3 is required to perform a factory reset. If you forgot your %3, please be aware that there is no way to recover the stored data and that the %2 will be unusable.&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Warning: all data that is currently stored on the %2 &lt;span style=&quot; font-weight:600;&quot;&gt;will be deleted&lt;/span&gt; during the reset. Ensure that all data has been backed up before resetting the device.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Factory Reset Success</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Successfully reset %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>FactoryResetViewModel</name>
     <message>
         <source>Admin PIN must be 8-20 characters long</source>
@@ -100,6 +278,25 @@
     </message>
     <message>
         <source>PIN must be 4-15 characters long</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Login</name>
+    <message>
+        <source>Login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Enter your PIN to unlock the %1&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Login Successful&lt;/span&gt;&lt;/p&gt;&lt;p&gt;The %1 is now available in read-only mode.&lt;/p&gt;&lt;p&gt;&lt;span style=&quot; font-weight:600;&quot;&gt;Attention:&lt;/span&gt; Even though the device may appear writeable, all changes will be reverted after power-cycling the %1.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -335,9 +532,79 @@ SSL Runtime Version: %2</source>
     </message>
 </context>
 <context>
+    <name>SessionViewer</name>
+    <message>
+        <source>View Files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Sessions on %1&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are no recorded sessions. Please insert the %1 into your recording device and take some pictures and/or videos.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Session ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Session Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Session Size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Session</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error Opening the Device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to open %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SessionViewerViewModel</name>
     <message>
         <source>The selected session is no longer available</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>UnblockPin</name>
+    <message>
+        <source>Unblock PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Unblock PIN for %2 [%1]&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;In order to unblock the PIN you have to provide the Admin PIN.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re-Enter new PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unblock PIN status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN unblocked successfully!</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -353,6 +620,33 @@ SSL Runtime Version: %2</source>
     </message>
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WipeDevice</name>
+    <message>
+        <source>Wipe Device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Enter your %1&lt;/span&gt;&lt;/p&gt;&lt;p&gt;All data that is currently stored on the %3 [%2] &lt;span style=&quot; font-weight:600;&quot;&gt;will be deleted&lt;/span&gt; and replaced with an empty file system. Ensure that all data has been backed up before wiping the device. Entering the %1 is required to confirm that all data will be deleted.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wipe Device Success</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Successfully wiped %1.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

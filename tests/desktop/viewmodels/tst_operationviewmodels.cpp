@@ -262,17 +262,21 @@ private slots:
         viewModel->setErrorMessage("earlier failure");
         QSignalSpy succeeded(viewModel, &ChangePinViewModel::changePinSucceeded);
         QSignalSpy errors(viewModel, &ChangePinViewModel::errorMessageChanged);
+        QSignalSpy halfDone(viewModel, &ChangePinViewModel::adminPinNotChanged);
         WorkerThread worker(viewModel);
 
         invokeOperation(viewModel, "changePin", {"1234", "5678", "5678"});
         worker.sync();
         QCOMPARE(model->callCount("changePin"), 1);
         QCOMPARE(succeeded.count(), 0);
-        // Cleared first, then the card's text.
+        // Cleared first, then what happened: the PIN changed, the Admin PIN did not.
         QCOMPARE(errors.count(), 2);
         QCOMPARE(errors.at(0).at(0).toString(), QString());
-        QCOMPARE(viewModel->property("errorMessage").toString(),
-                 QStringLiteral("Wrong Admin PIN, remaining retries: 4"));
+        const QString explanation = viewModel->property("errorMessage").toString();
+        QVERIFY(explanation.startsWith("Your PIN was changed, but the Admin PIN"));
+        QVERIFY(explanation.contains("(Wrong Admin PIN, remaining retries: 4)"));
+        QCOMPARE(halfDone.count(), 1);
+        QCOMPARE(halfDone.at(0).at(0).toString(), explanation);
         QCOMPARE(viewModel->property("isUpdating").toBool(), false);
     }
 

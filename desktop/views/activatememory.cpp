@@ -1,0 +1,72 @@
+#include "activatememory.h"
+#include "ui_activatememory.h"
+
+#include "activateMemoryViewModel.h"
+
+namespace {
+// The dialog creates its view model with this unplug poll interval.
+constexpr int unplugPollIntervalMs = 200;
+} // namespace
+
+ActivateMemory::ActivateMemory(std::shared_ptr<DeviceModel> model, QDialog* parent)
+    : OperationDialog(parent), ui(new Ui::ActivateMemory),
+      viewModel(new ActivateMemoryViewModel(model, unplugPollIntervalMs))
+{
+    ui->setupUi(this);
+    ui->lblTitle->setText(ui->lblTitle->text().arg(cardName));
+    ui->lblConfirmation->setText(ui->lblConfirmation->text().arg(
+        QString::fromStdString(model->getDevicePath()), cardFullName));
+    ui->lblSuccess->setText(ui->lblSuccess->text().arg(cardFullName));
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("Continue"));
+    QPushButton* activateButton = ui->buttonBoxActivate->button(QDialogButtonBox::Ok);
+    activateButton->setText(tr("Activate"));
+    activateButton->setDefault(true);
+    decorateWindow();
+    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint);
+    ui->typeStackedWidget->setCurrentWidget(ui->roleSeparation);
+    ui->stackedWidget->setCurrentWidget(ui->activateDialog);
+    ui->setAdminPin->setEnabled(false);
+    startViewModel(viewModel);
+
+    connect(viewModel, &ActivateMemoryViewModel::errorMessageChanged, ui->lblError,
+            &QLabel::setText);
+    connect(viewModel, &ActivateMemoryViewModel::activateSucceeded, this,
+            &ActivateMemory::showSuccess);
+    connect(viewModel, &ActivateMemoryViewModel::deviceWasUnplugged, this, &ActivateMemory::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, [this] {
+        ui->stackedWidget->setCurrentWidget(ui->setPinAndAdminPin);
+        ui->lineEditPin->setFocus();
+    });
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &ActivateMemory::reject);
+    connect(ui->userAdminSeparationCheckBox, &QCheckBox::stateChanged, this,
+            [this](int state) { ui->setAdminPin->setEnabled(state == Qt::Checked); });
+    connect(ui->buttonBoxActivate, &QDialogButtonBox::accepted, this, &ActivateMemory::activate);
+    connect(ui->buttonBoxActivate, &QDialogButtonBox::rejected, this, &ActivateMemory::reject);
+}
+
+ActivateMemory::~ActivateMemory() = default;
+
+void ActivateMemory::reject()
+{
+    if (ui->stackedWidget->currentWidget() != ui->activateSuccess)
+        OperationDialog::reject();
+}
+
+void ActivateMemory::activate()
+{
+    // The check box is read here, on the GUI thread, like every other input of the form.
+    QMetaObject::invokeMethod(
+        viewModel,
+        [vm = viewModel, pin = ui->lineEditPin->text(), pinRepeat = ui->lineEditReEnterPin->text(),
+         adminPin = ui->lineEditAdminPin->text(),
+         adminPinRepeat = ui->lineEditReEnterAdminPin->text(),
+         useAdminPin = ui->userAdminSeparationCheckBox->isChecked()] {
+            vm->activate(pin, pinRepeat, adminPin, adminPinRepeat, useAdminPin);
+        });
+}
+
+void ActivateMemory::showSuccess()
+{
+    ui->typeStackedWidget->setCurrentWidget(ui->emptyPage);
+    ui->stackedWidget->setCurrentWidget(ui->activateSuccess);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "operationdialog.h"
+
+#include <memory>
+
+class DeviceModel;
+class UnblockPinViewModel;
+namespace Ui {
+class UnblockPin;
+}
+
+class UnblockPin : public OperationDialog
+{
+    Q_OBJECT
+
+public:
+    explicit UnblockPin(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    ~UnblockPin() override;
+
+private:
+    std::unique_ptr<Ui::UnblockPin> ui;
+    UnblockPinViewModel* viewModel;
+};

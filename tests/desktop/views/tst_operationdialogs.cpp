@@ -1,0 +1,567 @@
+// The card operation dialogs on a scripted card model, offscreen: texts, success, card errors,
+// Cancel, and the flows of activation, login, device information and the session viewer.
+
+#include "DeviceInfoDialog.h"
+#include "FactoryResetDialog.h"
+#include "SessionViewer.h"
+#include "UrlRecorder.h"
+#include "ViewModelTestSupport.h"
+#include "activatememory.h"
+#include "changeadminpin.h"
+#include "changepin.h"
+#include "login.h"
+#include "messagebox.h"
+#include "metatypes.h"
+#include "unblockpin.h"
+#include "wipedevice.h"
+
+#include <QCheckBox>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+using Model = std::shared_ptr<ScriptedDeviceModel>;
+
+// One PIN form: how to build it, which fields the user fills, and what the card sees.
+struct FormCase
+{
+    std::function<QDialog*(Model)> make;
+    QString okBox;
+    QStringList fields;
+    QStringList values;
+    QString errorLabel;
+    QString cardCall;      // the operation the form sends, as the scripted model records it
+    QStringList sentCalls; // card calls of a success
+    bool adminRetries;     // how the real model words a wrong secret for this call
+    bool adminWording;
+    QString successTitle; // information box of a success; empty: the dialog turns the page
+    QString successText;
+};
+
+const QStringList threePins{"lineEditOldPin", "lineEditNewPin", "lineEditReEnterNewPin"};
+
+const QMap<QString, FormCase>& formCases()
+{
+    static const QMap<QString, FormCase> cases{
+        {"login",
+         {[](Model m) { return new Login(m); },
+          "loginButtonBox",
+          {"lineEditPin"},
+          {"1234"},
+          "lblError",
+          "login",
+          {"login 1234"},
+          false,
+          false,
+          {},
+          {}}},
+        {"changePin",
+         {[](Model m) { return new ChangePin(m); },
+          "buttonBox",
+          threePins,
+          {"1234", "5678", "5678"},
+          "lblError",
+          "changePin",
+          {"changePin 1234 5678", "changeAdminPin 12340000 56780000"},
+          false,
+          false,
+          "PIN change status",
+          "PIN changed successfully!"}},
+        {"changeAdminPin",
+         {[](Model m) { return new ChangeAdminPin(m); },
+          "buttonBox",
+          threePins,
+          {"87654321", "11112222", "11112222"},
+          "lblError",
+          "changeAdminPin",
+          {"changeAdminPin 87654321 11112222"},
+          true,
+          true,
+          "Admin PIN change status",
+          "Admin PIN changed successfully!"}},
+        {"unblockPin",
+         {[](Model m) { return new UnblockPin(m); },
+          "buttonBox",
+          threePins,
+          {"87654321", "5678", "5678"},
+          "lblError",
+          "unblockPin",
+          {"unblockPin 87654321 5678"},
+          true,
+          true,
+          "Unblock PIN status",
+          "PIN unblocked successfully!"}},
+        {"factoryReset",
+         {[](Model m) { return new FactoryResetDialog(m); },
+          "buttonBox",
+          {"lineEditPassword"},
+          {"1234"},
+          "lblError",
+          "factoryReset",
+          {"factoryReset 12340000", "setReadWrite"},
+          true,
+          false,
+          "Factory Reset Success",
+          "Successfully reset Tresora Archive Card."}},
+        {"wipe",
+         {[](Model m) { return new WipeDevice(m); },
+          "loginButtonBox",
+          {"lineEditPassword"},
+          {"1234"},
+          "lblLoginError",
+          "reset",
+          {"reset 1234"},
+          false,
+          false,
+          "Wipe Device Success",
+          "Successfully wiped Tresora Archive Card."}},
+    };
+    return cases;
+}
+
+template <typename T = QWidget> T* child(QWidget* dialog, const QString& name)
+{
+    T* found = dialog->findChild<T*>(name);
+    if (!found)
+        qFatal("no child %s", qPrintable(name));
+    return found;
+}
+
+QPushButton* button(QWidget* dialog, const QString& box, QDialogButtonBox::StandardButton which)
+{
+    return child<QDialogButtonBox>(dialog, box)->button(which);
+}
+
+void click(QPushButton* pushButton)
+{
+    QVERIFY(pushButton->isEnabled());
+    QTest::mouseClick(pushButton, Qt::LeftButton);
+}
+
+void type(QWidget* dialog, const QStringList& fields, const QStringList& values)
+{
+    for (int i = 0; i < fields.size(); ++i)
+        QTest::keyClicks(child(dialog, fields[i]), values[i]);
+}
+
+// Every text of a dialog as a user reads it: window title, labels, buttons, table headers.
+QStringList visibleTexts(QWidget* dialog)
+{
+    QStringList texts{dialog->windowTitle()};
+    for (const QLabel* label : dialog->findChildren<QLabel*>())
+        texts << label->text();
+    for (const QAbstractButton* b : dialog->findChildren<QAbstractButton*>())
+        texts << b->text();
+    return texts;
+}
+
+// Waits until the dialog has left its worker's busy state, as a user waits for the spinner.
+void waitUntilIdle(QWidget* dialog)
+{
+    QTRY_VERIFY(dialog->isEnabled());
+}
+
+MessageBoxRequest lastBox()
+{
+    const QList<MessageBoxRequest> boxes = MessageBox::shownBoxes();
+    return boxes.isEmpty() ? MessageBoxRequest{} : boxes.last();
+}
+
+} // namespace
+
+class OperationDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerVaultdeskMetaTypes(); }
+
+    void init()
+    {
+        MessageBox::clearShownBoxes();
+        model = std::make_shared<ScriptedDeviceModel>();
+    }
+
+    void textsAfterConstruction_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("login")
+            << "login"
+            << QStringList{"Login", "Enter your PIN to unlock the Tresora Archive Card", "PIN",
+                           "Login Successful",
+                           "The Tresora Archive Card is now available in read-only mode."};
+        QTest::newRow("activate")
+            << "activate"
+            << QStringList{"Security Activation",
+                           "activate the security (encryption) of the connected Kendrova Tresora "
+                           "Archive Card /dev/sdz1?",
+                           "Configure your PIN for the Tresora Archive Card",
+                           "Continue",
+                           "Activate",
+                           "Add Admin User",
+                           "Re-Enter Admin PIN",
+                           "Please unplug the Kendrova Tresora Archive Card now."};
+        QTest::newRow("changePin")
+            << "changePin"
+            << QStringList{"Change PIN", "Change PIN for Tresora Archive Card [/dev/sdz1]",
+                           "Old PIN", "Re-Enter new PIN"};
+        QTest::newRow("changeAdminPin")
+            << "changeAdminPin"
+            << QStringList{"Change PIN", "Change Admin PIN",
+                           "Change Admin PIN for Tresora Archive Card [/dev/sdz1]", "Old Admin PIN",
+                           "Re-Enter new Admin PIN"};
+        QTest::newRow("unblockPin")
+            << "unblockPin"
+            << QStringList{"Unblock PIN", "Unblock PIN for Tresora Archive Card [/dev/sdz1]",
+                           "In order to unblock the PIN you have to provide the Admin PIN."};
+        QTest::newRow("factoryReset")
+            << "factoryReset"
+            << QStringList{"Factory Reset", "Factory Reset for Tresora Archive Card [/dev/sdz1]",
+                           "behave like a reguar storage device", "The PIN is required"};
+        QTest::newRow("wipe") << "wipe"
+                              << QStringList{"Wipe Device", "Enter your PIN",
+                                             "stored on the Tresora Archive Card [/dev/sdz1]"};
+        QTest::newRow("deviceInfo")
+            << "deviceInfo"
+            << QStringList{"Device Information for Tresora Archive Card [/dev/sdz1]"};
+        QTest::newRow("sessions")
+            << "sessions"
+            << QStringList{
+                   "View Files", "Sessions on Tresora Archive Card", "Open Session",
+                   "There are no recorded sessions. Please insert the Tresora Archive Card"};
+    }
+
+    void textsAfterConstruction()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, texts);
+        std::unique_ptr<QDialog> d(makeAny(dialog));
+        const QString shown = visibleTexts(d.get()).join('\n');
+        for (const QString& text : texts)
+            QVERIFY2(shown.contains(text), qPrintable(text));
+        // No placeholder is left unfilled, and every secret is typed blind.
+        QVERIFY2(!shown.contains(QRegularExpression("%\\d")), qPrintable(shown));
+        for (const QLineEdit* edit : d->findChildren<QLineEdit*>())
+            QCOMPARE(edit->echoMode(), QLineEdit::Password);
+        QVERIFY(!(d->windowFlags() & Qt::WindowContextHelpButtonHint));
+    }
+
+    void successLeadsOn_data() { formRows(); }
+    void successLeadsOn()
+    {
+        QFETCH(QString, form);
+        const FormCase& c = formCases()[form];
+        std::unique_ptr<QDialog> d(c.make(model));
+        d->show();
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        type(d.get(), c.fields, c.values);
+        click(button(d.get(), c.okBox, QDialogButtonBox::Ok));
+        if (c.successTitle.isEmpty()) {
+            QTRY_COMPARE(
+                child<QStackedWidget>(d.get(), "stackedWidget")->currentWidget()->objectName(),
+                QStringLiteral("LoginSuccess"));
+            click(button(d.get(), "successButtonBox", QDialogButtonBox::Ok));
+        }
+        QTRY_VERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+        QCOMPARE(model->calls(), c.sentCalls);
+        if (!c.successTitle.isEmpty()) {
+            QCOMPARE(lastBox().title, c.successTitle);
+            QCOMPARE(lastBox().text, c.successText);
+        }
+    }
+
+    void wrongSecretShowsTheCardsTextInRed_data() { formRows(); }
+    void wrongSecretShowsTheCardsTextInRed()
+    {
+        QFETCH(QString, form);
+        const FormCase& c = formCases()[form];
+        ScriptedDeviceModel* card = model.get();
+        model->failWith(c.cardCall,
+                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
+        std::unique_ptr<QDialog> d(c.make(model));
+        d->show();
+        type(d.get(), c.fields, c.values);
+        click(button(d.get(), c.okBox, QDialogButtonBox::Ok));
+        QLabel* error = child<QLabel>(d.get(), c.errorLabel);
+        const QString expected = QString(c.adminWording ? "Wrong Admin PIN, remaining retries: %1"
+                                                        : "Wrong PIN, remaining retries: %1")
+                                     .arg(c.adminRetries ? 5 : 3);
+        QTRY_COMPARE(error->text(), expected);
+        QCOMPARE(error->styleSheet(), QStringLiteral("color: rgb(170, 0, 0);"));
+        waitUntilIdle(d.get());
+        QVERIFY(d->isVisible());
+        for (int i = 0; i < c.fields.size(); ++i)
+            QCOMPARE(child<QLineEdit>(d.get(), c.fields[i])->text(), c.values[i]);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+    }
+
+    void cancelLeavesTheCardUntouched_data() { formRows(); }
+    void cancelLeavesTheCardUntouched()
+    {
+        QFETCH(QString, form);
+        const FormCase& c = formCases()[form];
+        std::unique_ptr<QDialog> d(c.make(model));
+        d->show();
+        type(d.get(), c.fields, c.values);
+        click(button(d.get(), c.okBox, QDialogButtonBox::Cancel));
+        QVERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Rejected));
+        d.reset(); // the worker has finished everything it was given
+        QCOMPARE(model->calls(), QStringList());
+    }
+
+    void resetsAskForTheAdminPinOnCardsWithAnAdminUser_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<unsigned int>("flags");
+        QTest::addColumn<QString>("secret");
+        QTest::newRow("factory reset, PIN") << "factoryReset" << 0u << "PIN";
+        QTest::newRow("factory reset, Admin") << "factoryReset" << 0x02u << "Admin PIN";
+        QTest::newRow("wipe, PIN") << "wipe" << 0x04u << "PIN";
+        QTest::newRow("wipe, Admin") << "wipe" << 0x02u << "Admin PIN";
+    }
+    void resetsAskForTheAdminPinOnCardsWithAnAdminUser()
+    {
+        QFETCH(QString, form);
+        QFETCH(unsigned int, flags);
+        QFETCH(QString, secret);
+        model->securityFlags = flags;
+        std::unique_ptr<QDialog> d(formCases()[form].make(model));
+        QCOMPARE(child<QLabel>(d.get(), "lblPassword")->text(), secret);
+        const QString title =
+            child<QLabel>(d.get(), form == "wipe" ? "lblLoginTitle" : "lblTitle")->text();
+        QVERIFY(title.contains(form == "wipe" ? "Enter your " + secret + "</span>"
+                                              : "The " + secret + " is required"));
+        QCOMPARE(title.contains("Admin PIN"), secret == "Admin PIN");
+    }
+
+    void halfDonePinChangeSaysWhatHappened()
+    {
+        model->failWith("changeAdminPin",
+                        [card = model.get()] { card->throwOnError(0x6F02, true, true); });
+        ChangePin dialog(model);
+        dialog.show();
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        type(&dialog, threePins, {"1234", "5678", "5678"});
+        click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
+        // Closed: the old PIN in the form is no longer valid and must not be sent again.
+        QTRY_VERIFY(!dialog.isVisible());
+        const MessageBoxRequest box = lastBox();
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QVERIFY2(box.text.startsWith("Your PIN was changed, but the Admin PIN"),
+                 qPrintable(box.text));
+        QVERIFY(box.text.contains("A factory reset still needs your old PIN"));
+        QCOMPARE(model->callCount("changePin"), 1);
+    }
+
+    void activationFlow()
+    {
+        model->connected = true;
+        ActivateMemory dialog(model);
+        dialog.show();
+        auto* pages = child<QStackedWidget>(&dialog, "stackedWidget");
+        QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("activateDialog"));
+        QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+        click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
+        QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("setPinAndAdminPin"));
+        QWidget* adminFields = child(&dialog, "setAdminPin");
+        QVERIFY(!adminFields->isEnabled());
+        QTest::keyClick(child(&dialog, "userAdminSeparationCheckBox"), Qt::Key_Space);
+        QVERIFY(adminFields->isEnabled());
+        type(&dialog,
+             {"lineEditPin", "lineEditReEnterPin", "lineEditAdminPin", "lineEditReEnterAdminPin"},
+             {"1234", "1234", "87654321", "87654321"});
+        click(button(&dialog, "buttonBoxActivate", QDialogButtonBox::Ok));
+        QTRY_COMPARE(pages->currentWidget()->objectName(), QStringLiteral("activateSuccess"));
+        QCOMPARE(model->calls().first(), QStringLiteral("activate 1234 87654321 2"));
+        // Neither Escape nor a close request ends it while the card is still plugged in.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        dialog.close();
+        QVERIFY(dialog.isVisible());
+        model->connected = false;
+        QTRY_VERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void activationCancelledOnEitherPageTouchesNothing()
+    {
+        for (bool onPinPage : {false, true}) {
+            ActivateMemory dialog(model);
+            dialog.show();
+            if (onPinPage)
+                click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
+            click(button(&dialog, onPinPage ? "buttonBoxActivate" : "buttonBox",
+                         QDialogButtonBox::Cancel));
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        }
+        QCOMPARE(model->callCount("activate"), 0);
+    }
+
+    void loginReturnsAtOnceWhenNoLoginIsNeeded()
+    {
+        model->loggedIn = true;
+        Login dialog(model);
+        bool shown = false;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, [&] { shown = shown || dialog.isVisible(); });
+        probe.start(0);
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+        QVERIFY(!shown);
+        QCOMPARE(model->calls(), QStringList{"isLoggedIn"});
+    }
+
+    // Another program's card lock holds the answer back. The dialog shows itself busy, and the
+    // lock is released from a GUI timer: a frozen window would never get there.
+    void loginCheckBehindACardLockKeepsTheWindowAlive()
+    {
+        QSemaphore cardLock;
+        model->failWith("isLoggedIn", [&cardLock] { cardLock.acquire(); });
+        Login dialog(model);
+        bool released = false;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] {
+            if (!released && dialog.isVisible() && !dialog.isEnabled()) {
+                released = true;
+                cardLock.release();
+            } else if (released && dialog.isVisible() && dialog.isEnabled()) {
+                ticker.stop();
+                click(button(&dialog, "loginButtonBox", QDialogButtonBox::Cancel));
+            }
+        });
+        ticker.start(10);
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    }
+
+    void closingIsRefusedWhileTheCardWorks()
+    {
+        QSemaphore cardLock;
+        model->failWith("changePin", [&cardLock] { cardLock.acquire(); });
+        ChangePin dialog(model);
+        dialog.show();
+        type(&dialog, threePins, {"1234", "5678", "5678"});
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
+        QTRY_VERIFY(!dialog.isEnabled());
+        dialog.close();
+        QVERIFY(dialog.isVisible());
+        cardLock.release();
+        QTRY_VERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void deviceInformationTable_data()
+    {
+        QTest::addColumn<unsigned int>("flags");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("PIN only") << 0x04u
+                                  << QStringList{"Login Retry Counter:</td><td>7",
+                                                 "Factory Reset Retry Counter:</td><td>9"};
+        QTest::newRow("Admin user")
+            << 0x06u
+            << QStringList{"PIN Retry Counter:</td><td>7", "Admin PIN Retry Counter:</td><td>9"};
+    }
+    void deviceInformationTable()
+    {
+        QFETCH(unsigned int, flags);
+        QFETCH(QStringList, rows);
+        model->info = DeviceInfo("00a1ff", 0x01020A, 2, 7, 9, flags, 26);
+        DeviceInfoDialog dialog(model);
+        QLabel* table = child<QLabel>(&dialog, "lblDeviceInfo");
+        QTRY_VERIFY(!table->text().isEmpty());
+        rows << "Serial Number:</td><td>00a1ff"
+             << "Firmware Version:</td><td>1.2.10"
+             << "System State:</td><td>2" << QString("Security Flags:</td><td>%1").arg(flags)
+             << "Incompatibility Flag:</td><td>0x1a";
+        for (const QString& row : rows)
+            QVERIFY2(table->text().contains(row), qPrintable(row));
+    }
+
+    void deviceInformationErrorIsShown()
+    {
+        model->failWithDeviceError("deviceInfo", "card gone");
+        DeviceInfoDialog dialog(model);
+        QTRY_COMPARE(child<QLabel>(&dialog, "lblError")->text(), QStringLiteral("card gone"));
+        QVERIFY(child<QLabel>(&dialog, "lblDeviceInfo")->text().isEmpty());
+    }
+
+    void sessionViewerOpensTheMountPoint()
+    {
+        model->sessions = {Session(3, "2024-05-01T10:00:00", 2048), Session(7, "", 4)};
+        model->mountpoint = "/media/card";
+        UrlRecorder urls;
+        SessionViewer dialog(model);
+        dialog.show();
+        auto* table = child<QTableWidget>(&dialog, "sessionsTable");
+        QTRY_COMPARE(table->rowCount(), 2);
+        QCOMPARE(child<QStackedWidget>(&dialog, "stackedWidget_2")->currentWidget(),
+                 child(&dialog, "sessions"));
+        QCOMPARE(table->item(1, 0)->text(), QStringLiteral("7"));
+        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("1.0 MB"));
+        QPushButton* open = button(&dialog, "buttonBox", QDialogButtonBox::Ok);
+        QVERIFY(!open->isEnabled());
+        const QRect cell = table->visualItemRect(table->item(1, 2));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_COMPARE(urls.opened, QList<QUrl>{QUrl::fromLocalFile("/media/card")});
+        QVERIFY(model->calls().contains("switchToSession 7"));
+        QVERIFY(open->isEnabled());
+        QVERIFY(dialog.isVisible());
+    }
+
+    void sessionViewerWithoutMountPointSaysSo()
+    {
+        model->sessions = {Session(1, "", 8)};
+        SessionViewer dialog(model);
+        dialog.show();
+        auto* table = child<QTableWidget>(&dialog, "sessionsTable");
+        QTRY_COMPARE(table->rowCount(), 1);
+        table->selectRow(0);
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
+        QTRY_COMPARE(lastBox().title, QStringLiteral("Error Opening the Device"));
+        QCOMPARE(lastBox().text, QStringLiteral("Failed to open /dev/sdz1"));
+        QCOMPARE(lastBox().icon, QMessageBox::Critical);
+    }
+
+    void sessionViewerWithoutSessions()
+    {
+        SessionViewer dialog(model);
+        auto* pages = child<QStackedWidget>(&dialog, "stackedWidget");
+        QTRY_COMPARE(pages->currentWidget(), child(&dialog, "content"));
+        QCOMPARE(child<QStackedWidget>(&dialog, "stackedWidget_2")->currentWidget(),
+                 child(&dialog, "noSessions"));
+    }
+
+private:
+    static void formRows()
+    {
+        QTest::addColumn<QString>("form");
+        for (const QString& name : formCases().keys())
+            QTest::newRow(qPrintable(name)) << name;
+    }
+
+    QDialog* makeAny(const QString& name)
+    {
+        if (formCases().contains(name))
+            return formCases()[name].make(model);
+        if (name == "activate")
+            return new ActivateMemory(model);
+        if (name == "deviceInfo")
+            return new DeviceInfoDialog(model);
+        return new SessionViewer(model);
+    }
+
+    Model model;
+};
+
+QTEST_MAIN(OperationDialogsTest)
+#include "tst_operationdialogs.moc"

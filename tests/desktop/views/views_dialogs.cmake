@@ -1,0 +1,28 @@
+# The card operation dialogs on a scripted card model (offscreen).
+if(NOT COMMAND add_views_test)
+  return()
+endif()
+add_views_test(views_operationdialogs_test ${views_test_dir}/tst_operationdialogs.cpp
+               ${views_test_dir}/UrlRecorder.h)
+target_include_directories(views_operationdialogs_test PRIVATE ${views_test_dir}/../viewmodels)
+
+# vaultdesk on a virtual card attached as a disk, under Xvfb (root only; skips otherwise).
+if(TARGET vix_test_support AND TARGET vix_disk_helper_paths)
+  add_executable(views_desktop_disk_test ${views_test_dir}/tst_desktop_disk.cpp
+                 ${views_test_dir}/UrlRecorder.h)
+  set_target_properties(views_desktop_disk_test PROPERTIES AUTOMOC ON)
+  target_include_directories(views_desktop_disk_test PRIVATE ${views_test_dir})
+  target_link_libraries(views_desktop_disk_test PRIVATE
+    vix_disk_helper_paths vaultdesk_views vix_test_support Qt5::Test)
+  target_compile_definitions(views_desktop_disk_test PRIVATE
+    VIX_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots/dialogs")
+  find_program(VIX_XVFB_RUN xvfb-run)
+  if(VIX_XVFB_RUN)
+    add_test(NAME views_desktop_disk_test COMMAND ${VIX_XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+             $<TARGET_FILE:views_desktop_disk_test>)
+  else()
+    add_test(NAME views_desktop_disk_test COMMAND views_desktop_disk_test)
+  endif()
+  set_tests_properties(views_desktop_disk_test PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=xcb" TIMEOUT 900 RUN_SERIAL TRUE)
+endif()
