@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "about.h"
+#include "download.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
 #include "messagebox.h"
@@ -261,10 +262,15 @@ void MainWindow::showAbout()
     about.exec();
 }
 
+void MainWindow::downloadFiles()
+{
+    Download dialog(selectedDevice().mountpoint(), selectedDeviceModel());
+    dialog.exec();
+}
+
 // The operation and download dialogs are opened from these slots once they exist.
 void MainWindow::activateSecurity() {}
 void MainWindow::viewFiles() {}
-void MainWindow::downloadFiles() {}
 void MainWindow::wipeDevice() {}
 void MainWindow::showDeviceInformation() {}
 void MainWindow::factoryReset() {}
