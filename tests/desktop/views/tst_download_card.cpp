@@ -245,6 +245,7 @@ private slots:
             if (!box)
                 return;
             pull.stop();
+            screenshot(dialog, "download-progress-metrics");
             card.stop();
             if (removalNoticeCloses) {
                 for (QWidget* window : QApplication::topLevelWidgets())
