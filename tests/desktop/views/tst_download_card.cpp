@@ -159,10 +159,14 @@ private slots:
             const QString backup = exportFolder + '/' + DownloadModel::sessionFolderName(session);
             const auto onCard = filesUnder(cardFolder);
             QVERIFY(!onCard.isEmpty());
-            QCOMPARE(filesUnder(backup), onCard);
-            for (const QString& name : onCard.keys())
-                QCOMPARE(QFileInfo(backup + '/' + name).lastModified(),
+            const auto copied = filesUnder(backup);
+            QCOMPARE(copied.keys(), onCard.keys());
+            for (const QString& name : onCard.keys()) {
+                const QString file = backup + '/' + name;
+                QVERIFY2(copied.value(name) == onCard.value(name), qPrintable(file + " differs"));
+                QCOMPARE(QFileInfo(file).lastModified(),
                          QFileInfo(cardFolder + '/' + name).lastModified());
+            }
         }
     }
 
