@@ -106,7 +106,7 @@ disk_mode_unavailable() {
 }
 
 attached_image=
-disk= partition= mount=
+disk= partition= mount= card_pid=
 attach_card() {
     rm -rf "$desktop_folder"
     mkdir -p "$desktop_folder"
@@ -114,7 +114,7 @@ attach_card() {
     printf '$ vaultsim create card.img --disk %s\n' "$*"
     vaultsim create "$attached_image" --disk "$@" >/dev/null || fail "vaultsim create failed"
     printf '$ vaultsim attach card.img\n'
-    read -r disk partition mount _ < <(vaultsim attach "$attached_image") ||
+    read -r disk partition mount card_pid < <(vaultsim attach "$attached_image") ||
         fail "vaultsim attach failed: $(cat "$attached_image.log" 2>/dev/null)"
     [ -b "$partition" ] || fail "vaultsim attach gave no partition node"
     echo "The card is $disk, its partition $partition, mounted at $mount."
@@ -122,7 +122,12 @@ attach_card() {
 detach_card() {
     if [ -n "$attached_image" ]; then
         vaultsim detach "$attached_image" >/dev/null 2>&1 || true
-        attached_image=
+        # Detach finds the card by its notes under /run/vaultsim; should they be gone, the
+        # card's server, which takes its disk away when it ends, is stopped by its pid.
+        if [ -n "$card_pid" ] && kill -TERM "$card_pid" 2>/dev/null; then
+            while kill -0 "$card_pid" 2>/dev/null; do sleep 0.1; done
+        fi
+        attached_image= card_pid=
         echo "# The disk card is detached."
     fi
 }
