@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# A narrated tour of vaultcli against a virtual card: no card and no root needed.
-# As root the card is attached as a disk (/dev/sd<letter>, mounted, with the
-# real mount helper and partrescan); otherwise the image file stands in for it.
-# Every command line is printed with its output; every step is checked, and the
-# tour stops with a non-zero status at the first step that does not behave as
-# narrated. The emulator is stopped on every way out.
+# The desktop application first, then a narrated tour of vaultcli, both against
+# virtual cards.
+#
+# Desktop (root, loop devices and FUSE needed; otherwise it says why and goes on):
+# a virtual card attached as a disk. With a display (DISPLAY set), vaultdesk is
+# started on it and the PIN and what to try are printed; without one, a scripted
+# tour of vaultdesk runs under Xvfb (find the card, activate, log in, view the
+# sessions, back them up, wipe), checks every step and leaves a picture of each
+# step and a contact sheet in a folder whose path it prints.
+#
+# Command line (no card and no root needed): as root the card is attached as a
+# disk (/dev/sd<letter>, mounted, with the real mount helper and partrescan);
+# otherwise the image file stands in for it. Every command line is printed with
+# its output; every step is checked, and the tour stops with a non-zero status
+# at the first step that does not behave as narrated. The card, vaultdesk and the
+# emulator are stopped on every way out.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -84,6 +94,126 @@ EOF
     else
         PATH=$helpers:$PATH
     fi
+}
+
+# The desktop runs on a disk card, whose mount the card library refreshes with the
+# real helper programs: a build of its own, with those helpers beside it.
+desktop_build=$build/desktop
+desktop_helpers=$build/desktop-helpers
+desktop_folder=$build/demo-desktop
+
+build_desktop() {
+    say "Building vaultdesk, its scripted tour and the host helpers in" \
+        "${desktop_build#"$root"/} (log: ${build#"$root"/}/demo-desktop-build.log)"
+    mkdir -p "$desktop_build" "$desktop_helpers"
+    if ! {
+        cmake -S "$root" -B "$desktop_build" -DVIX_HELPER_DIR="$desktop_helpers" \
+            -DVIX_BUILD_TESTS=OFF -DVIX_BUILD_BENCH=OFF &&
+            cmake --build "$desktop_build" -j"$jobs" \
+                --target vaultdesk vaultdesk_tour vaultcli vaultsim partrescan &&
+            cp "$desktop_build/partrescan/partrescan" "$root/helpers/mountpoint_manager" \
+                "$desktop_helpers/"
+    } >"$build/demo-desktop-build.log" 2>&1; then
+        tail -n 30 "$build/demo-desktop-build.log" >&2
+        fail "the desktop build failed"
+    fi
+}
+
+# Why a disk card cannot be attached here; empty when it can.
+disk_mode_unavailable() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "attaching a card as a disk needs root"
+    elif [ ! -e /dev/loop-control ]; then
+        echo "no loop devices (/dev/loop-control is missing)"
+    elif [ ! -e /dev/fuse ]; then
+        echo "no FUSE (/dev/fuse is missing)"
+    fi
+}
+
+attached_image=
+disk= partition= mount= card_pid=
+attach_card() {
+    rm -rf "$desktop_folder"
+    mkdir -p "$desktop_folder"
+    attached_image=$desktop_folder/card.img
+    printf '$ vaultsim create card.img --disk %s\n' "$*"
+    vaultsim create "$attached_image" --disk "$@" >/dev/null || fail "vaultsim create failed"
+    printf '$ vaultsim attach card.img\n'
+    read -r disk partition mount card_pid < <(vaultsim attach "$attached_image") ||
+        fail "vaultsim attach failed: $(cat "$attached_image.log" 2>/dev/null)"
+    [ -b "$partition" ] || fail "vaultsim attach gave no partition node"
+    echo "The card is $disk, its partition $partition, mounted at $mount."
+}
+detach_card() {
+    if [ -n "$attached_image" ]; then
+        vaultsim detach "$attached_image" >/dev/null 2>&1 || true
+        # Detach finds the card by its notes under /run/vaultsim; should they be gone, the
+        # card's server, which takes its disk away when it ends, is stopped by its pid.
+        if [ -n "$card_pid" ] && kill -TERM "$card_pid" 2>/dev/null; then
+            while kill -0 "$card_pid" 2>/dev/null; do sleep 0.1; done
+        fi
+        attached_image= card_pid=
+        echo "# The disk card is detached."
+    fi
+}
+
+desktop_pid=
+stop_desktop() {
+    if [ -n "$desktop_pid" ]; then
+        kill -TERM "$desktop_pid" 2>/dev/null || true
+        wait "$desktop_pid" 2>/dev/null || true
+        desktop_pid=
+    fi
+}
+
+desktop_tour() {
+    say "No display: a scripted tour of vaultdesk under Xvfb, every step checked and pictured."
+    attach_card --example-sessions
+    local pictures=$desktop_folder/pictures
+    xvfb-run -a -s "-screen 0 1280x1024x24" vaultdesk_tour "$partition" "$attached_image" \
+        "$pictures" "$desktop_folder/backup" || fail "the desktop tour failed"
+    montage -label '%t' "$pictures"/[0-9]*.png -tile 4x -geometry +8+8 -background '#d8d8d8' \
+        "$pictures/contact-sheet.png" || fail "montage could not make the contact sheet"
+    detach_card
+    say "The desktop tour completed. A picture of every step and a contact sheet" \
+        "(contact-sheet.png) are in: $pictures"
+}
+
+desktop_live() {
+    say "vaultdesk on display $DISPLAY with a locked virtual card holding four sessions."
+    attach_card --example-sessions --activate "$PIN" --locked
+    "$desktop_build/desktop/views/vaultdesk" >"$desktop_folder/vaultdesk.log" 2>&1 &
+    desktop_pid=$!
+    say "The card's PIN is $PIN. Things to try in the window:" \
+        "- select the card $partition, then View Files: log in with the PIN and open a session;" \
+        "- Download Files: pick a folder and back up every session, then again into the same" \
+        "  folder to see the conflict questions (Merge, Overwrite, Skip, Cancel);" \
+        "- Help > Device Information, Configure > Change PIN, Wipe Device." \
+        "Closing the window keeps vaultdesk in the tray; end it with Exit in its tray menu or" \
+        "with Ctrl-C here. The card is detached when vaultdesk ends."
+    wait "$desktop_pid" || true
+    desktop_pid=
+    detach_card
+}
+
+desktop() {
+    local why
+    why=$(disk_mode_unavailable)
+    if [ -n "$why" ]; then
+        say "The desktop part is left out: $why."
+        return
+    fi
+    build_desktop
+    (
+        PATH=$desktop_build/cli:$desktop_build/vcard:$desktop_build/desktop/tour:$PATH
+        export VIX_MOUNT_STATE_DIR=$desktop_folder/mount-notes
+        trap 'stop_desktop; detach_card' EXIT
+        if [ -n "${DISPLAY:-}" ]; then
+            desktop_live
+        else
+            desktop_tour
+        fi
+    ) || exit 1
 }
 
 emulator_pid=
@@ -287,6 +417,7 @@ tour() {
     expect_quiet_success
 }
 
+desktop
 choose_mode
 build_programs
 PATH=$build/cli:$build/vcard:$PATH

@@ -8,6 +8,7 @@
 #include "activatememory.h"
 #include "changeadminpin.h"
 #include "changepin.h"
+#include "download.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
 #include "login.h"
@@ -315,8 +316,14 @@ void MainWindow::showAbout()
     about.exec();
 }
 
-// The download dialog is opened from this slot once it exists.
-void MainWindow::downloadFiles() {}
+void MainWindow::downloadFiles()
+{
+    const std::shared_ptr<DeviceModel> model = selectedDeviceModel();
+    if (!model)
+        return;
+    Download dialog(selectedDevice().mountpoint(), model);
+    dialog.exec();
+}
 
 void MainWindow::activateSecurity()
 {

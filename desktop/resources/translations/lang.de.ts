@@ -220,6 +220,109 @@ Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Z
     </message>
 </context>
 <context>
+    <name>Download</name>
+    <message>
+        <source>Download Files</source>
+        <translation>Dateien herunterladen</translation>
+    </message>
+    <message>
+        <source>Backup folder:</source>
+        <translation>Sicherungsordner:</translation>
+    </message>
+    <message>
+        <source>Select...</source>
+        <translation>Auswählen...</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Enter your PIN&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Downloading the files requires entering the PIN to confirm that the files will be deleted from the %1 after the download has been completed successfully.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Geben Sie Ihre PIN ein&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Zum Herunterladen der Dateien ist die PIN erforderlich. Sie bestätigt, dass die Dateien nach dem erfolgreichen Herunterladen von der %1 gelöscht werden.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>PIN</source>
+        <translation>PIN</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Downloading...&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Wird heruntergeladen...&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Important: Do not unplug the %1!</source>
+        <translation>Wichtig: Entfernen Sie die %1 nicht!</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Process finished with errors&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;The following errors were detected while backing up the data:&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Vorgang mit Fehlern beendet&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;justify&quot;&gt;Beim Sichern der Daten sind folgende Fehler aufgetreten:&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Complete&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/check_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Herunterladen abgeschlossen&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/check_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Open download folder</source>
+        <translation>Download-Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Select Your Backup Folder&lt;/span&gt;&lt;/p&gt;&lt;p&gt;All data on your %1 will be copied to timestamped subdirectories in the folder given below.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Wählen Sie Ihren Sicherungsordner&lt;/span&gt;&lt;/p&gt;&lt;p&gt;Alle Daten Ihrer %1 werden in Unterordner mit Zeitstempel im unten angegebenen Ordner kopiert.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Canceled&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;br/&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot; /&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;Download was canceled.&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;br/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Herunterladen abgebrochen&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;br/&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot; /&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;Das Herunterladen wurde abgebrochen.&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;br/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Open Directory</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>File Conflict</source>
+        <translation>Dateikonflikt</translation>
+    </message>
+    <message>
+        <source>The file %1 already exists. Do you want to overwrite it?</source>
+        <translation>Die Datei %1 ist bereits vorhanden. Möchten Sie sie überschreiben?</translation>
+    </message>
+    <message>
+        <source>Overwrite</source>
+        <translation>Überschreiben</translation>
+    </message>
+    <message>
+        <source>Apply this action to all files</source>
+        <translation>Diese Aktion auf alle Dateien anwenden</translation>
+    </message>
+    <message>
+        <source>Merge Folder</source>
+        <translation>Ordner zusammenführen</translation>
+    </message>
+    <message>
+        <source>The folder %1 already exists. Do you want to merge the new folder with the existing folder? Merging will add any missing files to the existing folder and ask for confirmation before replacing any conflicting files.</source>
+        <translation>Der Ordner %1 ist bereits vorhanden. Möchten Sie den neuen Ordner mit dem vorhandenen Ordner zusammenführen? Dabei werden fehlende Dateien zum vorhandenen Ordner hinzugefügt; vor dem Ersetzen einer abweichenden Datei wird nachgefragt.</translation>
+    </message>
+    <message>
+        <source>Merge</source>
+        <translation>Zusammenführen</translation>
+    </message>
+    <message>
+        <source>Apply this action to all folders</source>
+        <translation>Diese Aktion auf alle Ordner anwenden</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>Cancel Download</source>
+        <translation>Herunterladen abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>DownloadViewModel</name>
     <message>
         <source>No backup folder was chosen. Please select a folder for the backup.</source>

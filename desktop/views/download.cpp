@@ -1,0 +1,275 @@
+#include "download.h"
+
+#include "ui_download.h"
+
+#include "downloadViewModel.h"
+#include "downloadmodel.h"
+#include "login.h"
+#include "messagebox.h"
+#include "productnames.h"
+#include "waitingspinnerwidget.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+const QString settingsOrganisation = QStringLiteral("Kendrova");
+const QString settingsApplication = QStringLiteral("Lockerly");
+const QString backupFolderKey = QStringLiteral("BackupFolderPath");
+constexpr unsigned long workerPollMs = 20;
+
+QString storedBackupFolder()
+{
+    const QString pictures =
+        QStandardPaths::standardLocations(QStandardPaths::PicturesLocation).value(0);
+    QSettings settings(settingsOrganisation, settingsApplication);
+    return settings.value(backupFolderKey, pictures).toString();
+}
+
+void storeBackupFolder(const QString& folder)
+{
+    QSettings settings(settingsOrganisation, settingsApplication);
+    settings.setValue(backupFolderKey, folder);
+}
+} // namespace
+
+Download::Download(QString mountPoint, std::shared_ptr<DeviceModel> device, QDialog* parent)
+    : QDialog(parent), ui(new Ui_Download), device(device)
+{
+    setUpTexts();
+
+    spinner = new WaitingSpinnerWidget(this, true, true);
+    viewModel = new DownloadViewModel(std::move(mountPoint), new DownloadModel, std::move(device));
+    viewModel->moveToThread(&thread);
+    connect(&thread, &QThread::finished, viewModel, &QObject::deleteLater);
+    thread.start();
+
+    // Connected before the first property is sent: the worker runs already and would
+    // otherwise announce the folder before anyone listens.
+    connectViewModel();
+    connectButtons();
+
+    const QString folder = QDir::toNativeSeparators(storedBackupFolder());
+    QMetaObject::invokeMethod(
+        viewModel, [vm = viewModel, folder] { vm->setDestinationPath(folder); },
+        Qt::QueuedConnection);
+}
+
+Download::~Download()
+{
+    stopWorker();
+    delete ui;
+}
+
+void Download::setUpTexts()
+{
+    ui->setupUi(this);
+    showPage(ui->pickFolder);
+    ui->buttonBoxDownloadFolder->button(QDialogButtonBox::Ok)->setText(tr("Continue"));
+    ui->loginButtonBox->button(QDialogButtonBox::Ok)->setText(tr("Download"));
+    // The field shows where the backup goes; only the picker and the stored setting change it.
+    ui->lineEditDownloadFolder->setReadOnly(true);
+
+    const QString card = QString::fromLatin1(cardName);
+    ui->lblTitleDownloadFolder->setText(
+        tr("<html><head/><body><p align=\"center\"><span style=\" font-size:11pt; "
+           "font-weight:600;\">Select Your Backup Folder</span></p><p>All data on your %1 will be "
+           "copied to timestamped subdirectories in the folder given below.</p></body></html>")
+            .arg(card));
+    ui->lblTitleCanceled->setText(
+        tr("<html><head/><body><p align=\"center\"><span style=\" font-size:11pt; "
+           "font-weight:600;\">Download Canceled</span></p><p align=\"center\"><br/><img "
+           "src=\":/icons/attention_circle_60x60.png\" /></p><p align=\"center\">Download was "
+           "canceled.</p><p align=\"center\"><br/></p></body></html>"));
+    ui->labelAdvice->setText(ui->labelAdvice->text().arg(card));
+    ui->lblLoginTitle->setText(ui->lblLoginTitle->text().arg(card));
+
+    setWindowIcon(QIcon(QStringLiteral(":/app_icon")));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+}
+
+void Download::connectViewModel()
+{
+    DownloadViewModel* vm = viewModel;
+    connect(vm, &DownloadViewModel::isUpdatingChanged, this,
+            [this](bool updating) { updating ? spinner->start() : spinner->stop(); });
+    connect(vm, &DownloadViewModel::destinationPathChanged, this, [this](const QString& path) {
+        destination = path;
+        ui->lineEditDownloadFolder->setText(path);
+    });
+    connect(vm, &DownloadViewModel::backupProgressChanged, ui->progressBar,
+            &QProgressBar::setValue);
+    connect(vm, &DownloadViewModel::backupPathChanged, this,
+            [this](const QString& path) { backupPath = path; });
+    connect(vm, &DownloadViewModel::backupFinished, this,
+            [this] { showEndPage(ui->finishedSuccessfully); });
+    connect(vm, &DownloadViewModel::backupCanceled, this, [this] { showEndPage(ui->canceled); });
+    connect(vm, &DownloadViewModel::backupFailed, this,
+            [this] { showEndPage(ui->finishedWithErrors); });
+    connect(vm, &DownloadViewModel::errorMessageChanged, this, [this](const QString& error) {
+        ui->plainTextEditErrors->clear();
+        ui->plainTextEditErrors->appendPlainText(error);
+    });
+    connect(vm, &DownloadViewModel::titleDownloadingChanged, this, [this](const QString& title) {
+        ui->lblTitleDownloading->setText(
+            QStringLiteral("<html><head/><body><p><span style=\" font-size:11pt; "
+                           "font-weight:600;\">%1</span></p></body></html>")
+                .arg(title));
+    });
+    connect(vm, &DownloadViewModel::downloadMetricsChanged, ui->labelDownloadMetrics,
+            &QLabel::setText);
+    connect(vm, &DownloadViewModel::loginErrorMessageChanged, ui->lblLoginError, &QLabel::setText);
+    connect(vm, &DownloadViewModel::loginSucceeded, this, [this] {
+        showPage(ui->downloadInProgress);
+        running = true;
+        QMetaObject::invokeMethod(viewModel, &DownloadViewModel::copyFiles, Qt::QueuedConnection);
+    });
+    connect(vm, &DownloadViewModel::aboutToOverwriteFile, this, &Download::answerFileConflict,
+            Qt::BlockingQueuedConnection);
+    connect(vm, &DownloadViewModel::aboutToOverwriteFolder, this, &Download::answerFolderConflict,
+            Qt::BlockingQueuedConnection);
+}
+
+void Download::connectButtons()
+{
+    connect(ui->btnFolderPicker, &QPushButton::clicked, this, &Download::pickFolder);
+    connect(ui->buttonBoxDownloadFolder, &QDialogButtonBox::accepted, this, &Download::startRun);
+    connect(ui->buttonBoxDownloadFolder, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(ui->loginButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(ui->loginButtonBox, &QDialogButtonBox::accepted, this, [this] {
+        QMetaObject::invokeMethod(viewModel, "login", Qt::QueuedConnection,
+                                  Q_ARG(QString, ui->lineEditPin->text()));
+    });
+    connect(ui->btnBoxCancelDownload, &QDialogButtonBox::rejected, this,
+            [this] { viewModel->setCancelDownload(true); });
+    for (QDialogButtonBox* box : {ui->btnBoxError, ui->btnBoxSuccess, ui->btnBoxCanceled})
+        connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ui->btnOpenDownloadFolder, &QPushButton::clicked, this, &Download::openDownloadFolder);
+}
+
+int Download::exec()
+{
+    Login login(device, nullptr);
+    if (login.exec() != QDialog::Accepted)
+        return QDialog::Rejected;
+    return QDialog::exec();
+}
+
+void Download::done(int result)
+{
+    // A dialog that goes away takes its run with it.
+    if (running) {
+        running = false;
+        viewModel->setCancelDownload(true);
+    }
+    QDialog::done(result);
+}
+
+void Download::showPage(QWidget* page)
+{
+    ui->stackedWidget->setCurrentWidget(page);
+}
+
+void Download::showEndPage(QWidget* page)
+{
+    running = false;
+    showPage(page);
+}
+
+void Download::startRun()
+{
+    storeBackupFolder(destination);
+    emit viewModel->loginSucceeded();
+}
+
+void Download::pickFolder()
+{
+    const QString folder = FileDialog::getExistingDirectory(
+        this, tr("Open Directory"), QStringLiteral("/home"),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    QMetaObject::invokeMethod(
+        viewModel, [vm = viewModel, folder] { vm->setDestinationPath(folder); },
+        Qt::QueuedConnection);
+}
+
+void Download::openDownloadFolder()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(backupPath));
+}
+
+void Download::answerFileConflict(const QString& path)
+{
+    const ConflictReply reply =
+        askConflict(tr("File Conflict"),
+                    tr("The file %1 already exists. Do you want to overwrite it?").arg(path),
+                    tr("Overwrite"), tr("Apply this action to all files"));
+    applyReply(reply, &DownloadViewModel::setOverwriteCurrentFile,
+               &DownloadViewModel::setOverwriteAllFiles, &DownloadViewModel::setOverwriteNoFiles);
+}
+
+void Download::answerFolderConflict(const QString& path)
+{
+    const ConflictReply reply = askConflict(
+        tr("Merge Folder"),
+        tr("The folder %1 already exists. Do you want to merge the new folder with the existing "
+           "folder? Merging will add any missing files to the existing folder and ask for "
+           "confirmation before replacing any conflicting files.")
+            .arg(path),
+        tr("Merge"), tr("Apply this action to all folders"));
+    applyReply(reply, &DownloadViewModel::setOverwriteCurrentFolder,
+               &DownloadViewModel::setOverwriteAllFolders,
+               &DownloadViewModel::setOverwriteNoFolders);
+}
+
+Download::ConflictReply Download::askConflict(const QString& title, const QString& text,
+                                              const QString& replaceText,
+                                              const QString& applyToAllText)
+{
+    // A dialog on its way out asks nothing: the run stops.
+    if (!running)
+        return {ConflictAnswer::Cancel, false};
+    MessageBoxRequest request;
+    request.icon = QMessageBox::Question;
+    request.title = title;
+    request.text = text;
+    request.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    request.buttonTexts = {{QMessageBox::Yes, replaceText},
+                           {QMessageBox::No, tr("Skip")},
+                           {QMessageBox::Cancel, tr("Cancel Download")}};
+    request.checkBoxText = applyToAllText;
+    // Without a parent, as the box may outlive a dialog that the removal notice closes.
+    const MessageBoxAnswer answer = MessageBox::ask(nullptr, request);
+    if (answer.button == QMessageBox::Yes)
+        return {ConflictAnswer::Replace, answer.checkBoxChecked};
+    if (answer.button == QMessageBox::No)
+        return {ConflictAnswer::Keep, answer.checkBoxChecked};
+    return {ConflictAnswer::Cancel, answer.checkBoxChecked};
+}
+
+void Download::applyReply(const ConflictReply& reply, void (DownloadViewModel::*setCurrent)(bool),
+                          void (DownloadViewModel::*setAll)(bool),
+                          void (DownloadViewModel::*setNone)(bool))
+{
+    // A cancel is never taken back, not even by an answer that arrives after it.
+    if (reply.answer == ConflictAnswer::Cancel)
+        viewModel->setCancelDownload(true);
+    (viewModel->*setAll)(reply.answer == ConflictAnswer::Replace && reply.applyToAll);
+    (viewModel->*setNone)(reply.answer == ConflictAnswer::Keep && reply.applyToAll);
+    (viewModel->*setCurrent)(reply.answer == ConflictAnswer::Replace);
+}
+
+void Download::stopWorker()
+{
+    running = false;
+    viewModel->setCancelDownload(true);
+    thread.quit();
+    // A question the worker asks now is answered at once with Cancel (running is false), so
+    // the worker never waits for a dialog that waits for it.
+    while (!thread.wait(workerPollMs))
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
