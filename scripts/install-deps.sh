@@ -9,6 +9,8 @@ packages=(
   clang llvm libclang-rt-14-dev libfuzzer-14-dev
   qtbase5-dev qttools5-dev-tools qtbase5-dev-tools libqt5network5 libqt5svg5-dev
   util-linux udev xvfb
+  debhelper dpkg-dev fakeroot lintian groff librsvg2-bin desktop-file-utils appstream
+  libcap2-bin acl man-db poppler-utils icewm xdotool
 )
 
 missing=()
