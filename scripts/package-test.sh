@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Builds the packages, installs them on this machine with dpkg -i, checks what a user
+# meets, purges them and checks that nothing is left. Needs root. Everything it starts,
+# attaches or adds is removed again on every way out, and the packages are purged.
+#
+#   JOBS   parallel build jobs (default 2)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+out=$root/build-package
+packages=(vix vix-sim)
+test_user=vix-package-test
+started=$(date +%s)
+
+step() { printf '\npackage-test: %s\n' "$*"; }
+fail() {
+    printf 'package-test: FAILED: %s\n' "$*" >&2
+    exit 1
+}
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+[ "$(id -u)" -eq 0 ] || fail "run as root: the test installs and purges packages"
+for package in "${packages[@]}"; do
+    installed "$package" && fail "$package is installed already; purge it first (dpkg --purge ${packages[*]})"
+done
+
+work=$(mktemp -d /var/tmp/vix-package-test.XXXXXX)
+loops=()
+pids=()
+user_added=false
+run_udev_existed=false
+[ -e /run/udev ] && run_udev_existed=true
+
+cleanup() {
+    local status=$?
+    local pid loop
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    for loop in "${loops[@]}"; do
+        losetup -d "$loop" 2>/dev/null || true
+    done
+    # udevadm test keeps its results under /run/udev when no daemon owns that folder.
+    [ "$run_udev_existed" = true ] || rm -rf /run/udev
+    [ "$user_added" = true ] && userdel "$test_user" 2>/dev/null
+    for package in "${packages[@]}"; do
+        installed "$package" && dpkg --purge "$package" >/dev/null 2>&1
+    done
+    rm -rf "$work"
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Capabilities of the packages' files, before and after (other programs may have some).
+package_capabilities() {
+    getcap -r /usr /lib 2>/dev/null | grep -E 'vix|vault|partrescan' | sort || true
+}
+package_capabilities >"$work/capabilities-before"
+
+step "building the packages"
+bash "$root/scripts/package.sh"
+debs=()
+for package in "${packages[@]}"; do
+    debs+=("$out/${package}_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)_$(dpkg --print-architecture).deb")
+done
+
+step "lintian (errors fail the test)"
+lintian --fail-on error --display-level '>=warning' "$out"/*.changes ||
+    fail "lintian reports errors"
+
+step "installing with dpkg -i"
+dpkg -i "${debs[@]}"
+
+step "the helper carries its capabilities"
+getcap /usr/share/vix/partrescan | tee "$work/getcap"
+grep -q 'cap_dac_override,cap_sys_admin=ep' "$work/getcap" || fail "partrescan lacks its capabilities"
+
+step "without capabilities the installation explains how to set them and does not fail"
+mkdir -p "$work/no-setcap"
+printf '#!/bin/sh\necho "Failed to set capabilities on file" >&2\nexit 1\n' >"$work/no-setcap/setcap"
+chmod 755 "$work/no-setcap/setcap"
+PATH=$work/no-setcap:$PATH sh /var/lib/dpkg/info/vix.postinst configure 2>"$work/postinst.err" ||
+    fail "the installation script fails when setcap fails"
+grep -q 'setcap cap_sys_admin,cap_dac_override+ep /usr/share/vix/partrescan' "$work/postinst.err" ||
+    fail "no hint how to set the capabilities: $(cat "$work/postinst.err")"
+
+step "the programs run from /usr/bin"
+/usr/bin/vaultcli --version
+/usr/bin/vaultsim --help >/dev/null
+
+step "every manual page is found"
+for page in vaultcli vaultdesk vaultsim "8 partrescan"; do
+    # shellcheck disable=SC2086 # "8 partrescan" is a section and a name
+    man -w $page || fail "no manual page $page"
+done
+pdfinfo /usr/share/doc/vix/Vix_manual.pdf | grep '^Pages:' || fail "the user manual is not a PDF"
+
+step "desktop entries and metainfo validate"
+desktop-file-validate /usr/share/applications/example.kendrova.vix.desktop \
+    /etc/xdg/autostart/vaultdesk-autostart.desktop || fail "a desktop entry does not validate"
+appstreamcli validate --no-net /usr/share/metainfo/example.kendrova.vix.metainfo.xml ||
+    fail "the metainfo does not validate"
+for size in 48x48 64x64 128x128 256x256; do
+    [ -s "/usr/share/icons/hicolor/$size/apps/example.kendrova.vix.png" ] || fail "no $size icon"
+done
+[ -s /usr/share/icons/hicolor/scalable/apps/example.kendrova.vix.svg ] || fail "no scalable icon"
+
+step "the udev rule tags a card and leaves other disks alone"
+udev_tags() { udevadm test "/sys/class/block/${1#/dev/}" 2>/dev/null | sed -n 's/^TAGS=//p'; }
+# Sets $loop to a new loop device over the file $1.
+attach_loop() {
+    loop=$(losetup --find --show "$1")
+    loops+=("$loop")
+}
+/usr/bin/vaultsim create "$work/card.img" --size 16M >/dev/null
+truncate -s 16M "$work/plain.img"
+attach_loop "$work/card.img"
+card_loop=$loop
+attach_loop "$work/plain.img"
+plain_loop=$loop
+[[ $(udev_tags "$card_loop") == *:uaccess:* ]] || fail "the card $card_loop is not tagged uaccess"
+[[ $(udev_tags "$plain_loop") != *:uaccess:* ]] || fail "the plain disk $plain_loop is tagged uaccess"
+
+step "purging"
+dpkg -L "${packages[@]}" >"$work/files"
+dpkg --purge "${packages[@]}"
+while read -r path; do
+    [ -d "$path" ] || [ ! -e "$path" ] || fail "the purge left $path"
+done <"$work/files"
+for folder in /usr/share/vix /usr/share/doc/vix /usr/share/doc/vix-sim; do
+    [ ! -e "$folder" ] || fail "the purge left $folder"
+done
+package_capabilities | diff "$work/capabilities-before" - || fail "the purge left capabilities"
+
+echo "package-test: passed in $(($(date +%s) - started)) s"
