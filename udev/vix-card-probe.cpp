@@ -76,7 +76,20 @@ std::uint32_t littleEndian32(const unsigned char* bytes)
            std::uint32_t(bytes[3]) << 24;
 }
 
-// First sector of the first used entry of an MBR partition table; 0 when there is none.
+// A card presents a FAT32 or exFAT partition. Other types are never read through the
+// whole disk: a swap partition, for one, holds whatever memory any user swapped out.
+bool isFatOrExfatType(unsigned char type)
+{
+    constexpr unsigned char kTypes[] = {0x01, 0x04, 0x06, 0x07, 0x0B, 0x0C, 0x0E};
+    for (unsigned char known : kTypes) {
+        if (type == known)
+            return true;
+    }
+    return false;
+}
+
+// First sector of the first used entry of an MBR partition table when that partition is
+// FAT or exFAT; 0 otherwise.
 std::uint64_t firstPartitionStart(Device& device)
 {
     const unsigned char* mbr = device.read(0);
@@ -89,7 +102,7 @@ std::uint64_t firstPartitionStart(Device& device)
         const unsigned char type = fields[4];
         const std::uint32_t start = littleEndian32(fields + 8);
         if (type != 0 && start != 0)
-            return start;
+            return isFatOrExfatType(type) ? start : 0;
     }
     return 0;
 }

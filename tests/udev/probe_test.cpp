@@ -22,6 +22,7 @@ struct Image
 {
     std::uint64_t sectors = 64;
     std::uint32_t partitionStart = 0; // MBR entry when not 0
+    unsigned char partitionType = 0x0c;
     std::vector<Record> records;
 };
 
@@ -30,7 +31,7 @@ void writeImage(const std::string& path, const Image& image)
     std::vector<char> bytes(image.sectors * kSector, 0);
     if (image.partitionStart != 0) {
         char* entry = bytes.data() + 446;
-        entry[4] = 0x0c;
+        entry[4] = char(image.partitionType);
         for (int i = 0; i < 4; ++i)
             entry[8 + i] = char(image.partitionStart >> (8 * i));
         bytes[510] = char(0x55);
@@ -52,16 +53,23 @@ struct Case
 };
 
 const std::vector<Case> kCases = {
-    {"record at sector 26", {64, 0, {{26, "Kendrova-SFC-SD-ccv2"}}}, true},
-    {"older generation at sector 13", {64, 0, {{13, "Kendrova-SFC-SD-ccv1"}}}, true},
-    {"whole disk of a card, record in its first partition", {128, 40, {{66, "Kendrova-SFC-SD-ccv2"}}}, true},
-    {"empty disk", {64, 0, {}}, false},
-    {"partitioned disk without a record", {128, 40, {}}, false},
-    {"record text with a different ending", {64, 0, {{26, "Kendrova-SFC-SD-ccv2x"}}}, false},
-    {"record text at another sector", {64, 0, {{27, "Kendrova-SFC-SD-ccv2"}}}, false},
-    {"partition entry beyond the disk's end", {64, 4000, {}}, false},
-    {"disk too small to hold sector 26", {20, 0, {{13, "Kendrova-SFC-SD-ccv1"}, {26, "Kendrova-SFC-SD-ccv2"}}}, true},
-    {"disk smaller than sector 13", {10, 0, {}}, false},
+    {"record at sector 26", {64, 0, 0, {{26, "Kendrova-SFC-SD-ccv2"}}}, true},
+    {"older generation at sector 13", {64, 0, 0, {{13, "Kendrova-SFC-SD-ccv1"}}}, true},
+    {"whole disk of a card, record in its first partition",
+     {128, 40, 0x0c, {{66, "Kendrova-SFC-SD-ccv2"}}},
+     true},
+    {"record in a first partition that is not FAT",
+     {128, 40, 0x82, {{66, "Kendrova-SFC-SD-ccv2"}}},
+     false},
+    {"empty disk", {64, 0, 0, {}}, false},
+    {"partitioned disk without a record", {128, 40, 0x0c, {}}, false},
+    {"record text with a different ending", {64, 0, 0, {{26, "Kendrova-SFC-SD-ccv2x"}}}, false},
+    {"record text at another sector", {64, 0, 0, {{27, "Kendrova-SFC-SD-ccv2"}}}, false},
+    {"partition entry beyond the disk's end", {64, 4000, 0x0c, {}}, false},
+    {"disk too small to hold sector 26",
+     {20, 0, 0, {{13, "Kendrova-SFC-SD-ccv1"}, {26, "Kendrova-SFC-SD-ccv2"}}},
+     true},
+    {"disk smaller than sector 13", {10, 0, 0, {}}, false},
 };
 
 TEST(CardProbe, TagsCardsAndNothingElse)
