@@ -1,5 +1,6 @@
 #include "devicemodel.h"
 
+#include "CardIdentification.h"
 #include "CardManagement.h"
 #include "utils.h"
 
@@ -14,9 +15,9 @@
 namespace {
 
 const char* const productName = "Tresora Archive Card";
-const char* const identificationPrefix = "Kendrova";
-const unsigned int sectorSize = 512;
-const std::size_t incompatibilityOffset = 51;
+const char* const identificationPrefix = CARD_ID_TEXT_PREFIX;
+const unsigned int sectorSize = CARD_ID_SECTOR_SIZE;
+const std::size_t incompatibilityOffset = CARD_ID_INCOMPATIBILITY_OFFSET;
 
 QString translate(const char* text)
 {
@@ -56,7 +57,7 @@ class SectorReader
 public:
     explicit SectorReader(const std::string& path)
     {
-        fd = ::open(path.c_str(), O_RDONLY | O_DIRECT | O_SYNC);
+        fd = ::open(path.c_str(), O_RDONLY | O_DIRECT | O_SYNC | O_CLOEXEC);
         if (fd < 0)
             throw DeviceException(-1);
         buffer = static_cast<unsigned char*>(utils::allocAlignedBuffer(sectorSize));
@@ -221,7 +222,7 @@ std::vector<unsigned char> DeviceModel::readDeviceSector(const std::string& path
 
 std::vector<unsigned char> DeviceModel::readDeviceIdentifier(const std::string& path)
 {
-    for (unsigned int sector : {26u, 13u}) {
+    for (unsigned int sector : {CARD_ID_PRIMARY_SECTOR, CARD_ID_FALLBACK_SECTOR}) {
         std::vector<unsigned char> data = readDeviceSector(path, sector);
         if (leadingText(data, sectorSize).rfind(identificationPrefix, 0) == 0)
             return data;

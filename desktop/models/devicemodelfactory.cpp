@@ -1,30 +1,32 @@
 #include "devicemodelfactory.h"
 
+#include "CardIdentification.h"
+
 #include <algorithm>
 #include <memory>
 
 namespace {
 
-const std::size_t cidOffset = 32;
-const std::size_t cidSize = 16;
-const std::size_t securityStateOffset = 48;
-const std::size_t readOnlyOffset = 50;
-const std::size_t incompatibilityOffset = 51;
-const std::size_t securityFlagsOffset = 52;
-const std::size_t identificationTextLimit = 32;
+const std::size_t cidOffset = CARD_ID_CID_OFFSET;
+const std::size_t cidSize = CARD_ID_CID_SIZE;
+const std::size_t securityStateOffset = CARD_ID_SECURITY_STATE_OFFSET;
+const std::size_t readOnlyOffset = CARD_ID_READ_ONLY_OFFSET;
+const std::size_t incompatibilityOffset = CARD_ID_INCOMPATIBILITY_OFFSET;
+const std::size_t securityFlagsOffset = CARD_ID_SECURITY_FLAGS_OFFSET;
 
 // Returns false when the record does not name a known identification generation.
 bool firmwareTypeOf(const std::vector<unsigned char>& ident, FirmwareType& type)
 {
-    const auto end = ident.begin() + std::min(identificationTextLimit, ident.size());
-    const std::string text(ident.begin(), std::find(ident.begin(), end, 0));
-    if (text == "Kendrova-SFC-SD-ccv1")
+    switch (cardIdentificationGeneration(ident.data(), ident.size())) {
+    case CARD_ID_CCV1:
         type = Ccv1;
-    else if (text == "Kendrova-SFC-SD-ccv2")
+        return true;
+    case CARD_ID_CCV2:
         type = Ccv2;
-    else
+        return true;
+    default:
         return false;
-    return true;
+    }
 }
 
 } // namespace

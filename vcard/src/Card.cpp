@@ -1,5 +1,7 @@
 #include "vcard/Card.h"
 
+#include "CardIdentification.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -793,14 +795,14 @@ Bytes makeCid(const CardState& state)
 Block makeIdentificationSector(const CardState& state)
 {
     Block sector{};
-    std::string text = state.generation == 1 ? "Kendrova-SFC-SD-ccv1" : "Kendrova-SFC-SD-ccv2";
-    std::memcpy(sector.data(), text.data(), text.size());
+    std::string text = state.generation == 1 ? CARD_ID_TEXT_CCV1 : CARD_ID_TEXT_CCV2;
+    std::memcpy(sector.data() + CARD_ID_TEXT_OFFSET, text.data(), text.size());
     Bytes cid = makeCid(state);
-    std::memcpy(sector.data() + 32, cid.data(), cid.size());
-    sector[48] = state.state != kTransparent ? 1 : 0;
-    sector[50] = state.cdromArea == kWholeCardReadOnly ? 1 : 0;
-    sector[51] = state.incompatibilityFlags;
-    sector[52] = state.securityFlags;
+    std::memcpy(sector.data() + CARD_ID_CID_OFFSET, cid.data(), cid.size());
+    sector[CARD_ID_SECURITY_STATE_OFFSET] = state.state != kTransparent ? 1 : 0;
+    sector[CARD_ID_READ_ONLY_OFFSET] = state.cdromArea == kWholeCardReadOnly ? 1 : 0;
+    sector[CARD_ID_INCOMPATIBILITY_OFFSET] = state.incompatibilityFlags;
+    sector[CARD_ID_SECURITY_FLAGS_OFFSET] = state.securityFlags;
     return sector;
 }
 

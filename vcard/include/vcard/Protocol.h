@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "CardIdentification.h"
+
 namespace vcard {
 
 constexpr std::size_t kBlockSize = 512;
@@ -16,7 +18,7 @@ constexpr std::size_t kCommandPayloadMax = 472;
 constexpr std::size_t kAnswerHeaderSize = 4;
 constexpr std::size_t kAnswerPayloadMax = kBlockSize - kAnswerHeaderSize;
 constexpr std::uint64_t kCommandBlockOffset = 2048;
-constexpr std::uint64_t kIdentificationSector = 26;
+constexpr std::uint64_t kIdentificationSector = CARD_ID_PRIMARY_SECTOR;
 constexpr std::size_t kIdentifierSize = 32;
 
 enum PayloadType : std::uint8_t {
