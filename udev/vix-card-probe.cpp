@@ -5,24 +5,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "CardIdentification.h"
+
 namespace {
 
-constexpr unsigned kSectorSize = 512;
-constexpr std::uint64_t kRecordSectors[] = {26, 13};
-constexpr const char* kRecordTexts[] = {"Kendrova-SFC-SD-ccv1", "Kendrova-SFC-SD-ccv2"};
-
-bool isIdentificationRecord(const unsigned char* sector)
-{
-    for (const char* text : kRecordTexts) {
-        if (std::memcmp(sector, text, std::strlen(text) + 1) == 0)
-            return true;
-    }
-    return false;
-}
+constexpr unsigned kSectorSize = CARD_ID_SECTOR_SIZE;
 
 class Device
 {
@@ -62,9 +52,10 @@ private:
 
 bool hasRecordFrom(Device& device, std::uint64_t firstSector)
 {
-    for (std::uint64_t sector : kRecordSectors) {
+    for (int n = 0; cardIdentificationSectorOffset(n) >= 0; ++n) {
+        const std::uint64_t sector = std::uint64_t(cardIdentificationSectorOffset(n)) / kSectorSize;
         const unsigned char* data = device.read(firstSector + sector);
-        if (data != nullptr && isIdentificationRecord(data))
+        if (data != nullptr && cardIdentificationGeneration(data, kSectorSize) != CARD_ID_NONE)
             return true;
     }
     return false;
