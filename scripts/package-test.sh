@@ -105,6 +105,53 @@ for size in 48x48 64x64 128x128 256x256; do
 done
 [ -s /usr/share/icons/hicolor/scalable/apps/example.kendrova.vix.svg ] || fail "no scalable icon"
 
+step "vaultdesk --background shows only its tray icon and quits through the tray menu"
+# Sets $found to the visible windows of the program on the test display, one a line.
+visible_windows() { found=$(xdotool search --onlyvisible --classname vaultdesk 2>/dev/null || true); }
+# Runs "$@" until it succeeds, for up to 30 s.
+wait_for() {
+
+    for _ in $(seq 150); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+export DISPLAY=:$display
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+icewm >"$work/icewm.log" 2>&1 &
+pids+=($!)
+wait_for xdotool search --name '^SystemTray$' >/dev/null || fail "the window manager's tray did not appear"
+
+mkdir -p "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+HOME=$work/home XDG_RUNTIME_DIR=$work/runtime /usr/bin/vaultdesk --background \
+    >"$work/vaultdesk.log" 2>&1 &
+vaultdesk=$!
+pids+=("$vaultdesk")
+tray_icon_shown() { visible_windows && [ -n "$found" ]; }
+wait_for tray_icon_shown || fail "no tray icon"
+sleep 1 # a window shown late would be missed otherwise
+visible_windows
+[ "$(wc -l <<<"$found")" -eq 1 ] || fail "vaultdesk --background shows a window besides its tray icon"
+tray_icon=$found
+xdotool mousemove --window "$tray_icon" 5 5 click 3
+menu_shown() { visible_windows && [ "$(wc -l <<<"$found")" -eq 2 ]; }
+wait_for menu_shown || fail "the tray icon has no menu"
+menu=$(grep -vx "$tray_icon" <<<"$found")
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+# The menu's one entry, "Exit", fills it.
+xdotool mousemove --window "$menu" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
+vaultdesk_ended() { ! kill -0 "$vaultdesk" 2>/dev/null; }
+wait_for vaultdesk_ended || fail "vaultdesk still runs after Exit in its tray menu"
+wait "$vaultdesk" || fail "vaultdesk exited with status $? after Exit"
+
 step "the udev rule tags a card and leaves other disks alone"
 udev_tags() { udevadm test "/sys/class/block/${1#/dev/}" 2>/dev/null | sed -n 's/^TAGS=//p'; }
 # Sets $loop to a new loop device over the file $1.
