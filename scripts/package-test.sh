@@ -27,6 +27,7 @@ work=$(mktemp -d /var/tmp/vix-package-test.XXXXXX)
 loops=()
 pids=()
 user_added=false
+card_attached=false
 run_udev_existed=false
 [ -e /run/udev ] && run_udev_existed=true
 
@@ -36,6 +37,7 @@ cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
+    [ "$card_attached" = true ] && /usr/bin/vaultsim detach "$work/card.img" >/dev/null 2>&1
     for loop in "${loops[@]}"; do
         losetup -d "$loop" 2>/dev/null || true
     done
@@ -152,21 +154,38 @@ vaultdesk_ended() { ! kill -0 "$vaultdesk" 2>/dev/null; }
 wait_for vaultdesk_ended || fail "vaultdesk still runs after Exit in its tray menu"
 wait "$vaultdesk" || fail "vaultdesk exited with status $? after Exit"
 
-step "the udev rule tags a card and leaves other disks alone"
-udev_tags() { udevadm test "/sys/class/block/${1#/dev/}" 2>/dev/null | sed -n 's/^TAGS=//p'; }
-# Sets $loop to a new loop device over the file $1.
-attach_loop() {
-    loop=$(losetup --find --show "$1")
-    loops+=("$loop")
-}
-/usr/bin/vaultsim create "$work/card.img" --size 16M >/dev/null
+step "the udev rule tags the card's disk and partition and leaves other disks alone"
+# The virtual card as a disk: loop devices behind /dev/sd<letter> and /dev/sd<letter>1.
+/usr/bin/vaultsim create "$work/card.img" --disk --size 32M >/dev/null
+read -r card_disk card_partition _ < <(/usr/bin/vaultsim attach "$work/card.img")
+card_attached=true
+{ [ -b "$card_disk" ] && [ -b "$card_partition" ]; } || fail "vaultsim attach made no disk"
 truncate -s 16M "$work/plain.img"
-attach_loop "$work/card.img"
-card_loop=$loop
-attach_loop "$work/plain.img"
-plain_loop=$loop
-[[ $(udev_tags "$card_loop") == *:uaccess:* ]] || fail "the card $card_loop is not tagged uaccess"
+plain_loop=$(losetup --find --show "$work/plain.img")
+loops+=("$plain_loop")
+
+# The device in /sys behind a node, for udevadm test (no udev daemon runs here).
+sys_path() { echo "/sys/dev/block/$((0x$(stat -c %t "$1"))):$((0x$(stat -c %T "$1")))"; }
+udev_tags() { udevadm test "$(sys_path "$1")" 2>/dev/null | sed -n 's/^TAGS=//p'; }
+for node in "$card_disk" "$card_partition"; do
+    [[ $(udev_tags "$node") == *:uaccess:* ]] || fail "the card's $node is not tagged uaccess"
+done
 [[ $(udev_tags "$plain_loop") != *:uaccess:* ]] || fail "the plain disk $plain_loop is tagged uaccess"
+
+step "vaultcli works as an unprivileged user once the rule's access is applied"
+useradd --system --no-create-home --shell /usr/sbin/nologin "$test_user"
+user_added=true
+as_user() { runuser -u "$test_user" -- "$@"; }
+if as_user /usr/bin/vaultcli "$card_partition" status >/dev/null 2>&1; then
+    fail "$test_user could use the card before it had access"
+fi
+# What logind's uaccess does for the user of the active session: an ACL on each node.
+setfacl -m "u:$test_user:rw" "$card_disk" "$card_partition"
+as_user /usr/bin/vaultcli "$card_partition" status | tee "$work/status"
+grep -qx 'Card state: Transparent' "$work/status" || fail "vaultcli status as $test_user"
+as_user /usr/bin/vaultcli "$card_partition" controllerID >/dev/null || fail "vaultcli controllerID as $test_user"
+/usr/bin/vaultsim detach "$work/card.img"
+card_attached=false
 
 step "purging"
 dpkg -L "${packages[@]}" >"$work/files"
