@@ -34,6 +34,7 @@ run_udev_existed=false
 cleanup() {
     local status=$?
     local pid loop
+    set +e # every step of the clean-up runs, whatever the one before it did
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
