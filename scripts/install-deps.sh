@@ -8,8 +8,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang llvm libclang-rt-14-dev libfuzzer-14-dev
   qtbase5-dev qttools5-dev-tools qtbase5-dev-tools libqt5network5 libqt5svg5-dev
-  util-linux udev xvfb
-  debhelper dpkg-dev fakeroot lintian groff librsvg2-bin desktop-file-utils appstream
+  util-linux udev xvfb libfuse3-dev
+  debhelper dpkg-dev fakeroot lintian groff desktop-file-utils appstream
   libcap2-bin acl man-db poppler-utils icewm xdotool
 )
 
