@@ -9,8 +9,9 @@ packages=(
   clang llvm libclang-rt-14-dev libfuzzer-14-dev
   qtbase5-dev qttools5-dev-tools qtbase5-dev-tools libqt5network5 libqt5svg5-dev
   util-linux udev xvfb libfuse3-dev
+  icewm xdotool imagemagick x11-utils
   debhelper dpkg-dev fakeroot lintian groff desktop-file-utils appstream
-  libcap2-bin acl man-db poppler-utils icewm xdotool
+  libcap2-bin acl man-db poppler-utils
 )
 
 missing=()

@@ -112,11 +112,14 @@ QString wrongPinMessage(DeviceModel& model, bool useAdminRetries, bool adminWord
     try {
         const unsigned int retries = useAdminRetries ? model.remainingSecurityOfficerPinRetries()
                                                      : model.remainingUserPinRetries();
-        return (adminWording ? translate("Wrong Admin PIN, remaining retries: %1")
-                             : translate("Wrong PIN, remaining retries: %1"))
+        return (adminWording ? translate(QT_TRANSLATE_NOOP(
+                                   "QCoreApplication", "Wrong Admin PIN, remaining retries: %1"))
+                             : translate(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                           "Wrong PIN, remaining retries: %1")))
             .arg(retries);
     } catch (...) {
-        return adminWording ? translate("Wrong Admin PIN") : translate("Wrong PIN");
+        return adminWording ? translate(QT_TRANSLATE_NOOP("QCoreApplication", "Wrong Admin PIN"))
+                            : translate(QT_TRANSLATE_NOOP("QCoreApplication", "Wrong PIN"));
     }
 }
 
@@ -126,25 +129,40 @@ QString errorMessage(DeviceModel& model, int result, bool useAdminRetries, bool 
     case TRESORA_AC_SW_WRONG_PIN:
         return wrongPinMessage(model, useAdminRetries, adminWording);
     case TRESORA_AC_SW_RETRIES_EXCEEDED:
-        return adminWording ? translate("Failed to login, Admin PIN retry counter exceeded!")
-                            : translate("Failed to login, PIN retry counter exceeded!");
+        return adminWording
+                   ? translate(QT_TRANSLATE_NOOP(
+                         "QCoreApplication", "Failed to login, Admin PIN retry counter exceeded!"))
+                   : translate(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                 "Failed to login, PIN retry counter exceeded!"));
     case TRESORA_AC_SW_BLOCKED:
-        return adminWording ? translate("Admin PIN was entered incorrectly too many times. Retry "
-                                        "counter exceeded!")
-                            : translate("PIN was entered incorrectly too many times. Retry "
-                                        "counter exceeded!");
+        return adminWording
+                   ? translate(QT_TRANSLATE_NOOP(
+                         "QCoreApplication",
+                         "Admin PIN was entered incorrectly too many times. Retry "
+                         "counter exceeded!"))
+                   : translate(QT_TRANSLATE_NOOP(
+                         "QCoreApplication", "PIN was entered incorrectly too many times. Retry "
+                                             "counter exceeded!"));
     case TRESORA_AC_SW_PIN_LENGTH:
-        return adminWording ? translate("Admin PIN must be 8-20 characters long")
-                            : translate("PIN must be 4-15 characters long");
+        return adminWording ? translate(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                          "Admin PIN must be 8-20 characters long"))
+                            : translate(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                          "PIN must be 4-15 characters long"));
     case TRESORA_AC_SW_INVALID_FILE_SYSTEM:
-        return translate("Invalid File System. Please format the %1 with a valid FAT32 or exFAT "
-                         "file system.")
+        return translate(
+                   QT_TRANSLATE_NOOP(
+                       "QCoreApplication",
+                       "Invalid File System. Please format the %1 with a valid FAT32 or exFAT "
+                       "file system."))
             .arg(productName);
     case TRESORA_AC_ERR_REFRESH:
-        return translate("Failed to refresh the card content. This can happen if other "
-                         "applications are using the card at the same time. Please remove the %1 "
-                         "from your system and plug it back in so that the Operating System can "
-                         "refresh it.")
+        return translate(
+                   QT_TRANSLATE_NOOP(
+                       "QCoreApplication",
+                       "Failed to refresh the card content. This can happen if other "
+                       "applications are using the card at the same time. Please remove the %1 "
+                       "from your system and plug it back in so that the Operating System can "
+                       "refresh it."))
             .arg(productName);
     default:
         return {};

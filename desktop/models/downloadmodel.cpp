@@ -80,8 +80,10 @@ void refuseBackupInto(const QString& mountPoint, const QString& destination)
         return; // the copy itself reports what is missing
     const QString inside = card.endsWith(QLatin1Char('/')) ? card : card + QLatin1Char('/');
     if (backup == card || backup.startsWith(inside))
-        fail("The backup folder %1 is on the card itself. Please choose a folder on another "
-             "drive.",
+        fail(QT_TRANSLATE_NOOP(
+                 "QCoreApplication",
+                 "The backup folder %1 is on the card itself. Please choose a folder on another "
+                 "drive."),
              destination);
 }
 
@@ -116,7 +118,8 @@ QString safeFolderComponent(QString text)
 void makeDurable(const QString& folder)
 {
     if (!syncDirectory(folder))
-        fail("Could not write data to %1.", folder, systemReason(errno));
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), folder,
+             systemReason(errno));
 }
 
 bool askOverwrite(const DownloadModel::OverwriteCallback& onOverwrite, Progress& progress,
@@ -142,22 +145,24 @@ bool renameFile(const QString& from, const QString& to)
 {
     const QString reason = systemReason(errno);
     if (QFileInfo::exists(target))
-        fail("Could not overwrite %1.", target, reason);
-    fail("Could not copy to %1.", target, reason);
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), target, reason);
+    fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not copy to %1."), target, reason);
 }
 
 void makeFolder(const QString& folder)
 {
     if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0)
-        fail("Could not create directory %1.", folder, systemReason(errno));
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), folder,
+             systemReason(errno));
 }
 
 void setFolderTime(const QString& folder, const QDateTime& time)
 {
     errno = 0; // an invalid time fails without a system call
     if (!fileChangeModificationDate(folder, time))
-        fail("Could not change the modification date of directory %1.", folder,
-             systemReason(errno));
+        fail(QT_TRANSLATE_NOOP("QCoreApplication",
+                               "Could not change the modification date of directory %1."),
+             folder, systemReason(errno));
 }
 
 // A new, hidden file in the target's folder, removed unless it gets the target's name, also
@@ -242,8 +247,8 @@ public:
         if (pending.empty())
             return;
         if (fileSystem < 0 || ::syncfs(fileSystem) != 0)
-            fail("Could not write data to %1.", pending.front().target,
-                 systemReason(fileSystem < 0 ? openError : errno));
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
+                 pending.front().target, systemReason(fileSystem < 0 ? openError : errno));
         while (!pending.empty()) {
             const Entry& entry = pending.front();
             if (!renameFile(entry.partial, entry.target))
@@ -361,7 +366,7 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     // The caller makes it; without it nothing of the card can be kept.
     const QFileInfo destinationInfo(destination);
     if (!destinationInfo.isDir())
-        fail("Could not create directory %1.", destination,
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), destination,
              systemReason(destinationInfo.exists() ? ENOTDIR : ENOENT));
     progress.startTimers();
     progress.started = true;
@@ -378,7 +383,9 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
         const QString mountPoint = device->getDeviceMountpoint();
         // An empty path would mean the current folder: copy nothing rather than that.
         if (mountPoint.isEmpty())
-            fail("Could not find the content of the card. Please check that it is mounted.");
+            fail(QT_TRANSLATE_NOOP(
+                "QCoreApplication",
+                "Could not find the content of the card. Please check that it is mounted."));
         refuseBackupInto(mountPoint, destination);
         progress.sessionFileBytes = dirSize(mountPoint);
         progress.sessionCopiedBytes = 0;
@@ -425,7 +432,8 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
             const QString name = file.fileName();
             const QString reason = file.errorString();
             file.remove();
-            fail("Could not write data to %1.", name, reason);
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), name,
+                 reason);
         }
         written += count;
     }
@@ -435,10 +443,12 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
 {
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        fail("Could not open %1.", source, input.errorString());
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source,
+             input.errorString());
     PartialFile partial(target);
     if (!partial.isOpen())
-        fail("Could not open %1.", target, partial.file().errorString());
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
+             partial.file().errorString());
     QFile& output = partial.file();
     const QString partialName = output.fileName();
 
@@ -449,13 +459,15 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     for (;;) {
         const qint64 count = input.read(buffer.data(), chunkSize);
         if (count < 0)
-            fail("Could not read %1.", source, input.errorString());
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
+                 input.errorString());
         if (count == 0)
             break;
         copiedSize += count;
         const QByteArray chunk = QByteArray::fromRawData(buffer.constData(), int(count));
         if (chunk.startsWith(protectedDataMarker))
-            fail("Memory device is encrypted, cannot copy data");
+            fail(QT_TRANSLATE_NOOP("QCoreApplication",
+                                   "Memory device is encrypted, cannot copy data"));
         try {
             writeBufferToFile(output, chunk);
         } catch (const std::runtime_error& error) {
@@ -477,10 +489,11 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     }
 
     if (copiedSize < sourceSize)
-        fail("Could not read %1.", source);
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source);
     if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                             QFileDevice::FileModificationTime))
-        fail("Could not set the file time of %1.", target, output.errorString());
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."), target,
+             output.errorString());
     // Durable before it gets the final name: a reported copy survives a power cut.
     if (batch) {
         const qint64 size = output.size();
@@ -490,7 +503,8 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
         return true;
     }
     if (::fsync(output.handle()) != 0)
-        fail("Could not write data to %1.", target, systemReason(errno));
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), target,
+             systemReason(errno));
     if (!partial.rename(target))
         failRename(target);
     return true;
@@ -501,14 +515,16 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
 {
     const QDir sourceDir(source);
     if (source.isEmpty() || !sourceDir.exists())
-        fail("Could not find %1.", source);
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not find %1."), source);
     if (const int error = listingError(source))
-        fail("Could not read %1.", source, systemReason(error));
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
+             systemReason(error));
     const QFileInfo targetInfo(target);
     if (!targetInfo.exists()) {
         makeFolder(target);
     } else if (!targetInfo.isDir()) {
-        fail("Could not create directory %1.", target, systemReason(ENOTDIR));
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), target,
+             systemReason(ENOTDIR));
     } else if (onOverwrite && !askOverwrite(onOverwrite, progress, target, false)) {
         return true;
     }

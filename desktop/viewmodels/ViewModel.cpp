@@ -2,6 +2,7 @@
 
 #include "CardManagement.h"
 
+#include <QCoreApplication>
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QVariant>
@@ -25,32 +26,52 @@ void ViewModel::notifyAllSignals()
         if (notifySignal.parameterCount() != 1)
             continue;
         const QVariant value = property.read(this);
-        // invoke() counts an argument only when it carries a non-empty name; the signal's
-        // parameter name serves, since the call is direct and the type is not looked up.
-        const QByteArray parameterName = notifySignal.parameterNames().value(0);
+        // The argument carries the property's type name: a queued delivery (a caller on another
+        // thread) looks the type up by that name to copy the value.
         if (!value.isValid() ||
             !notifySignal.invoke(this, Qt::AutoConnection,
-                                 QGenericArgument(parameterName.constData(), value.constData()))) {
+                                 QGenericArgument(property.typeName(), value.constData()))) {
             std::fputs("Failed to invoke property.notifySignal()!\n", stderr);
             std::abort();
         }
     }
 }
 
-QString ViewModel::pinOrAdminPinLengthError(const DeviceModel& deviceModel, const QString& secret)
+// lupdate cannot follow a context chosen at run time; these entries put every shared text
+// into the context of each view model that shows it.
+[[maybe_unused]] static const char* const sharedCheckTexts[] = {
+    QT_TRANSLATE_NOOP("FactoryResetViewModel", "Admin PIN must be 8-20 characters long"),
+    QT_TRANSLATE_NOOP("FactoryResetViewModel", "PIN must be 4-15 characters long"),
+    QT_TRANSLATE_NOOP("WipeDeviceViewModel", "Admin PIN must be 8-20 characters long"),
+    QT_TRANSLATE_NOOP("WipeDeviceViewModel", "PIN must be 4-15 characters long"),
+    QT_TRANSLATE_NOOP("ChangePinViewModel", "New PIN must be 4-15 characters long"),
+    QT_TRANSLATE_NOOP("ChangePinViewModel", "PIN & re-entered PIN do not match"),
+    QT_TRANSLATE_NOOP("UnblockPinViewModel", "New PIN must be 4-15 characters long"),
+    QT_TRANSLATE_NOOP("UnblockPinViewModel", "PIN & re-entered PIN do not match"),
+};
+
+QString ViewModel::trInOwnContext(const char* text) const
 {
-    if (hasSeparateAdminUser(deviceModel))
-        return adminPinLengthIsValid(secret) ? QString()
-                                             : tr("Admin PIN must be 8-20 characters long");
-    return pinLengthIsValid(secret) ? QString() : tr("PIN must be 4-15 characters long");
+    return QCoreApplication::translate(metaObject()->className(), text);
 }
 
-QString ViewModel::newPinError(const QString& newPin, const QString& newPinRepeat)
+QString ViewModel::pinOrAdminPinLengthError(const DeviceModel& deviceModel,
+                                            const QString& secret) const
+{
+    if (hasSeparateAdminUser(deviceModel))
+        return adminPinLengthIsValid(secret)
+                   ? QString()
+                   : trInOwnContext("Admin PIN must be 8-20 characters long");
+    return pinLengthIsValid(secret) ? QString()
+                                    : trInOwnContext("PIN must be 4-15 characters long");
+}
+
+QString ViewModel::newPinError(const QString& newPin, const QString& newPinRepeat) const
 {
     if (!pinLengthIsValid(newPin))
-        return tr("New PIN must be 4-15 characters long");
+        return trInOwnContext("New PIN must be 4-15 characters long");
     if (newPin != newPinRepeat)
-        return tr("PIN & re-entered PIN do not match");
+        return trInOwnContext("PIN & re-entered PIN do not match");
     return QString();
 }
 

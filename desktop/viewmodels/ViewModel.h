@@ -85,10 +85,15 @@ public Q_SLOTS:
 protected:
     // Length error of the secret a reset asks for: the Admin PIN on a card with a separate
     // Admin user, else the PIN. Empty when the length is valid.
-    static QString pinOrAdminPinLengthError(const DeviceModel& deviceModel, const QString& secret);
+    QString pinOrAdminPinLengthError(const DeviceModel& deviceModel, const QString& secret) const;
     // Error of a new PIN and its repetition, as a PIN change or unblock takes them; empty
     // when both are fine.
-    static QString newPinError(const QString& newPin, const QString& newPinRepeat);
+    QString newPinError(const QString& newPin, const QString& newPinRepeat) const;
+
+private:
+    // Texts of the shared checks are translated in the context of the most-derived class,
+    // where the translations of each dialog's view model are kept.
+    QString trInOwnContext(const char* text) const;
 };
 
 // Whether the card has an Admin user whose Admin PIN is independent of the PIN.

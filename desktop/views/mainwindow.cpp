@@ -1,0 +1,273 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "about.h"
+#include "devicemodelfactory.h"
+#include "devicewatcher.h"
+#include "messagebox.h"
+#include "productnames.h"
+#include "waitingspinnerwidget.h"
+
+#include "CardManagement.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+constexpr int scanIntervalMs = 2000;
+const QSize cardImageBox(100, 100);
+
+QString cardImagePath(const Device& device)
+{
+    return device.type == SdCard ? QStringLiteral(":/sd_card") : QStringLiteral(":/micro_sd_card");
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setWindowTitle(QString::fromLatin1(applicationFullName));
+    ui->labelSearching->setText(ui->labelSearching->text().arg(cardFullName));
+    ui->lblNoDevicesFound->setText(ui->lblNoDevicesFound->text().arg(cardFullName));
+    ui->lblReadOnlyNotice->setText(ui->lblReadOnlyNotice->text().arg(cardName));
+    ui->labelSecureMemoryState->setText(ui->labelSecureMemoryState->text().arg(cardName));
+    setWindowIcon(QIcon(QStringLiteral(":/app_icon")));
+
+    m_spinner = new WaitingSpinnerWidget(nullptr, false, false);
+    ui->loadingIndicator->addWidget(m_spinner);
+    m_spinner->start();
+
+    auto* factory = new DeviceModelFactory;
+    auto* watcher = new DeviceWatcher(scanIntervalMs, new DeviceModelFactory);
+    m_viewModel = new MainViewModel(factory, watcher);
+    m_viewModel->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_viewModel, &QObject::deleteLater);
+    m_thread.start(QThread::InheritPriority);
+
+    connectViewModel();
+    connectActions();
+    QMetaObject::invokeMethod(m_viewModel, "initialize", Qt::QueuedConnection);
+}
+
+MainWindow::~MainWindow()
+{
+    m_thread.quit();
+    m_thread.wait();
+    delete ui;
+}
+
+void MainWindow::connectViewModel()
+{
+    connect(m_viewModel, &MainViewModel::activeViewChanged, this, &MainWindow::showPage);
+    connect(m_viewModel, &MainViewModel::availableDevicesChanged, this,
+            &MainWindow::showDeviceButtons);
+    connect(m_viewModel, &MainViewModel::selectedDeviceChanged, this,
+            &MainWindow::showSelectedDevice);
+    const QString unsupportedPattern =
+        tr("The following devices were detected but are not supported by this application.\n"
+           "Please use the %1 for your %2.");
+    connect(m_viewModel, &MainViewModel::unsupportedDevicesChanged, this,
+            [this, unsupportedPattern](const DeviceList& devices) {
+                showUnsupportedDevices(devices, unsupportedPattern);
+            });
+    connect(m_viewModel, &MainViewModel::selectedDeviceRemoved, this,
+            &MainWindow::closeDialogsOfRemovedDevice);
+}
+
+void MainWindow::connectActions()
+{
+    connect(ui->btnBack, &QPushButton::clicked, this, &MainWindow::goBackToDeviceList);
+    connect(ui->btnActivate, &QPushButton::clicked, this, &MainWindow::activateSecurity);
+    connect(ui->btnDownloadFiles, &QPushButton::clicked, this, &MainWindow::downloadFiles);
+    connect(ui->btnViewFiles, &QPushButton::clicked, this, &MainWindow::viewFiles);
+    connect(ui->btnWipeDevice, &QPushButton::clicked, this, &MainWindow::wipeDevice);
+    connect(ui->actionDevice_Information, &QAction::triggered, this,
+            &MainWindow::showDeviceInformation);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui->actionFactoryReset, &QAction::triggered, this, &MainWindow::factoryReset);
+    connect(ui->actionChangePin, &QAction::triggered, this, &MainWindow::changePin);
+    connect(ui->actionUnblockPin, &QAction::triggered, this, &MainWindow::unblockPin);
+    connect(ui->actionChangeAdminPin, &QAction::triggered, this, &MainWindow::changeAdminPin);
+    connect(ui->actionDocumentation, &QAction::triggered, this, &MainWindow::openDocumentation);
+}
+
+void MainWindow::bringToFront()
+{
+    if (isMinimized())
+        hide();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    hide();
+    event->ignore();
+}
+
+void MainWindow::showPage(MainView view)
+{
+    switch (view) {
+    case Searching:
+        ui->stackedWidget->setCurrentWidget(ui->searching);
+        break;
+    case NoDevices:
+        ui->stackedWidget->setCurrentWidget(ui->noDevices);
+        break;
+    case DevicesList:
+        ui->stackedWidget->setCurrentWidget(ui->devicesList);
+        break;
+    case SelectedDevice:
+        ui->stackedWidget->setCurrentWidget(ui->SelectedDevice);
+        break;
+    }
+}
+
+void MainWindow::showDeviceButtons(const DeviceList& devices)
+{
+    const int itemsBefore = ui->devicesListLayout->count();
+    while (QLayoutItem* item = ui->devicesListLayout->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (const Device& device : devices) {
+        auto* button = new QToolButton(this);
+        button->setIcon(QIcon(cardImagePath(device)));
+        button->setIconSize(cardImageBox);
+        button->setText(device.displayName());
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        MainViewModel* viewModel = m_viewModel;
+        connect(button, &QToolButton::clicked, viewModel,
+                [viewModel, device] { viewModel->setSelectedDevice(device); });
+        ui->devicesListLayout->addWidget(button);
+    }
+    // A newly plugged card raises the window; an unplugged one does not.
+    if (devices.size() > itemsBefore)
+        bringToFront();
+}
+
+void MainWindow::showSelectedDevice(const Device& device)
+{
+    m_selectedDevice = device;
+    const QPixmap image(cardImagePath(device));
+    ui->labelSelectedDevImg->setFixedSize(image.size().scaled(cardImageBox, Qt::KeepAspectRatio));
+    ui->labelSelectedDevImg->setPixmap(image);
+    ui->labelSelectedDevPath->setText(device.displayName());
+
+    if (!device.securityActive) {
+        ui->actionButtonRow->setCurrentWidget(ui->inactiveSecurity);
+        ui->menuConfigure->menuAction()->setVisible(false);
+        ui->labelSecureMemoryState->setText(tr("Security inactive"));
+    } else {
+        ui->actionButtonRow->setCurrentWidget(ui->activeSecurity);
+        ui->menuConfigure->menuAction()->setVisible(true);
+        const std::shared_ptr<DeviceModel> model = selectedDeviceModel();
+        const bool separateAdmin =
+            model && (model->securityFlags & TRESORA_AC_FLAG_USER_ADMIN_SEPARATION);
+        ui->actionUnblockPin->setVisible(separateAdmin);
+        ui->actionChangeAdminPin->setVisible(separateAdmin);
+        ui->labelSecureMemoryState->setText(tr("Security active"));
+    }
+
+    ui->labelAttackDetected->setText(
+        tr("Warning: an incompatibility (0x%1) with your recording system has been detected.\n\n"
+           "Please perform a download for your %2, check the backup for completeness and use a "
+           "file recovery tool (e.g. PhotoRec) to recover missing data from partially "
+           "backed-up sessions. Then, wipe your device and resume operation.")
+            .arg(QString::number(device.incompatibilityFlags, 16), QString::fromLatin1(cardName)));
+    ui->labelAttackDetected->setVisible(device.incompatibilityFlags != 0);
+
+    ui->actionDevice_Information->setEnabled(static_cast<bool>(device));
+    ui->actionFactoryReset->setEnabled(device.securityActive);
+}
+
+void MainWindow::showUnsupportedDevices(const DeviceList& devices, const QString& pattern)
+{
+    if (!devices.isEmpty()) {
+        QStringList paths;
+        for (const Device& device : devices)
+            paths.append(device.devicePath);
+        const FirmwareType firmware = devices.last().firmwareType;
+        const QString text =
+            pattern.arg(productFullName().value(firmware),
+                        memoryProductName().value(firmware) + " [" + paths.join(", ") + "]");
+        ui->lblUnsupportedDevices->setText(text);
+        ui->lblUnsupportedDevices_2->setText(text);
+    }
+    ui->lblUnsupportedDevices->setVisible(!devices.isEmpty());
+    ui->lblUnsupportedDevices_2->setVisible(!devices.isEmpty());
+}
+
+void MainWindow::closeDialogsOfRemovedDevice()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this)
+            window->close();
+    }
+    MessageBox::information(this, tr("Selected device status"),
+                            tr("The currently selected device has been removed!"));
+}
+
+void MainWindow::goBackToDeviceList()
+{
+    MainViewModel* viewModel = m_viewModel;
+    QMetaObject::invokeMethod(viewModel, [viewModel] { viewModel->setSelectedDevice(Device()); });
+}
+
+std::shared_ptr<DeviceModel> MainWindow::selectedDeviceModel() const
+{
+    return m_viewModel->deviceModel();
+}
+
+Device MainWindow::selectedDevice() const
+{
+    return m_selectedDevice;
+}
+
+void MainWindow::reinitializeViewModel(bool goBackToMainView)
+{
+    QMetaObject::invokeMethod(m_viewModel, "reinitialize", Qt::QueuedConnection,
+                              Q_ARG(bool, goBackToMainView));
+}
+
+QString MainWindow::documentationPath()
+{
+    const QString manual = QStringLiteral("Vix_manual.pdf");
+    const QString besideProgram = QCoreApplication::applicationDirPath() + '/' + manual;
+    if (QFileInfo::exists(besideProgram))
+        return besideProgram;
+    return QStringLiteral(VIX_DOC_DIR "/") + manual;
+}
+
+void MainWindow::openDocumentation()
+{
+    const QString path = documentationPath();
+    if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        MessageBox::critical(this, tr("Error Opening the Documentation"),
+                             tr("Failed to open %1").arg(path));
+}
+
+void MainWindow::showAbout()
+{
+    About about(this);
+    about.exec();
+}
+
+// The operation and download dialogs are opened from these slots once they exist.
+void MainWindow::activateSecurity() {}
+void MainWindow::viewFiles() {}
+void MainWindow::downloadFiles() {}
+void MainWindow::wipeDevice() {}
+void MainWindow::showDeviceInformation() {}
+void MainWindow::factoryReset() {}
+void MainWindow::changePin() {}
+void MainWindow::unblockPin() {}
+void MainWindow::changeAdminPin() {}
