@@ -113,7 +113,6 @@ step "vaultdesk --background shows only its tray icon and quits through the tray
 visible_windows() { found=$(xdotool search --onlyvisible --classname vaultdesk 2>/dev/null || true); }
 # Runs "$@" until it succeeds, for up to 30 s.
 wait_for() {
-
     for _ in $(seq 150); do
         "$@" && return 0
         sleep 0.2
@@ -132,10 +131,14 @@ icewm >"$work/icewm.log" 2>&1 &
 pids+=($!)
 wait_for xdotool search --name '^SystemTray$' >/dev/null || fail "the window manager's tray did not appear"
 
-mkdir -p "$work/home" "$work/runtime"
-chmod 700 "$work/runtime"
-HOME=$work/home XDG_RUNTIME_DIR=$work/runtime /usr/bin/vaultdesk --background \
-    >"$work/vaultdesk.log" 2>&1 &
+# A desktop user of its own: one instance runs per user, and root's may be running.
+useradd --system --no-create-home --shell /usr/sbin/nologin "$test_user"
+user_added=true
+as_user() { runuser -u "$test_user" -- "$@"; }
+chmod 755 "$work"
+install -d -o "$test_user" -m 700 "$work/home" "$work/runtime"
+as_user env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" DISPLAY="$DISPLAY" \
+    /usr/bin/vaultdesk --background >"$work/vaultdesk.log" 2>&1 &
 vaultdesk=$!
 pids+=("$vaultdesk")
 tray_icon_shown() { visible_windows && [ -n "$found" ]; }
@@ -174,9 +177,6 @@ done
 [[ $(udev_tags "$plain_loop") != *:uaccess:* ]] || fail "the plain disk $plain_loop is tagged uaccess"
 
 step "vaultcli works as an unprivileged user once the rule's access is applied"
-useradd --system --no-create-home --shell /usr/sbin/nologin "$test_user"
-user_added=true
-as_user() { runuser -u "$test_user" -- "$@"; }
 if as_user /usr/bin/vaultcli "$card_partition" status >/dev/null 2>&1; then
     fail "$test_user could use the card before it had access"
 fi
