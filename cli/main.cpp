@@ -96,6 +96,24 @@ bool obtainSecret(const char* argument, const SecretName& name, Secret* secret)
     return false;
 }
 
+// A mistyped path must not cost a disk its data or leave a PIN on it. A device that
+// cannot be read goes on to the operation, which reports the open failure.
+bool isCardOrUnreadable(const char* device)
+{
+    if (tresora_ac_checkIdentification(device) != TRESORA_AC_ERR_NOT_A_CARD)
+        return true;
+    std::fprintf(stderr,
+                 "Refusing %s: neither it nor its whole disk carries a card's identification "
+                 "record, so it is not a card. Nothing was written to it.\n",
+                 device);
+    return false;
+}
+
+void noticeWaitForCard(const char* device)
+{
+    std::fprintf(stderr, "Waiting for another program to release the card %s ...\n", device);
+}
+
 int queryAdminUser(const char* device, bool* hasAdminUser)
 {
     uint32_t state = 0, readOnly = 0, pinRetries = 0, adminPinRetries = 0, flags = 0;
@@ -346,7 +364,7 @@ int runChangeAdminPin(const Invocation& invocation)
 // and the card left with truncated firmware.
 bool readUpdatePackage(const char* path, std::vector<unsigned char>* package)
 {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = std::fopen(path, "rbe");
     if (file == nullptr) {
         std::fprintf(stderr, "Failed to open update package '%s'\n", path);
         return false;
@@ -502,7 +520,9 @@ int dispatch(int argc, const char* const* argv)
         return usageError(invocation);
     for (const Command& command : COMMANDS) {
         if (command.group == group && std::strcmp(command.name, invocation.command()) == 0)
-            return command.run(invocation);
+            return isCardOrUnreadable(invocation.device())
+                       ? command.run(invocation)
+                       : exitStatusFor(TRESORA_AC_ERR_NOT_A_CARD);
     }
     return usageError(invocation);
 }
@@ -511,7 +531,9 @@ int dispatch(int argc, const char* const* argv)
 
 int main(int argc, char** argv)
 {
-    const int status = dispatch(argc, argv);
+    const ArgumentCopy arguments(argc, argv);
+    tresora_ac_setWaitNotice(noticeWaitForCard);
+    const int status = dispatch(argc, arguments.argv());
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "Failed to write to standard output: %s\n", std::strerror(errno));
         return status != 0 ? status : 1;

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <regex>
-#include <vector>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 Secret::Secret(std::size_t capacity)
 {
@@ -61,6 +61,35 @@ void Secret::wipe()
     if (!bytes_.empty())
         explicit_bzero(bytes_.data(), bytes_.size());
     bytes_.clear();
+}
+
+namespace {
+
+bool isSecretOption(const char* argument)
+{
+    for (const char* name : {"--pin", "--adminPin", "--newPin", "--newAdminPin"}) {
+        if (std::strcmp(argument, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ArgumentCopy::ArgumentCopy(int argc, char** argv)
+{
+    for (int i = 0; i < argc && argv[i] != nullptr; ++i) {
+        const std::string_view argument(argv[i]);
+        Secret copy(argument.size() + 1);
+        copy.append(argument);
+        copy.append('\0');
+        copies_.push_back(std::move(copy));
+        if (i > 0 && isSecretOption(argv[i - 1]))
+            explicit_bzero(argv[i], argument.size());
+    }
+    for (const Secret& copy : copies_)
+        pointers_.push_back(copy.chars());
+    pointers_.push_back(nullptr);
 }
 
 const char* translateState(uint32_t state)
@@ -320,38 +349,94 @@ bool parseNonNegativeInt32(const char* digits, int32_t* value)
 namespace {
 
 struct termios savedTerminal;
+struct termios quietTerminal;
 volatile sig_atomic_t savedTerminalFd = -1;
 
-void restoreTerminalAndRaise(int signalNumber)
+const int PROMPT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr std::size_t PROMPT_SIGNAL_COUNT = sizeof PROMPT_SIGNALS / sizeof PROMPT_SIGNALS[0];
+struct sigaction previousActions[PROMPT_SIGNAL_COUNT];
+
+void restoreTerminal()
 {
     if (savedTerminalFd >= 0)
         tcsetattr(savedTerminalFd, TCSANOW, &savedTerminal);
-    std::signal(signalNumber, SIG_DFL);
-    std::raise(signalNumber);
 }
 
-const int INTERRUPTING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+void restoreTerminalAndRaise(int signalNumber)
+{
+    restoreTerminal();
+    for (std::size_t i = 0; i < PROMPT_SIGNAL_COUNT; ++i) {
+        if (PROMPT_SIGNALS[i] == signalNumber)
+            sigaction(signalNumber, &previousActions[i], nullptr);
+    }
+    raise(signalNumber);
+}
+
+// Ctrl-Z: the shell the user returns to gets its echo back; once continued, the
+// prompt hides the input again.
+void stopWithEchoOn(int)
+{
+    const int savedErrno = errno;
+    restoreTerminal();
+    struct sigaction stop
+    {
+    };
+    stop.sa_handler = SIG_DFL;
+    struct sigaction ours
+    {
+    };
+    sigaction(SIGTSTP, &stop, &ours);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    raise(SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &tstp, nullptr); // stops here until SIGCONT
+    sigaction(SIGTSTP, &ours, nullptr);
+    if (savedTerminalFd >= 0)
+        tcsetattr(savedTerminalFd, TCSANOW, &quietTerminal);
+    errno = savedErrno;
+}
+
+// A signal the caller ignores stays ignored (a SIGHUP under nohup); the others
+// restore the terminal first.
+void catchPromptSignals()
+{
+    for (std::size_t i = 0; i < PROMPT_SIGNAL_COUNT; ++i) {
+        sigaction(PROMPT_SIGNALS[i], nullptr, &previousActions[i]);
+        if (previousActions[i].sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action
+        {
+        };
+        action.sa_handler = PROMPT_SIGNALS[i] == SIGTSTP ? stopWithEchoOn : restoreTerminalAndRaise;
+        sigemptyset(&action.sa_mask);
+        sigaction(PROMPT_SIGNALS[i], &action, nullptr);
+    }
+}
+
+void restorePromptSignals()
+{
+    for (std::size_t i = 0; i < PROMPT_SIGNAL_COUNT; ++i)
+        sigaction(PROMPT_SIGNALS[i], &previousActions[i], nullptr);
+}
 
 void restoreEcho(int fd)
 {
     tcsetattr(fd, TCSAFLUSH, &savedTerminal);
     savedTerminalFd = -1;
-    for (int signalNumber : INTERRUPTING_SIGNALS)
-        std::signal(signalNumber, SIG_DFL);
+    restorePromptSignals();
 }
 
-// An interrupted prompt must not leave the user's terminal without echo.
+// An interrupted or suspended prompt must not leave the user's terminal without echo.
 bool disableEcho(int fd)
 {
-    struct termios quiet;
     if (tcgetattr(fd, &savedTerminal) != 0)
         return false;
-    quiet = savedTerminal;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quietTerminal = savedTerminal;
+    quietTerminal.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     savedTerminalFd = fd;
-    for (int signalNumber : INTERRUPTING_SIGNALS)
-        std::signal(signalNumber, restoreTerminalAndRaise);
-    if (tcsetattr(fd, TCSAFLUSH, &quiet) == 0)
+    catchPromptSignals();
+    if (tcsetattr(fd, TCSAFLUSH, &quietTerminal) == 0)
         return true;
     restoreEcho(fd);
     return false;

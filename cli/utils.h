@@ -39,6 +39,19 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
+// The program's own copy of its arguments. PIN values are wiped from the original
+// argument vector at once, so that the process list never shows them.
+class ArgumentCopy
+{
+public:
+    ArgumentCopy(int argc, char** argv);
+    const char* const* argv() const { return pointers_.data(); }
+
+private:
+    std::vector<Secret> copies_;
+    std::vector<const char*> pointers_;
+};
+
 const char* translateState(uint32_t state);
 
 // Writes the failure line for an API result code to standard error.

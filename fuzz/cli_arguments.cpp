@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "FuzzCheck.h"
 #include "CardManagement.h"
+#include "FuzzCheck.h"
 
 int vaultcli_main(int argc, char** argv);
 
@@ -70,13 +70,21 @@ FILE* __wrap_fopen(const char* path, const char* mode)
         return __real_fopen(path, mode);
     if (strcmp(path, "missing") == 0 || run.packageSize == 0)
         return nullptr;
-    return fmemopen(const_cast<uint8_t*>(run.package), run.packageSize, mode);
+    return fmemopen(const_cast<uint8_t*>(run.package), run.packageSize, "rb");
 }
 
 const char* tresora_ac_getLibraryVersion(void)
 {
     return TRESORA_AC_LIBRARY_VERSION;
 }
+
+int tresora_ac_checkIdentification(const char* devicePath)
+{
+    CHECK(devicePath != nullptr);
+    return 0;
+}
+
+void tresora_ac_setWaitNotice(void (*)(const char*)) {}
 
 int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,
                          uint32_t* pinRetryCounter, uint32_t* adminPinRetryCounter,

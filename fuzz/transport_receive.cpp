@@ -14,8 +14,8 @@
 #include <cstring>
 #include <vector>
 
-#include "FuzzCheck.h"
 #include "FileBasedSecurityInterface.h"
+#include "FuzzCheck.h"
 #include "os-abstraction.h"
 
 namespace {
@@ -94,6 +94,25 @@ int seekFile(int fd, uint64_t offset)
 {
     CHECK(fd == FAKE_FD);
     device.position = offset;
+    return 0;
+}
+
+const unsigned char BLOCK_BEFORE_COMMAND = 0xEB;
+
+int readAt(int fd, void* buffer, size_t size, uint64_t offset)
+{
+    CHECK(fd == FAKE_FD && size == FSI_BLOCK_SIZE && offset == FSI_RAW_BLOCK_OFFSET);
+    memset(buffer, BLOCK_BEFORE_COMMAND, size);
+    return 0;
+}
+
+// Only the undoing of an unanswered command: the block read before it, at its place.
+int writeAt(int fd, const void* buffer, size_t size, uint64_t offset)
+{
+    CHECK(fd == FAKE_FD && size == FSI_BLOCK_SIZE && offset == FSI_RAW_BLOCK_OFFSET);
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    for (size_t i = 0; i < size; ++i)
+        CHECK(bytes[i] == BLOCK_BEFORE_COMMAND);
     return 0;
 }
 

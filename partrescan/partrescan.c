@@ -1,6 +1,6 @@
 /* partrescan <whole-disk device>: asks the kernel to re-read the partition table.
  * Runs with raised capabilities on a path any user may give, so it touches
- * nothing but block devices and does nothing else. */
+ * nothing but block devices the calling user could read, and does nothing else. */
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -31,21 +31,30 @@ int main(int argc, char* argv[])
     }
     const char* device = argv[1];
 
-    /* Opening some character devices has effects of its own: refuse them unopened. */
-    struct stat before;
-    if (stat(device, &before) != 0)
+    /* The path is looked at once: a link swapped after a check cannot redirect the
+     * open, and opening some character devices has effects of its own, so only a
+     * block device is ever opened for real. A link is not followed at all. */
+    int pathFd = open(device, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (pathFd < 0)
         return reportOpenFailure(device, errno);
-    if (!S_ISBLK(before.st_mode))
-        return reportRereadFailure(ENOTTY);
-
-    int fd = open(device, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return reportOpenFailure(device, errno);
-    struct stat opened;
-    if (fstat(fd, &opened) != 0 || !S_ISBLK(opened.st_mode) || opened.st_rdev != before.st_rdev) {
-        close(fd);
+    struct stat info;
+    if (fstat(pathFd, &info) != 0 || !S_ISBLK(info.st_mode)) {
+        close(pathFd);
         return reportRereadFailure(ENOTTY);
     }
+    char reopenPath[64];
+    snprintf(reopenPath, sizeof reopenPath, "/proc/self/fd/%d", pathFd);
+    /* The capabilities would open any disk: act only on one the caller could read. */
+    if (access(reopenPath, R_OK) != 0) {
+        int accessError = errno;
+        close(pathFd);
+        return reportOpenFailure(device, accessError);
+    }
+    int fd = open(reopenPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    int openError = errno;
+    close(pathFd);
+    if (fd < 0)
+        return reportOpenFailure(device, openError);
 
     int result = ioctl(fd, BLKRRPART, 0);
     int error = errno;

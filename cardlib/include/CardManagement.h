@@ -23,6 +23,10 @@ extern "C" {
 #define TRESORA_AC_ERR_BUFFER_TOO_SMALL (-26)
 #define TRESORA_AC_ERR_SYSTEM_CONFIGURATION (-27)
 #define TRESORA_AC_ERR_FIRMWARE_UNCHANGED (-28)
+/* Another program kept the card busy for longer than any card command takes. */
+#define TRESORA_AC_ERR_CARD_IN_USE (-29)
+/* The device and its whole disk carry no identification record: not a card. */
+#define TRESORA_AC_ERR_NOT_A_CARD (-30)
 
 /* Card status words with a meaning of their own. */
 #define TRESORA_AC_SW_SUCCESS 0x9000
@@ -50,19 +54,31 @@ typedef enum tresora_ac_state {
 #define TRESORA_AC_MAX_SESSIONS_PER_PAGE 35
 #define TRESORA_AC_SESSION_DATE_SIZE 20
 
-typedef struct tresora_ac_session_entry {
+typedef struct tresora_ac_session_entry
+{
     uint32_t id;
     char date[TRESORA_AC_SESSION_DATE_SIZE]; /* local "%Y-%m-%dT%H:%M:%S", all NUL when invalid */
     uint32_t sectorCount;                    /* 512-byte sectors */
 } tresora_ac_session_entry;
 
 /* One page of the session list. */
-typedef struct tresora_ac_session {
+typedef struct tresora_ac_session
+{
     uint32_t count; /* valid entries, 0 to 35 */
     tresora_ac_session_entry entries[TRESORA_AC_MAX_SESSIONS_PER_PAGE];
 } tresora_ac_session;
 
 const char* tresora_ac_getLibraryVersion(void);
+
+/* Whether the device, or the whole disk it belongs to, carries a card's
+ * identification record. Reads only. 0 when one does; TRESORA_AC_ERR_NOT_A_CARD
+ * when the device was read and neither does; FSI_RET_OPEN_ERR when the device
+ * cannot be opened or read (the operation itself will report that). */
+int tresora_ac_checkIdentification(const char* devicePath);
+
+/* `notice` is called, with the device path, when an operation has waited 1 s for
+ * another program to release the card; null for no notice. Process-wide. */
+void tresora_ac_setWaitNotice(void (*notice)(const char* devicePath));
 
 int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,
                          uint32_t* pinRetryCounter, uint32_t* adminPinRetryCounter,

@@ -28,7 +28,7 @@ int remountDeviceAfterPartitionsChanged(const char* devicePath);
 // Runs the mount helper with `action` ("unmount" or "remount"); 0 on success.
 int mountPointManager(const char* devicePath, const std::string& action);
 
-// The disk that holds a partition: trailing digits dropped, and a "p" that
+// The disk that holds a partition: the path resolved through links, trailing digits dropped, and a "p" that
 // separates them from a disk name ending in a digit (/dev/mmcblk0p1 -> /dev/mmcblk0).
 std::string wholeDiskPath(const char* partitionPath);
 

@@ -64,6 +64,12 @@ typedef struct SFC_FSI
     unsigned char* savedBlock; /* raw mode: first 512 bytes of the device, read at open */
     unsigned char sePresent;
     uint64_t blockOffset; /* 0 file mode, FSI_RAW_BLOCK_OFFSET raw mode */
+    /* Raw mode: what the transfer block's position held before the current command,
+     * and the last command block written there. A command nobody answered is undone,
+     * so a device that is not a card keeps its data. */
+    unsigned char* blockBeforeCommand;
+    unsigned char* lastCommandBlock;
+    unsigned char commandPending;
 } SFC_FSI;
 
 int fsi_open(const char* path, SFC_FSI** out);
@@ -80,7 +86,8 @@ int fsi_send(SFC_FSI* channel, unsigned char payloadType, const unsigned char* c
  *  -7  the announced length exceeds what one block can carry (508), although the
  *      capacity would allow it: nothing is copied past the block;
  *  -14 answer of another type; -11 read failure; -3 reopening failed;
- *  -1  timeout: the answer holds 62 00 and *answerLength is 2.
+ *  -1  timeout: the answer holds 62 00 and *answerLength is 2. In raw mode, when
+ *      the block still holds the command, the bytes it replaced are written back.
  * On any other failure *answerLength is left unchanged. The transfer block is
  * cleared before returning, since it may still hold the command. */
 int fsi_receive(SFC_FSI* channel, unsigned char expectedType, unsigned char* answer,

@@ -28,6 +28,10 @@ int readFile(int fd, void* buffer, size_t size, size_t* count);
 int writeFile(int fd, const void* buffer, size_t size, size_t* count);
 /* Absolute positioning. 0; 1 on failure. */
 int seekFile(int fd, uint64_t offset);
+/* Reads or writes exactly `size` bytes at `offset`, leaving the descriptor's position.
+ * 0; 1 on failure or a short transfer. */
+int readAt(int fd, void* buffer, size_t size, uint64_t offset);
+int writeAt(int fd, const void* buffer, size_t size, uint64_t offset);
 
 /* Opens a block device read-write for direct I/O and reads its first `size` bytes.
  * 0; -1 open failed (*fd = -1); -2 reading failed or the device ended early

@@ -3,19 +3,32 @@
 #ifndef VIX_CARD_LOCK_H
 #define VIX_CARD_LOCK_H
 
+#include <string>
+
 #include "FileBasedSecurityInterface.h"
 
 // The longest another process may legitimately hold the card: its longest
 // command, plus room for the open and close around it.
 #define CARD_LOCK_WAIT_MS (FSI_DEFAULT_TIMEOUT_MS + 10000)
+// A wait this long is worth telling the user about.
+#define CARD_LOCK_NOTICE_MS 1000
 
 enum CardLockResult { CARD_LOCK_HELD, CARD_LOCK_UNAVAILABLE, CARD_LOCK_TIMED_OUT };
 
-// Takes the exclusive lock on the device, waiting at most waitMs; on success
+// The lock is a file named after the device number, in the system's lock folder:
+// a waiting process must not hold the card's partition open, or the holder's
+// partition re-read fails as busy. Empty when the device cannot be examined.
+std::string cardLockFilePath(const char* devicePath);
+
+// Called once per wait that lasts CARD_LOCK_NOTICE_MS, with the device path.
+typedef void (*CardLockNotice)(const char* devicePath);
+
+// Takes the exclusive lock for the device, waiting at most waitMs; on success
 // *lockFd holds it until unlockCard. The lock dies with the descriptor.
-// UNAVAILABLE: the device cannot be opened or locked now (a card that is
-// reappearing); the caller may go on without the lock.
-CardLockResult lockCard(const char* devicePath, int waitMs, int* lockFd);
+// UNAVAILABLE: the device cannot be examined or its lock file not opened now (a
+// card that is reappearing); the caller may go on without the lock.
+CardLockResult lockCard(const char* devicePath, int waitMs, int* lockFd,
+                        CardLockNotice notice = nullptr);
 void unlockCard(int lockFd);
 
 #endif

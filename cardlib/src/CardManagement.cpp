@@ -1,10 +1,15 @@
 #include "CardManagement.h"
 
 #include "CardLock.h"
+#include "CardRecognition.h"
 #include "DiskUtilities.h"
 #include "SfcCardManager.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<CardLockNotice> waitNotice{nullptr};
 
 enum ACTION_AFTER_COMMAND { NO_ACTION, WIPE_CACHE, PARTITIONS_CHANGED };
 
@@ -32,6 +37,30 @@ int runFollowUp(ACTION_AFTER_COMMAND action, const char* devicePath)
     return TRESORA_AC_OK;
 }
 
+CardLockResult waitForCard(const char* devicePath, int* lockFd)
+{
+    return lockCard(devicePath, CARD_LOCK_WAIT_MS, lockFd, waitNotice.load());
+}
+
+// Opens the channel holding the card lock. The card's partition is never kept open
+// while waiting for another program's lock: its partition re-read would fail as busy.
+int openLocked(const char* devicePath, SFC_FSI** channel, int* lockFd)
+{
+    if (waitForCard(devicePath, lockFd) == CARD_LOCK_TIMED_OUT)
+        return TRESORA_AC_ERR_CARD_IN_USE;
+    const int opened = sfc::open_raw(devicePath, channel);
+    if (opened != 0 || *lockFd >= 0)
+        return opened;
+    // The device appeared while the open was retrying.
+    if (lockCard(devicePath, 0, lockFd) != CARD_LOCK_TIMED_OUT)
+        return 0;
+    sfc::close(*channel);
+    *channel = nullptr;
+    if (waitForCard(devicePath, lockFd) == CARD_LOCK_TIMED_OUT)
+        return TRESORA_AC_ERR_CARD_IN_USE;
+    return sfc::open_raw(devicePath, channel);
+}
+
 // Configuration check, open, one exchange, close, then the host follow-up.
 template <typename Command>
 int runOnCard(const char* devicePath, Command command, ACTION_AFTER_COMMAND action = NO_ACTION)
@@ -43,18 +72,11 @@ int runOnCard(const char* devicePath, Command command, ACTION_AFTER_COMMAND acti
         return configuration;
 
     int lockFd = -1;
-    if (lockCard(devicePath, CARD_LOCK_WAIT_MS, &lockFd) == CARD_LOCK_TIMED_OUT)
-        return FSI_RET_TIMEOUT;
     SFC_FSI* channel = nullptr;
-    const int opened = sfc::open_raw(devicePath, &channel);
+    const int opened = openLocked(devicePath, &channel, &lockFd);
     if (opened != 0) {
         unlockCard(lockFd);
         return opened;
-    }
-    if (lockFd < 0 && // the device appeared while the open was retrying
-        lockCard(devicePath, CARD_LOCK_WAIT_MS, &lockFd) == CARD_LOCK_TIMED_OUT) {
-        sfc::close(channel);
-        return FSI_RET_TIMEOUT;
     }
     const int result = command(channel);
     sfc::close(channel);
@@ -88,6 +110,18 @@ extern "C" {
 const char* tresora_ac_getLibraryVersion(void)
 {
     return TRESORA_AC_LIBRARY_VERSION;
+}
+
+int tresora_ac_checkIdentification(const char* devicePath)
+{
+    if (devicePath == nullptr)
+        return FSI_RET_INVALID_PARAMETER;
+    return findIdentificationRecord(devicePath);
+}
+
+void tresora_ac_setWaitNotice(void (*notice)(const char* devicePath))
+{
+    waitNotice.store(notice);
 }
 
 int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,

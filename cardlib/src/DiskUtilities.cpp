@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,7 +56,10 @@ int mountPointManager(const char* devicePath, const std::string& action)
 
 std::string wholeDiskPath(const char* partitionPath)
 {
-    std::string disk(partitionPath);
+    // A link such as /dev/disk/by-id/...-part1 names its disk only once resolved.
+    char* resolved = realpath(partitionPath, nullptr);
+    std::string disk(resolved != nullptr ? resolved : partitionPath);
+    free(resolved);
     const size_t partitionLength = disk.size();
     disk.erase(disk.find_last_not_of("0123456789") + 1);
     const size_t length = disk.size();

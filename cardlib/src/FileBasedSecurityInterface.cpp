@@ -56,12 +56,19 @@ char* copyPath(const char* path)
     return copy;
 }
 
-// Frees whatever part of a channel exists; the transfer block may have held a PIN.
+void wipeAndFree(unsigned char* block)
+{
+    if (block != nullptr)
+        explicit_bzero(block, FSI_BLOCK_SIZE);
+    freeAlignedBuffer(block);
+}
+
+// Frees whatever part of a channel exists; the blocks may have held a PIN.
 void freeChannel(SFC_FSI* channel)
 {
-    if (channel->ioBlock != nullptr)
-        explicit_bzero(channel->ioBlock, FSI_BLOCK_SIZE);
-    freeAlignedBuffer(channel->ioBlock);
+    wipeAndFree(channel->ioBlock);
+    wipeAndFree(channel->blockBeforeCommand);
+    wipeAndFree(channel->lastCommandBlock);
     freeAlignedBuffer(channel->savedBlock);
     free(channel->path);
     free(channel);
@@ -78,7 +85,15 @@ SFC_FSI* newChannel(const char* path, int fd, unsigned char rawMode)
     channel->sePresent = 1;
     channel->path = copyPath(path);
     channel->ioBlock = static_cast<unsigned char*>(allocAlignedBuffer(FSI_BLOCK_SIZE));
-    if (channel->path == nullptr || channel->ioBlock == nullptr) {
+    bool undoBuffersMissing = false;
+    if (rawMode) {
+        channel->blockBeforeCommand =
+            static_cast<unsigned char*>(allocAlignedBuffer(FSI_BLOCK_SIZE));
+        channel->lastCommandBlock = static_cast<unsigned char*>(allocAlignedBuffer(FSI_BLOCK_SIZE));
+        undoBuffersMissing =
+            channel->blockBeforeCommand == nullptr || channel->lastCommandBlock == nullptr;
+    }
+    if (channel->path == nullptr || channel->ioBlock == nullptr || undoBuffersMissing) {
         freeChannel(channel);
         return nullptr;
     }
@@ -137,7 +152,49 @@ int writeCommandBlock(SFC_FSI* channel, unsigned char payloadType, const unsigne
     block[FSI_LENGTH_OFFSET + 1] = static_cast<unsigned char>(length);
     if (length != 0)
         memcpy(block + FSI_HEADER_SIZE, part, length);
+    // Whatever the buffer held before (an earlier PIN) must not reach the device.
+    memset(block + FSI_HEADER_SIZE + length, 0, FSI_BLOCK_SIZE - FSI_HEADER_SIZE - length);
+    if (channel->rawMode) {
+        memcpy(channel->lastCommandBlock, block, FSI_BLOCK_SIZE);
+        channel->commandPending = 1;
+    }
     return FsiWrite(channel, block, FSI_BLOCK_SIZE) == FSI_RET_OK ? FSI_RET_OK : FSI_RET_WRITE_ERR;
+}
+
+// Keeps what the transfer block's position holds, so that a command nobody takes can
+// be undone.
+int rememberBlockBeforeCommand(SFC_FSI* channel)
+{
+    if (!channel->rawMode)
+        return FSI_RET_OK;
+    const int read =
+        readAt(channel->fd, channel->blockBeforeCommand, FSI_BLOCK_SIZE, channel->blockOffset);
+    return read == 0 ? FSI_RET_OK : FSI_RET_WRITE_ERR;
+}
+
+void forgetCommand(SFC_FSI* channel)
+{
+    if (!channel->rawMode)
+        return;
+    channel->commandPending = 0;
+    explicit_bzero(channel->lastCommandBlock, FSI_BLOCK_SIZE);
+    explicit_bzero(channel->blockBeforeCommand, FSI_BLOCK_SIZE);
+}
+
+// Gives the device back the bytes our command replaced; the command is forgotten.
+void undoCommand(SFC_FSI* channel)
+{
+    if (channel->rawMode && channel->commandPending)
+        writeAt(channel->fd, channel->blockBeforeCommand, FSI_BLOCK_SIZE, channel->blockOffset);
+    forgetCommand(channel);
+}
+
+// A device that still holds our command when the wait ends is no card that took it.
+// A block the card changed (busy, answer) belongs to the card and is left alone.
+bool lastPollSawOurCommand(const SFC_FSI* channel)
+{
+    return channel->rawMode && channel->commandPending &&
+           memcmp(channel->ioBlock, channel->lastCommandBlock, FSI_BLOCK_SIZE) == 0;
 }
 
 enum class Poll { Waiting, Busy, Answered };
@@ -297,7 +354,8 @@ int fsi_send(SFC_FSI* channel, unsigned char payloadType, const unsigned char* c
         return FSI_RET_INVALID_PARAMETER;
     if (length > FSI_MAX_COMMAND_SIZE)
         return FSI_RET_PARAM_APDU_SIZE_ERR;
-    int result = FSI_RET_OK;
+    forgetCommand(channel);
+    int result = rememberBlockBeforeCommand(channel);
     unsigned offset = 0;
     while (result == FSI_RET_OK && length - offset > FSI_CHUNK_PAYLOAD_SIZE) {
         result =
@@ -306,8 +364,10 @@ int fsi_send(SFC_FSI* channel, unsigned char payloadType, const unsigned char* c
     }
     if (result == FSI_RET_OK)
         result = writeCommandBlock(channel, payloadType, command + offset, length - offset, false);
-    if (result != FSI_RET_OK)
+    if (result != FSI_RET_OK) {
+        undoCommand(channel);
         clearTransferBlock(channel);
+    }
     return result;
 }
 
@@ -318,6 +378,10 @@ int fsi_receive(SFC_FSI* channel, unsigned char expectedType, unsigned char* ans
         *answerLength < FSI_SW_SIZE)
         return FSI_RET_INVALID_PARAMETER;
     const int result = pollForAnswer(channel, expectedType, answer, answerLength, timeoutMs);
+    if (result == FSI_RET_TIMEOUT && lastPollSawOurCommand(channel))
+        undoCommand(channel);
+    else
+        forgetCommand(channel);
     // The block read back may still be the command, PIN included.
     clearTransferBlock(channel);
     return result;

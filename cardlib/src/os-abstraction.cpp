@@ -27,7 +27,7 @@ int freeAlignedBuffer(void* buffer)
 
 int openFile(const char* path, int* fd, int directIo)
 {
-    int flags = O_RDWR | O_CREAT | O_SYNC;
+    int flags = O_RDWR | O_CREAT | O_SYNC | O_CLOEXEC;
     if (directIo)
         flags |= O_DIRECT;
     *fd = open(path, flags, 0664);
@@ -74,9 +74,21 @@ int seekFile(int fd, uint64_t offset)
     return lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) ? 0 : 1;
 }
 
+int readAt(int fd, void* buffer, size_t size, uint64_t offset)
+{
+    const ssize_t done = pread(fd, buffer, size, static_cast<off_t>(offset));
+    return done >= 0 && static_cast<size_t>(done) == size ? 0 : 1;
+}
+
+int writeAt(int fd, const void* buffer, size_t size, uint64_t offset)
+{
+    const ssize_t done = pwrite(fd, buffer, size, static_cast<off_t>(offset));
+    return done >= 0 && static_cast<size_t>(done) == size ? 0 : 1;
+}
+
 int openVolume(const char* path, int* fd, void* buffer, size_t size)
 {
-    *fd = open(path, O_RDWR | O_DIRECT);
+    *fd = open(path, O_RDWR | O_DIRECT | O_CLOEXEC);
     if (*fd < 0) {
         *fd = -1;
         return -1;

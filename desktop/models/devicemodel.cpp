@@ -19,7 +19,7 @@ const char* const identificationPrefix = CARD_ID_TEXT_PREFIX;
 const unsigned int sectorSize = CARD_ID_SECTOR_SIZE;
 const std::size_t incompatibilityOffset = CARD_ID_INCOMPATIBILITY_OFFSET;
 
-QString translate(const char* text)
+QString translated(const char* text)
 {
     return QCoreApplication::translate("QCoreApplication", text);
 }
@@ -112,14 +112,14 @@ QString wrongPinMessage(DeviceModel& model, bool useAdminRetries, bool adminWord
     try {
         const unsigned int retries = useAdminRetries ? model.remainingSecurityOfficerPinRetries()
                                                      : model.remainingUserPinRetries();
-        return (adminWording ? translate(QT_TRANSLATE_NOOP(
+        return (adminWording ? translated(QT_TRANSLATE_NOOP(
                                    "QCoreApplication", "Wrong Admin PIN, remaining retries: %1"))
-                             : translate(QT_TRANSLATE_NOOP("QCoreApplication",
-                                                           "Wrong PIN, remaining retries: %1")))
+                             : translated(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                            "Wrong PIN, remaining retries: %1")))
             .arg(retries);
     } catch (...) {
-        return adminWording ? translate(QT_TRANSLATE_NOOP("QCoreApplication", "Wrong Admin PIN"))
-                            : translate(QT_TRANSLATE_NOOP("QCoreApplication", "Wrong PIN"));
+        return adminWording ? translated(QT_TRANSLATE_NOOP("QCoreApplication", "Wrong Admin PIN"))
+                            : translated(QT_TRANSLATE_NOOP("QCoreApplication", "Wrong PIN"));
     }
 }
 
@@ -130,33 +130,33 @@ QString errorMessage(DeviceModel& model, int result, bool useAdminRetries, bool 
         return wrongPinMessage(model, useAdminRetries, adminWording);
     case TRESORA_AC_SW_RETRIES_EXCEEDED:
         return adminWording
-                   ? translate(QT_TRANSLATE_NOOP(
+                   ? translated(QT_TRANSLATE_NOOP(
                          "QCoreApplication", "Failed to login, Admin PIN retry counter exceeded!"))
-                   : translate(QT_TRANSLATE_NOOP("QCoreApplication",
-                                                 "Failed to login, PIN retry counter exceeded!"));
+                   : translated(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                  "Failed to login, PIN retry counter exceeded!"));
     case TRESORA_AC_SW_BLOCKED:
         return adminWording
-                   ? translate(QT_TRANSLATE_NOOP(
+                   ? translated(QT_TRANSLATE_NOOP(
                          "QCoreApplication",
                          "Admin PIN was entered incorrectly too many times. Retry "
                          "counter exceeded!"))
-                   : translate(QT_TRANSLATE_NOOP(
+                   : translated(QT_TRANSLATE_NOOP(
                          "QCoreApplication", "PIN was entered incorrectly too many times. Retry "
                                              "counter exceeded!"));
     case TRESORA_AC_SW_PIN_LENGTH:
-        return adminWording ? translate(QT_TRANSLATE_NOOP("QCoreApplication",
-                                                          "Admin PIN must be 8-20 characters long"))
-                            : translate(QT_TRANSLATE_NOOP("QCoreApplication",
-                                                          "PIN must be 4-15 characters long"));
+        return adminWording ? translated(QT_TRANSLATE_NOOP(
+                                  "QCoreApplication", "Admin PIN must be 8-20 characters long"))
+                            : translated(QT_TRANSLATE_NOOP("QCoreApplication",
+                                                           "PIN must be 4-15 characters long"));
     case TRESORA_AC_SW_INVALID_FILE_SYSTEM:
-        return translate(
+        return translated(
                    QT_TRANSLATE_NOOP(
                        "QCoreApplication",
                        "Invalid File System. Please format the %1 with a valid FAT32 or exFAT "
                        "file system."))
             .arg(productName);
     case TRESORA_AC_ERR_REFRESH:
-        return translate(
+        return translated(
                    QT_TRANSLATE_NOOP(
                        "QCoreApplication",
                        "Failed to refresh the card content. This can happen if other "

@@ -31,6 +31,10 @@ bool firmwareTypeOf(const std::vector<unsigned char>& ident, FirmwareType& type)
 
 } // namespace
 
+DeviceModelFactory::DeviceModelFactory(QString deviceFolder) : deviceFolder(std::move(deviceFolder))
+{
+}
+
 DeviceModelFactory::~DeviceModelFactory() = default;
 
 DeviceModel* DeviceModelFactory::createDeviceModel(const std::string& devicePath)
@@ -70,7 +74,7 @@ QList<Device> DeviceModelFactory::searchDevices()
 
 QList<StorageInfo> DeviceModelFactory::mountedDevices()
 {
-    return getMacAndLinuxMountedDevices(QStringLiteral("sd*"));
+    return getMacAndLinuxMountedDevices(QStringLiteral("sd*"), deviceFolder);
 }
 
 std::vector<unsigned char> DeviceModelFactory::readDeviceIdentifier(const std::string& devicePath)

@@ -14,6 +14,8 @@
 class DeviceModelFactory
 {
 public:
+    // Cards are looked for among the sd* nodes of deviceFolder.
+    explicit DeviceModelFactory(QString deviceFolder = QStringLiteral("/dev"));
     virtual ~DeviceModelFactory();
 
     // The caller owns the model.
@@ -24,6 +26,8 @@ public:
 
 private:
     void switchToReadOnly(const std::string& devicePath);
+
+    QString deviceFolder;
 };
 
 #endif

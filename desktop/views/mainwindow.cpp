@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -29,7 +31,8 @@ QString cardImagePath(const Device& device)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(QWidget* parent, const QString& deviceFolder)
+    : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
     setWindowTitle(QString::fromLatin1(applicationFullName));
@@ -43,13 +46,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->loadingIndicator->addWidget(m_spinner);
     m_spinner->start();
 
-    auto* factory = new DeviceModelFactory;
-    auto* watcher = new DeviceWatcher(scanIntervalMs, new DeviceModelFactory);
+    auto* factory = new DeviceModelFactory(deviceFolder);
+    auto* watcher = new DeviceWatcher(scanIntervalMs, new DeviceModelFactory(deviceFolder));
     m_viewModel = new MainViewModel(factory, watcher);
     m_viewModel->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_viewModel, &QObject::deleteLater);
     m_thread.start(QThread::InheritPriority);
 
+    // Nothing is selected until the view model says otherwise: no card menu meanwhile.
+    showSelectedDevice(Device());
     connectViewModel();
     connectActions();
     QMetaObject::invokeMethod(m_viewModel, "initialize", Qt::QueuedConnection);
@@ -57,6 +62,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
+    // A dialog's view model still reports to the main view model while its thread ends (a
+    // closed activation gives the device scan back), so every dialog goes before that thread.
+    QList<QPointer<QDialog>> dialogs;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(window))
+            dialogs.append(dialog);
+    }
+    // Deleting one dialog may delete others it owns; the guarded pointers notice.
+    for (const QPointer<QDialog>& dialog : dialogs)
+        delete dialog.data();
     m_thread.quit();
     m_thread.wait();
     delete ui;
@@ -128,6 +143,7 @@ void MainWindow::showPage(MainView view)
         ui->stackedWidget->setCurrentWidget(ui->SelectedDevice);
         break;
     }
+    growToFitContent();
 }
 
 void MainWindow::showDeviceButtons(const DeviceList& devices)
@@ -144,14 +160,32 @@ void MainWindow::showDeviceButtons(const DeviceList& devices)
         button->setText(device.displayName());
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
+        button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         MainViewModel* viewModel = m_viewModel;
         connect(button, &QToolButton::clicked, viewModel,
                 [viewModel, device] { viewModel->setSelectedDevice(device); });
         ui->devicesListLayout->addWidget(button);
     }
-    // A newly plugged card raises the window; an unplugged one does not.
-    if (devices.size() > itemsBefore)
+    growToFitContent();
+    // A newly plugged card raises the window; an unplugged one does not, and neither do the
+    // cards a search finds (a start in the background stays in the tray).
+    if (devices.size() > itemsBefore && ui->stackedWidget->currentWidget() != ui->searching)
         bringToFront();
+}
+
+// Word-wrapped notices need more height than the layout's minimum size tells. Measured once
+// the pending layout work is done, when the width the text wraps at is known.
+void MainWindow::growToFitContent()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QWidget* content = centralWidget();
+            const int missing = content->heightForWidth(content->width()) - content->height();
+            if (missing > 0)
+                resize(width(), height() + missing);
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::showSelectedDevice(const Device& device)
@@ -187,6 +221,7 @@ void MainWindow::showSelectedDevice(const Device& device)
 
     ui->actionDevice_Information->setEnabled(static_cast<bool>(device));
     ui->actionFactoryReset->setEnabled(device.securityActive);
+    growToFitContent();
 }
 
 void MainWindow::showUnsupportedDevices(const DeviceList& devices, const QString& pattern)
@@ -204,6 +239,7 @@ void MainWindow::showUnsupportedDevices(const DeviceList& devices, const QString
     }
     ui->lblUnsupportedDevices->setVisible(!devices.isEmpty());
     ui->lblUnsupportedDevices_2->setVisible(!devices.isEmpty());
+    growToFitContent();
 }
 
 void MainWindow::closeDialogsOfRemovedDevice()

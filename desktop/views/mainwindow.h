@@ -21,13 +21,18 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Cards are looked for among the sd* nodes of deviceFolder.
+    explicit MainWindow(QWidget* parent = nullptr,
+                        const QString& deviceFolder = QStringLiteral("/dev"));
     ~MainWindow() override;
 
     void bringToFront();
 
     // Where Help > Documentation looks for the manual: beside the program, else installed.
     static QString documentationPath();
+
+    // The model of the selected card, copied for a dialog; null before the first selection.
+    std::shared_ptr<DeviceModel> selectedDeviceModel() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -54,9 +59,8 @@ private:
     void showSelectedDevice(const Device& device);
     void showUnsupportedDevices(const DeviceList& devices, const QString& pattern);
     void closeDialogsOfRemovedDevice();
+    void growToFitContent();
     void goBackToDeviceList();
-    // The model of the selected card, copied for a dialog; null before the first selection.
-    std::shared_ptr<DeviceModel> selectedDeviceModel() const;
     Device selectedDevice() const;
     void reinitializeViewModel(bool goBackToMainView);
 

@@ -74,42 +74,42 @@ MessageBoxAnswer MessageBox::ask(QWidget* parent, const MessageBoxRequest& reque
     return runMessageBox(parent, request);
 }
 
+namespace {
+
+MessageBoxRequest simpleRequest(QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    MessageBoxRequest request;
+    request.icon = icon;
+    request.title = title;
+    request.text = text;
+    return request;
+}
+
+} // namespace
+
 void MessageBox::information(QWidget* parent, const QString& title, const QString& text,
                              Qt::TextFormat format)
 {
-    MessageBoxRequest request;
-    request.title = title;
-    request.text = text;
+    MessageBoxRequest request = simpleRequest(QMessageBox::Information, title, text);
     request.textFormat = format;
     ask(parent, request);
 }
 
 void MessageBox::warning(QWidget* parent, const QString& title, const QString& text)
 {
-    MessageBoxRequest request;
-    request.icon = QMessageBox::Warning;
-    request.title = title;
-    request.text = text;
-    ask(parent, request);
+    ask(parent, simpleRequest(QMessageBox::Warning, title, text));
 }
 
 void MessageBox::critical(QWidget* parent, const QString& title, const QString& text)
 {
-    MessageBoxRequest request;
-    request.icon = QMessageBox::Critical;
-    request.title = title;
-    request.text = text;
-    ask(parent, request);
+    ask(parent, simpleRequest(QMessageBox::Critical, title, text));
 }
 
 QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& title,
                                                  const QString& text,
                                                  QMessageBox::StandardButtons buttons)
 {
-    MessageBoxRequest request;
-    request.icon = QMessageBox::Question;
-    request.title = title;
-    request.text = text;
+    MessageBoxRequest request = simpleRequest(QMessageBox::Question, title, text);
     request.buttons = buttons;
     return ask(parent, request).button;
 }

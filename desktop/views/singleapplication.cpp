@@ -12,6 +12,7 @@ SingleApplication::SingleApplication(int& argc, char** argv, bool allowSecondary
     Q_D(SingleApplication);
     d->options = options;
     d->genBlockServerName();
+    const StartLock startLock(d->blockServerName, options & Mode::User);
     d->randomSleep();
 
     {
@@ -142,7 +143,8 @@ bool SingleApplication::sendMessage(const QByteArray& message, int timeout)
     if (!d->connectToPrimary(timeout, SingleApplicationPrivate::Reconnect))
         return false;
     d->socket->write(message);
-    return d->socket->waitForBytesWritten(timeout);
+    d->socket->flush();
+    return d->socket->bytesToWrite() == 0 || d->socket->waitForBytesWritten(timeout);
 }
 
 QString SingleApplication::instanceKey(Options options)

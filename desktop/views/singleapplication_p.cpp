@@ -1,6 +1,7 @@
 #include "singleapplication_p.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
@@ -8,8 +9,10 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 static_assert(sizeof(InstancesInfo) == 152, "the block layout is shared between instances");
@@ -36,6 +39,26 @@ bool processIsGone(qint64 pid)
 }
 
 } // namespace
+
+StartLock::StartLock(const QString& key, bool userOnly)
+{
+    const QByteArray path =
+        QFile::encodeName(QDir::tempPath() + QLatin1Char('/') + key + QLatin1String(".startlock"));
+    fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, userOnly ? 0600 : 0666);
+    if (fd < 0) {
+        qDebug() << "SingleApplication: Unable to open the start lock" << path
+                 << std::strerror(errno);
+        return;
+    }
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+StartLock::~StartLock()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 
 SingleApplicationPrivate::SingleApplicationPrivate(SingleApplication* q) : q_ptr(q) {}
 
@@ -203,7 +226,9 @@ bool SingleApplicationPrivate::connectToPrimary(int timeout, ConnectionType conn
     socket->write(header);
     socket->write(body);
     socket->flush();
-    return socket->waitForBytesWritten(static_cast<int>(qMax<qint64>(timeout - time.elapsed(), 1)));
+    // Nothing left to write means the message is through; waiting would report false.
+    return socket->bytesToWrite() == 0 ||
+           socket->waitForBytesWritten(static_cast<int>(qMax<qint64>(timeout - time.elapsed(), 1)));
 }
 
 void SingleApplicationPrivate::slotConnectionEstablished()

@@ -26,6 +26,20 @@ struct ConnectionInfo
     Stage stage = StageHeader;
 };
 
+// Serialises the starts of instances with one key. The shared block's own lock does not: an
+// attempt to create the block resets that lock, even while another start holds it.
+class StartLock
+{
+public:
+    StartLock(const QString& key, bool userOnly);
+    ~StartLock();
+    StartLock(const StartLock&) = delete;
+    StartLock& operator=(const StartLock&) = delete;
+
+private:
+    int fd = -1;
+};
+
 class SingleApplicationPrivate : public QObject
 {
     Q_OBJECT

@@ -66,7 +66,7 @@ QSystemTrayIcon* createTrayIcon(MainWindow* window)
 
 QString updateNoticeText(const QString& url)
 {
-    const QUrl address(url, QUrl::StrictMode);
+    const QUrl address(url);
     if (!address.isValid() || address.scheme() != QLatin1String("https") ||
         address.host().isEmpty())
         return QString();

@@ -2,6 +2,8 @@
 
 // Steps of vaultdesk's start, kept out of main() so that tests can run them one by one.
 
+#include "singleapplication.h"
+
 #include <QString>
 
 class MainWindow;
@@ -9,6 +11,13 @@ class QCoreApplication;
 class QLocale;
 class QSystemTrayIcon;
 class QTranslator;
+
+// One primary per user, told of every later start; the key leaves out version and path.
+constexpr SingleApplication::Options guardOptions()
+{
+    return SingleApplication::Mode::User | SingleApplication::Mode::SecondaryNotification |
+           SingleApplication::Mode::ExcludeAppVersion | SingleApplication::Mode::ExcludeAppPath;
+}
 
 // True only for exactly one argument, "--background".
 bool startsInBackground(int argc, const char* const* argv);

@@ -2,8 +2,11 @@
 // codes, remount retries, and that a device path never reaches a shell.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "CardManagement.h"
@@ -43,6 +46,18 @@ TEST(WholeDiskPath, DropsTheSeparatorAfterADiskNumber)
     EXPECT_EQ(wholeDiskPath("/dev/nvme0n1p12"), "/dev/nvme0n1");
     EXPECT_EQ(wholeDiskPath("/dev/loop3p1"), "/dev/loop3");
     EXPECT_EQ(wholeDiskPath("/dev/mmcblk0p"), "/dev/mmcblk0p");
+}
+
+TEST(WholeDiskPath, FollowsLinksBeforeDroppingTheNumber)
+{
+    char folder[] = "/tmp/vix-disk-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string partition = std::string(folder) + "/sdz1";
+    const std::string link = std::string(folder) + "/usb-Card_Reader-0:0-part1";
+    std::ofstream(partition) << "partition";
+    ASSERT_EQ(symlink(partition.c_str(), link.c_str()), 0);
+    EXPECT_EQ(wholeDiskPath(link.c_str()), std::string(folder) + "/sdz");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(SystemConfiguration, CompleteHelperFolderPasses)

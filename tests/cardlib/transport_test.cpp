@@ -371,6 +371,75 @@ TEST_F(RawChannel, TransferBlockIsClearedAfterAnExchangeThatCarriedAPin)
     EXPECT_EQ(Bytes(channel->ioBlock, channel->ioBlock + 512), Bytes(512, 0));
 }
 
+// ---- a device that does not answer ----------------------------------------------------
+
+struct UnansweredCase
+{
+    const char* name;
+    size_t commandSize;
+    Reply reply;
+    bool restored; // the device ends byte-identical
+};
+
+class UnansweredCommand : public ::testing::TestWithParam<UnansweredCase>
+{
+};
+
+Reply busyUntilTheEnd()
+{
+    Reply reply = cardtest::reply(seAnswer({}, 0x9000));
+    reply.busyPolls = 1000000;
+    return reply;
+}
+
+TEST_P(UnansweredCommand, IsUndoneOnlyWhenTheBlockStillHoldsIt)
+{
+    DeviceFile device;
+    const Bytes before = device.contents();
+    FakeCard card;
+    const Reply reply = GetParam().reply;
+    card.respond([reply](const cardtest::Command&) { return reply; });
+    SFC_FSI* channel = nullptr;
+    ASSERT_EQ(fsi_open_raw(device.path().c_str(), &channel), 0);
+    Bytes apdu = sequence(GetParam().commandSize);
+    apdu[0] = 0xFF;
+    unsigned char answer[508];
+    unsigned length = sizeof(answer);
+    EXPECT_EQ(fsi_transmit_se(channel, apdu.data(), static_cast<unsigned>(apdu.size()), answer,
+                              &length, 200),
+              FSI_RET_TIMEOUT);
+    EXPECT_EQ(fsi_close(channel), 0);
+    EXPECT_EQ(device.contents() == before, GetParam().restored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, UnansweredCommand,
+    testing::Values(UnansweredCase{"NotACard", 10, cardtest::noAnswer(), true},
+                    UnansweredCase{"NotACardTwoBlocks", 473, cardtest::noAnswer(), true},
+                    UnansweredCase{"BusyCard", 10, busyUntilTheEnd(), false}),
+    [](const testing::TestParamInfo<UnansweredCase>& info) { return info.param.name; });
+
+TEST_F(RawChannel, CommandBlockTailIsZeroedNotLeftOverBytes)
+{
+    const Bytes command(473, 0xAA);
+    ASSERT_EQ(fsi_send(channel, FSI_PAYLOAD_SE, command.data(), 473), 0);
+    ASSERT_EQ(card.blocksWritten().size(), 2u);
+    EXPECT_EQ(slice(card.blocksWritten()[1].bytes, 37, 512 - 37), Bytes(512 - 37, 0));
+}
+
+TEST(Descriptors, ChannelsAreNotInheritedByPrograms)
+{
+    DeviceFile device;
+    SFC_FSI* raw = nullptr;
+    SFC_FSI* file = nullptr;
+    ASSERT_EQ(fsi_open_raw(device.path().c_str(), &raw), 0);
+    ASSERT_EQ(fsi_open((device.folder() + "/communication").c_str(), &file), 0);
+    for (const SFC_FSI* channel : {raw, file})
+        EXPECT_TRUE(fcntl(channel->fd, F_GETFD) & FD_CLOEXEC) << int{channel->rawMode};
+    EXPECT_EQ(fsi_close(raw), 0);
+    EXPECT_EQ(fsi_close(file), 0);
+}
+
 // ---- closing ---------------------------------------------------------------------------
 
 TEST(RawClose, LeavesEveryByteOfTheDeviceUntouched)

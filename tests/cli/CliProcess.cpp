@@ -54,8 +54,15 @@ std::vector<std::string> CliProcess::environment(const std::vector<std::string>&
 }
 
 pid_t CliProcess::spawn(const std::vector<std::string>& arguments, int inputFd,
-                        const std::vector<std::string>& extraEnvironment) const
+                        const std::vector<std::string>& extraEnvironment,
+                        bool ownProcessGroup) const
 {
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (ownProcessGroup) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (inputFd >= 0)
@@ -81,8 +88,9 @@ pid_t CliProcess::spawn(const std::vector<std::string>& arguments, int inputFd,
 
     pid_t pid = -1;
     const int spawnError =
-        posix_spawn(&pid, VAULTCLI_PATH, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&pid, VAULTCLI_PATH, &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (spawnError != 0)
         throw std::runtime_error(std::string("cannot start vaultcli: ") + strerror(spawnError));
     return pid;
@@ -100,6 +108,11 @@ CliResult CliProcess::collect(pid_t pid) const
     result.out = readFile(path("stdout"));
     result.err = readFile(path("stderr"));
     return result;
+}
+
+std::string CliProcess::errorsSoFar() const
+{
+    return readFile(path("stderr"));
 }
 
 CliResult CliProcess::run(const std::vector<std::string>& arguments, const std::string& input,

@@ -34,14 +34,21 @@ public:
     // the echo off.
     TerminalRun runOnTerminal(const std::vector<std::string>& arguments,
                               const std::string& line) const;
+    // Starts the program without waiting; standard input is inputFd (or the text of
+    // the last run() when -1). collect() waits for it and reads what it printed.
+    // In a process group of its own, job control (a stop) works whatever group the
+    // test runs in.
+    pid_t spawn(const std::vector<std::string>& arguments, int inputFd,
+                const std::vector<std::string>& extraEnvironment,
+                bool ownProcessGroup = false) const;
+    CliResult collect(pid_t pid) const;
+    // What the running program has written to standard error so far.
+    std::string errorsSoFar() const;
     // Lines "<program> <arguments>" of the helper programs run so far.
     std::vector<std::string> helperCalls() const;
     void clearHelperCalls() const;
 
 private:
-    pid_t spawn(const std::vector<std::string>& arguments, int inputFd,
-                const std::vector<std::string>& extraEnvironment) const;
-    CliResult collect(pid_t pid) const;
     std::string path(const char* name) const { return folder_ + "/" + name; }
     std::vector<std::string> environment(const std::vector<std::string>& extra) const;
 

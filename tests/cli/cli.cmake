@@ -22,3 +22,23 @@ if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
   add_dependencies(cli_end_to_end_tests vaultcli)
   gtest_discover_tests(cli_end_to_end_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# Devices that are not cards, a card held by another program, and the hidden prompt.
+# The device files live in the build tree, since direct I/O does not work on tmpfs.
+if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
+  set(CLI_SCRATCH_DIR ${CMAKE_BINARY_DIR}/tests/cli-scratch)
+  file(MAKE_DIRECTORY ${CLI_SCRATCH_DIR})
+  add_executable(cli_hardening_tests
+    ${CMAKE_CURRENT_LIST_DIR}/hardening_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CliProcess.cpp
+    ${PROJECT_SOURCE_DIR}/tests/partrescan/HostTools.cpp)
+  target_include_directories(cli_hardening_tests PRIVATE
+    ${PROJECT_SOURCE_DIR}/cardlib/src ${PROJECT_SOURCE_DIR}/tests/partrescan)
+  target_link_libraries(cli_hardening_tests PRIVATE cardlib vix_test_support GTest::gtest_main)
+  target_compile_definitions(cli_hardening_tests PRIVATE
+    VAULTCLI_PATH="$<TARGET_FILE:vaultcli>"
+    VIX_HELPER_DIR="${VIX_HELPER_DIR}"
+    CLI_SCRATCH_DIR="${CLI_SCRATCH_DIR}")
+  add_dependencies(cli_hardening_tests vaultcli)
+  gtest_discover_tests(cli_hardening_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 400)
+endif()

@@ -2,9 +2,11 @@
 // messages, exit statuses, and real runs on loop devices when the machine allows.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "HostTools.h"
 
@@ -55,6 +57,72 @@ TEST(Partrescan, RefusesWhatIsNotABlockDevice)
         const auto run = runProgram({kPartrescan, path});
         EXPECT_EQ(run.exitStatus, 1) << path;
         EXPECT_EQ(run.err, rereadFailure(ENOTTY)) << path;
+    }
+}
+
+std::string openFailure(const std::string& path, int error)
+{
+    return "Failed to open: " + path + ", errno: " + std::to_string(error) +
+           "\nCheck the device permissions.\n";
+}
+
+const std::vector<std::string> AS_NOBODY = {"setpriv", "--reuid=65534", "--regid=65534",
+                                            "--clear-groups"};
+
+std::vector<std::string> asNobody(std::vector<std::string> argv)
+{
+    argv.insert(argv.begin(), AS_NOBODY.begin(), AS_NOBODY.end());
+    return argv;
+}
+
+// The helper as installed, run by an ordinary user: a copy that carries its two
+// capabilities, started as "nobody".
+class PartrescanAsUser : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "giving the helper its capabilities needs root";
+        chmod(folder.path().c_str(), 0755);
+        helper = folder.path() + "/partrescan";
+        ASSERT_EQ(runProgram({"cp", kPartrescan, helper}).exitStatus, 0);
+        if (runProgram({"setcap", "cap_sys_admin,cap_dac_override+ep", helper}).exitStatus != 0)
+            GTEST_SKIP() << "setcap cannot give the helper capabilities here";
+    }
+    TempFolder folder;
+    std::string helper;
+};
+
+TEST_F(PartrescanAsUser, RefusesWhatTheUserCouldNotOpenAndWhatIsNoBlockDevice)
+{
+    const std::string image = folder.path() + "/disk.img";
+    vixtest::writePartitionedImage(image, 8);
+    LoopDevice loop(image, false);
+    struct stat disk;
+    if (loop.path().empty() || stat(loop.path().c_str(), &disk) != 0)
+        GTEST_SKIP() << "no loop device: " << loop.whyMissing();
+    const std::string unreadable = folder.path() + "/unreadable";
+    const std::string readable = folder.path() + "/readable";
+    const std::string link = folder.path() + "/link";
+    const std::string fifo = folder.path() + "/fifo";
+    ASSERT_EQ(mknod(unreadable.c_str(), S_IFBLK | 0600, disk.st_rdev), 0);
+    ASSERT_EQ(mknod(readable.c_str(), S_IFBLK | 0644, disk.st_rdev), 0);
+    ASSERT_EQ(symlink(readable.c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+
+    const struct
+    {
+        std::string path;
+        std::string message;
+    } cases[] = {{unreadable, openFailure(unreadable, EACCES)},
+                 {link, rereadFailure(ENOTTY)},
+                 {fifo, rereadFailure(ENOTTY)},
+                 {"/dev/null", rereadFailure(ENOTTY)}};
+    for (const auto& refused : cases) {
+        const auto run = runProgram(asNobody({helper, refused.path}));
+        EXPECT_EQ(run.exitStatus, 1) << refused.path;
+        EXPECT_EQ(run.err, refused.message) << refused.path;
     }
 }
 
@@ -141,9 +209,50 @@ protected:
 
     void TearDown() override
     {
-        if (mounted)
-            runProgram({"umount", "--all-targets", loop->path()});
+        if (!mounted)
+            return;
+        // Whatever a test stacked there goes too.
+        while (runProgram({"findmnt", "--mountpoint", mountPoint}).exitStatus == 0 &&
+               runProgram({"umount", mountPoint}).exitStatus == 0) {
+        }
+        runProgram({"umount", "--all-targets", loop->path()});
         unsetenv("VIX_MOUNT_STATE_DIR");
+    }
+
+    // A program of the given name on a folder put first on PATH.
+    void fakeProgram(const std::string& name, const std::string& script)
+    {
+        const std::string bin = folder.path() + "/bin";
+        mkdir(bin.c_str(), 0755);
+        const std::string path = bin + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\n" << script << "\n";
+        chmod(path.c_str(), 0755);
+    }
+
+    int manageWith(const std::vector<std::string>& prefix, const std::string& action,
+                   std::string* err = nullptr) const
+    {
+        std::vector<std::string> argv = prefix;
+        argv.insert(argv.end(), {"env", "PATH=" + folder.path() + "/bin:" + getenv("PATH"),
+                                 kMountManager, action, loop->path()});
+        const auto run = runProgram(argv);
+        if (err != nullptr)
+            *err = run.err;
+        return run.exitStatus;
+    }
+
+    std::string topFileSystemAt(const std::string& target) const
+    {
+        // Stacked mounts are listed bottom first.
+        const auto run = runProgram({"findmnt", "-n", "-o", "FSTYPE", "--mountpoint", target});
+        const std::string lines = run.out.substr(0, run.out.find_last_not_of('\n') + 1);
+        return lines.substr(lines.find_last_of('\n') + 1);
+    }
+
+    bool recordsKept() const
+    {
+        const std::string state = folder.path() + "/state";
+        return std::filesystem::exists(state) && !std::filesystem::is_empty(state);
     }
 
     std::string mountedAt() const
@@ -181,6 +290,72 @@ TEST_F(MountManagerOnLoopDevice, RemountOfAMountedPartitionMountsItAfresh)
 {
     EXPECT_EQ(manage("remount"), 0);
     EXPECT_EQ(mountedAt(), mountPoint);
+}
+
+} // namespace
+
+namespace {
+
+const char* const REFUSING_UDISKS =
+    "[ \"$1\" = status ] && exit 0\n"
+    "echo \"Error: GDBus.Error:org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain: Not "
+    "authorized to perform operation\" >&2\n"
+    "exit 1";
+
+TEST_F(MountManagerOnLoopDevice, UdisksRefusalFallsBackToThePlainWayForRoot)
+{
+    fakeProgram("udisksctl", REFUSING_UDISKS);
+    EXPECT_EQ(manageWith({}, "unmount"), 0);
+    EXPECT_EQ(mountedAt(), "");
+    EXPECT_EQ(manageWith({}, "remount"), 0);
+    EXPECT_EQ(mountedAt(), mountPoint);
+}
+
+TEST_F(MountManagerOnLoopDevice, UdisksRefusalIsReportedToAnOrdinaryUser)
+{
+    fakeProgram("udisksctl", REFUSING_UDISKS);
+    chmod(folder.path().c_str(), 0755);
+    const std::string state = folder.path() + "/state";
+    mkdir(state.c_str(), 0777);
+    chmod(state.c_str(), 0777);
+    std::string err;
+    EXPECT_EQ(manageWith(AS_NOBODY, "unmount", &err), 1);
+    EXPECT_NE(err.find("Not authorized to perform operation"), std::string::npos) << err;
+    EXPECT_EQ(mountedAt(), mountPoint);
+}
+
+TEST_F(MountManagerOnLoopDevice, NeverMountedAndNothingRememberedIsNothingToRefresh)
+{
+    ASSERT_EQ(runProgram({"umount", mountPoint}).exitStatus, 0);
+    EXPECT_EQ(manage("remount"), 0);
+    EXPECT_EQ(mountedAt(), "");
+}
+
+TEST_F(MountManagerOnLoopDevice, RecordIsUsedOnceAndNeverMountsOverSomethingElse)
+{
+    ASSERT_EQ(manage("unmount"), 0);
+    ASSERT_EQ(manage("remount"), 0);
+    EXPECT_FALSE(recordsKept()) << "a used record stays behind";
+
+    ASSERT_EQ(manage("unmount"), 0);
+    ASSERT_EQ(runProgram({"mount", "-t", "tmpfs", "other", mountPoint}).exitStatus, 0);
+    EXPECT_EQ(manage("remount"), 1);
+    EXPECT_EQ(mountedAt(), "");
+    EXPECT_EQ(topFileSystemAt(mountPoint), "tmpfs");
+    EXPECT_FALSE(recordsKept()) << "a stale record stays behind";
+}
+
+TEST_F(MountManagerOnLoopDevice, UnmountLeavesOtherFileSystemsAlone)
+{
+    ASSERT_EQ(runProgram({"mount", "-t", "tmpfs", "other", mountPoint}).exitStatus, 0);
+    EXPECT_EQ(manage("unmount"), 1);
+    EXPECT_EQ(topFileSystemAt(mountPoint), "tmpfs");
+}
+
+TEST_F(MountManagerOnLoopDevice, HungCommandFailsTheCallInsteadOfHangingIt)
+{
+    fakeProgram("umount", "exec sleep 600");
+    EXPECT_EQ(manageWith({"env", "VIX_MOUNT_TIME_LIMIT=1"}, "unmount"), 1);
 }
 
 } // namespace

@@ -285,6 +285,54 @@ SSL Runtime Version: %2</source>
         <source>Could not find %1.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Wrong Admin PIN, remaining retries: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong PIN, remaining retries: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong Admin PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wrong PIN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to login, Admin PIN retry counter exceeded!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to login, PIN retry counter exceeded!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN was entered incorrectly too many times. Retry counter exceeded!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN was entered incorrectly too many times. Retry counter exceeded!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin PIN must be 8-20 characters long</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PIN must be 4-15 characters long</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invalid File System. Please format the %1 with a valid FAT32 or exFAT file system.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to refresh the card content. This can happen if other applications are using the card at the same time. Please remove the %1 from your system and plug it back in so that the Operating System can refresh it.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SessionViewerViewModel</name>

@@ -28,6 +28,24 @@ std::unique_ptr<vixtest::VirtualCard> diskCard(vixtest::VirtualCardOptions optio
     return card;
 }
 
+// Activated and unlocked, with the four example sessions.
+vixtest::VirtualCardOptions sessionCard()
+{
+    vixtest::VirtualCardOptions options;
+    options.exampleSessions = true;
+    options.pin = "1234";
+    return options;
+}
+
+bool backUp(std::shared_ptr<DeviceModel> device, const QString& destination,
+            DownloadModel::ProgressCallback onProgress)
+{
+    QString currentFolder;
+    return DownloadModel().CopyFilesFromDevice(
+        std::move(device), destination, std::move(onProgress),
+        [](const QString&, bool) { return true; }, currentFolder);
+}
+
 Device findDevice(const vixtest::VirtualCard& card)
 {
     // Other disks may be attached at the same time: only this card counts.
@@ -105,17 +123,11 @@ void DiskModelsTest::discoveryFindsTheCardWithItsTypeAndFlags()
 void DiskModelsTest::backupCopiesEverySessionFromTheMountedCard()
 {
     SKIP_WITHOUT_DISK_MODE();
-    vixtest::VirtualCardOptions options;
-    options.exampleSessions = true;
-    options.pin = "1234";
-    auto card = diskCard(options);
+    auto card = diskCard(sessionCard());
     auto device = std::make_shared<DeviceModelImpl>(card->devicePath());
     QTemporaryDir destination;
-    QString currentFolder;
 
-    QVERIFY(DownloadModel().CopyFilesFromDevice(
-        device, destination.path(), [](const Progress&) { return false; },
-        [](const QString&, bool) { return true; }, currentFolder));
+    QVERIFY(backUp(device, destination.path(), [](const Progress&) { return false; }));
 
     const std::vector<Session> sessions = device->getSessions();
     QCOMPARE(int(sessions.size()), 4);
@@ -139,13 +151,9 @@ void DiskModelsTest::backupCopiesEverySessionFromTheMountedCard()
 void DiskModelsTest::cardDetachedDuringBackupFailsTheBackup()
 {
     SKIP_WITHOUT_DISK_MODE();
-    vixtest::VirtualCardOptions options;
-    options.exampleSessions = true;
-    options.pin = "1234";
-    auto card = diskCard(options);
+    auto card = diskCard(sessionCard());
     auto device = std::make_shared<DeviceModelImpl>(card->devicePath());
     QTemporaryDir destination;
-    QString currentFolder;
     bool detached = false;
     auto detachOnceCopying = [&](const Progress& progress) {
         if (progress.sessionCopiedBytes > 0 && !detached) {
@@ -157,9 +165,7 @@ void DiskModelsTest::cardDetachedDuringBackupFailsTheBackup()
 
     bool completed = false;
     try {
-        completed = DownloadModel().CopyFilesFromDevice(
-            device, destination.path(), detachOnceCopying,
-            [](const QString&, bool) { return true; }, currentFolder);
+        completed = backUp(device, destination.path(), detachOnceCopying);
     } catch (const std::runtime_error&) {
         completed = false;
     }

@@ -88,6 +88,25 @@ private slots:
         QCOMPARE(progress.at(0).at(0).toInt(), 7);
     }
 
+    // Called from a thread other than the view model's, the notifications travel queued and
+    // must carry type names the receiving side can look up.
+    void notifyAllSignalsWorksAcrossThreads()
+    {
+        SampleViewModel model;
+        model.setErrorMessage(QStringLiteral("failed"));
+        QThread worker;
+        model.moveToThread(&worker);
+        worker.start();
+        QSignalSpy error(&model, &SampleViewModel::errorMessageChanged);
+        QSignalSpy progress(&model, &SampleViewModel::progressChanged);
+        model.notifyAllSignals();
+        QTRY_COMPARE(progress.count(), 1);
+        QCOMPARE(error.at(0).at(0).toString(), QStringLiteral("failed"));
+        QCOMPARE(progress.at(0).at(0).toInt(), 7);
+        worker.quit();
+        worker.wait();
+    }
+
     void scopeGuardRunsOnceOnEveryExit()
     {
         int runs = 0;
