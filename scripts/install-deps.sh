@@ -12,7 +12,7 @@ packages=(
   util-linux udev xvfb libfuse3-dev
   icewm xdotool imagemagick x11-utils
   debhelper dpkg-dev fakeroot lintian groff desktop-file-utils appstream
-  libcap2-bin acl man-db poppler-utils
+  acl man-db poppler-utils
 )
 
 missing=()
