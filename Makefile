@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test sanitize demo bench clean
+.PHONY: all deps configure build test sanitize demo bench package package-test clean
 
 all: build
 
@@ -31,5 +31,14 @@ bench: configure
 	cmake --build $(BUILD) -j$(JOBS)
 	bash scripts/bench.sh $(BUILD)
 
+# The Debian packages vix and vix-sim, built with dpkg-buildpackage in build-package/.
+package: deps
+	JOBS=$(JOBS) bash scripts/package.sh
+
+# Builds the packages, installs them on this machine, checks them as a user meets them
+# and purges them again (root).
+package-test: deps
+	JOBS=$(JOBS) bash scripts/package-test.sh
+
 clean:
-	rm -rf $(BUILD) build-demo build-sanitize
+	rm -rf $(BUILD) build-demo build-sanitize build-package

@@ -11,6 +11,8 @@ packages=(
   qtbase5-dev qttools5-dev-tools qtbase5-dev-tools libqt5network5 libqt5svg5-dev
   util-linux udev xvfb libfuse3-dev
   icewm xdotool imagemagick x11-utils
+  debhelper dpkg-dev fakeroot lintian groff desktop-file-utils appstream
+  acl man-db poppler-utils
 )
 
 missing=()
