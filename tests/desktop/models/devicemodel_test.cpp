@@ -7,6 +7,7 @@
 #include "fakehelpers.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -404,7 +405,16 @@ void DeviceModelTest::downloadCopiesEverySessionOfTheCard()
             const QString recorded =
                 QString::fromStdString(card->sessionsDir()) + "/" + QString::number(session.id);
             QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
-            QCOMPARE(filesBelow(folder), filesBelow(recorded));
+            QStringList expected = filesBelow(recorded);
+            expected << DownloadModel::manifestName << DownloadModel::recordName;
+            expected.sort();
+            QCOMPARE(filesBelow(folder), expected);
+            QProcess check;
+            check.setWorkingDirectory(folder);
+            check.start("sha256sum", {"-c", "--strict", DownloadModel::manifestName});
+            QVERIFY(check.waitForFinished(60000));
+            QCOMPARE(check.exitCode(), 0);
+            QCOMPARE(check.readAllStandardError(), QByteArray());
             for (const QString& file : filesBelow(recorded)) {
                 QFile a(folder + "/" + file), b(recorded + "/" + file);
                 QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

@@ -3,12 +3,14 @@
 #define VIX_DOWNLOAD_TEST_SUPPORT_H
 
 #include "devicemodel.h"
+#include "downloadmodel.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QList>
 #include <QMap>
+#include <QProcess>
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -39,11 +41,36 @@ inline QStringList filesBelow(const QString& folder)
     return files;
 }
 
+// Empty when `sha256sum -c` passes in the session folder without a word on stderr and the
+// checksum list names every file there; otherwise what is wrong.
+inline QString manifestProblem(const QString& folder)
+{
+    QProcess check;
+    check.setWorkingDirectory(folder);
+    check.start(QStringLiteral("sha256sum"),
+                {QStringLiteral("-c"), QStringLiteral("--strict"), DownloadModel::manifestName});
+    if (!check.waitForFinished(60000) || check.exitCode() != 0 ||
+        !check.readAllStandardError().isEmpty())
+        return folder + QStringLiteral(": sha256sum -c failed: ") +
+               QString::fromLocal8Bit(check.readAllStandardOutput());
+    QStringList listed;
+    for (const QByteArray& line : readFile(folder + "/" + DownloadModel::manifestName).split('\n'))
+        if (!line.isEmpty())
+            listed << QFile::decodeName(line.mid(66));
+    QStringList present = filesBelow(folder);
+    present.removeAll(DownloadModel::manifestName);
+    listed.sort();
+    return listed == present ? QString()
+                             : folder + QStringLiteral(": lists ") + listed.join(',') +
+                                   QStringLiteral(" but holds ") + present.join(',');
+}
+
 // A card whose sessions are folders; switching makes one the mount point.
 class FolderCard : public FakeDeviceModel
 {
 public:
     FolderCard() : FakeDeviceModel("/dev/null") {}
+    DeviceInfo deviceInfo() override { return DeviceInfo("c0ffee", 0x123, 2, 10, 15, 4, 0); }
     std::vector<Session> getSessions() override { return sessions; }
     void switchToSession(int id) override
     {
