@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # A narrated tour of vaultcli against a virtual card: no card and no root needed.
+# As root the card is attached as a disk (/dev/sd<letter>, mounted, with the
+# real mount helper and partrescan); otherwise the image file stands in for it.
 # Every command line is printed with its output; every step is checked, and the
 # tour stops with a non-zero status at the first step that does not behave as
 # narrated. The emulator is stopped on every way out.
@@ -30,16 +32,39 @@ build_programs() {
     if ! {
         cmake -S "$root" -B "$build" -DVIX_HELPER_DIR="$helpers" -DVIX_BUILD_DESKTOP=OFF \
             -DVIX_BUILD_TESTS=OFF -DVIX_BUILD_BENCH=OFF &&
-            cmake --build "$build" -j"$jobs" --target vaultcli vaultsim
+            cmake --build "$build" -j"$jobs" --target vaultcli vaultsim partrescan
     } >"$build/demo-build.log" 2>&1; then
         tail -n 30 "$build/demo-build.log" >&2
         fail "the build failed"
     fi
 }
 
+disk_mode=false
+choose_mode() {
+    if [ "$(id -u)" -eq 0 ] && [ -w /dev/loop-control ] && [ -w /dev/fuse ]; then
+        disk_mode=true
+        say "Running as root: the card is attached as a disk under /dev and mounted; the" \
+            "real mount helper and partrescan follow its changes."
+    else
+        say "Not running as root (or no loop devices or FUSE here): the card's image file" \
+            "stands in for its partition device."
+    fi
+}
+
+# On a disk the shipped helpers run for real.
+write_real_helpers() {
+    mkdir -p "$helpers"
+    cp "$build/partrescan/partrescan" "$root/helpers/mountpoint_manager" "$helpers/"
+    export VIX_MOUNT_STATE_DIR=$card_folder/mount-notes
+}
+
 # A card on an image file has no real mount: the mount helper and the partition
 # re-read are stand-ins that log their call and succeed.
 write_helpers() {
+    if $disk_mode; then
+        write_real_helpers
+        return
+    fi
     mkdir -p "$helpers"
     local name
     for name in mountpoint_manager partrescan udevadm; do
@@ -78,10 +103,14 @@ start_card() {
     mkdir -p "$card_folder"
     cd "$card_folder"
     say "A fresh virtual card with four recorded sessions, served by vaultsim."
-    printf '$ vaultsim create card.img --example-sessions\n'
-    vaultsim create card.img --example-sessions || fail "vaultsim create failed"
-    printf '$ vaultsim serve card.img &\n'
-    vaultsim serve card.img >vaultsim.log 2>&1 &
+    local disk_option=
+    if $disk_mode; then
+        disk_option=--disk
+    fi
+    printf '$ vaultsim create card.img --example-sessions %s\n' "$disk_option"
+    vaultsim create card.img --example-sessions $disk_option || fail "vaultsim create failed"
+    printf '$ vaultsim serve card.img %s &\n' "$disk_option"
+    vaultsim serve card.img $disk_option >vaultsim.log 2>&1 &
     emulator_pid=$!
     local tries=0
     until grep -q 'vaultsim: ready' vaultsim.log; do
@@ -91,10 +120,17 @@ start_card() {
         sleep 0.1
     done
     cat vaultsim.log
+    if $disk_mode; then
+        device=$(sed -n 's/.* partition \([^ ]*\) .*/\1/p' vaultsim.log)
+        content=$(sed -n 's/.* mount \([^ ]*\)$/\1/p' vaultsim.log)
+        say "The card is $device, mounted at $content:"
+        grep -F "$device " /proc/mounts
+    fi
 }
 
 # run [--input TEXT] COMMAND...: prints the command line and both streams of its
 # output; keeps status, out and err for the checks.
+device=card.img content=card.img.content
 status=0 out= err=
 run() {
     local input=
@@ -136,7 +172,7 @@ expect_quiet_success() {
     [ -z "$out$err" ] || fail "expected no output"
 }
 expect_state() {
-    run vaultcli card.img status
+    run vaultcli "$device" status
     expect_status 0
     local line
     for line in "$@"; do
@@ -152,7 +188,7 @@ record_session() {
     mkdir -p "card.img.sessions/$current/DCIM"
     head -c "$1" /dev/zero >"card.img.sessions/$current/DCIM/CLIP0001.MP4"
     printf '$ # the camera records %s bytes into session %s\n' "$1" "$current"
-    run vaultcli card.img startNewSession
+    run vaultcli "$device" startNewSession
     expect_quiet_success
     recorded_sessions+=("$current")
 }
@@ -162,21 +198,21 @@ tour() {
     expect_state "Card state: Transparent" "Read-only: false" "SecurityFlag: 0"
 
     say "The controller's unique identifier and the firmware version."
-    run vaultcli card.img controllerID
+    run vaultcli "$device" controllerID
     expect_status 0
     grep -qxE '([0-9a-f]{2})+' <<<"$out" || fail "expected hex pairs"
-    run vaultcli card.img firmwareVersion
+    run vaultcli "$device" firmwareVersion
     expect_status 0
     expect_line "1.2.3"
 
     say "The sessions the card has recorded."
-    run vaultcli card.img listSessions
+    run vaultcli "$device" listSessions
     expect_status 0
     [ "$(wc -l <<<"$out")" -eq 5 ] || fail "expected a header and four sessions"
 
     say "Activate the security features: PIN $PIN and a separate Admin user with Admin PIN" \
         "$ADMIN_PIN. Activation discards the content and leaves the card read-only for now."
-    run vaultcli card.img activate --pin "$PIN" --adminPin "$ADMIN_PIN" --retryCounter 5
+    run vaultcli "$device" activate --pin "$PIN" --adminPin "$ADMIN_PIN" --retryCounter 5
     expect_quiet_success
     expect_state "Card state: Unlocked" "Read-only: true" "PIN Retry Counter: 5" \
         "Admin PIN Retry Counter: 5" "SecurityFlag: 2"
@@ -187,70 +223,71 @@ tour() {
     record_session 150000
 
     say "Log out: the protected content is hidden."
-    run vaultcli card.img logout
+    run vaultcli "$device" logout
     expect_quiet_success
     expect_state "Card state: Locked"
 
     say "A wrong PIN is refused (status word 0x6f02, exit status 2) and costs one try."
-    run vaultcli card.img login --pin 0000
+    run vaultcli "$device" login --pin 0000
     expect_status 2
     expect_error_line "Failed, error: 0x6f02"
     expect_state "Card state: Locked" "PIN Retry Counter: 4"
 
     say "Log in; the PIN comes from standard input, so it shows in no process list."
-    run --input "$PIN" vaultcli card.img login --pin -
+    run --input "$PIN" vaultcli "$device" login --pin -
     expect_quiet_success
     expect_state "Card state: Unlocked" "PIN Retry Counter: 5"
 
     say "The sessions recorded since activation."
-    run vaultcli card.img listSessions
+    run vaultcli "$device" listSessions
     expect_status 0
     [ "$(wc -l <<<"$out")" -eq 3 ] || fail "expected a header and two sessions"
     grep -qE "^${recorded_sessions[0]} +[0-9T:-]+ +2\.9 MB" <<<"$out" ||
         fail "expected session ${recorded_sessions[0]} of 2.9 MB"
 
     say "Switch to the first of them to read back what it stored."
-    run vaultcli card.img switchToSession --id "${recorded_sessions[0]}"
+    run vaultcli "$device" switchToSession --id "${recorded_sessions[0]}"
     expect_quiet_success
-    printf '$ ls card.img.content/DCIM\n'
-    ls card.img.content/DCIM
-    [ "$(stat -c %s card.img.content/DCIM/CLIP0001.MP4)" -eq 3000000 ] ||
+    printf '$ ls %s/DCIM\n' "$content"
+    ls "$content/DCIM"
+    [ "$(stat -c %s "$content/DCIM/CLIP0001.MP4")" -eq 3000000 ] ||
         fail "expected the first session's clip"
 
     say "Make the whole card read-only, then writable again."
-    run vaultcli card.img setReadOnly
+    run vaultcli "$device" setReadOnly
     expect_quiet_success
     expect_state "Read-only: true"
-    run vaultcli card.img setReadWrite
+    run vaultcli "$device" setReadWrite
     expect_quiet_success
     expect_state "Read-only: false"
 
     say "Change the PIN to $NEW_PIN, log out and log in with the new PIN."
-    run vaultcli card.img changePin --pin "$PIN" --newPin "$NEW_PIN"
+    run vaultcli "$device" changePin --pin "$PIN" --newPin "$NEW_PIN"
     expect_quiet_success
-    run vaultcli card.img logout
+    run vaultcli "$device" logout
     expect_quiet_success
-    run vaultcli card.img login --pin "$NEW_PIN"
+    run vaultcli "$device" login --pin "$NEW_PIN"
     expect_quiet_success
     expect_state "Card state: Unlocked"
 
     say "Wipe the content with the Admin PIN: the security features stay active."
-    run vaultcli card.img wipeContent --adminPin "$ADMIN_PIN"
+    run vaultcli "$device" wipeContent --adminPin "$ADMIN_PIN"
     expect_quiet_success
     expect_state "Card state: Unlocked" "SecurityFlag: 2"
-    run vaultcli card.img listSessions
+    run vaultcli "$device" listSessions
     expect_status 0
     [ "$(wc -l <<<"$out")" -eq 1 ] || fail "expected no sessions after the wipe"
 
     say "Factory reset with the Admin PIN: security off again, the card read-only until" \
         "setReadWrite."
-    run vaultcli card.img factoryReset --adminPin "$ADMIN_PIN"
+    run vaultcli "$device" factoryReset --adminPin "$ADMIN_PIN"
     expect_quiet_success
     expect_state "Card state: Transparent" "Read-only: true" "SecurityFlag: 0"
-    run vaultcli card.img setReadWrite
+    run vaultcli "$device" setReadWrite
     expect_quiet_success
 }
 
+choose_mode
 build_programs
 PATH=$build/cli:$build/vcard:$PATH
 write_helpers

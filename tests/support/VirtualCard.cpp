@@ -82,6 +82,9 @@ std::vector<std::string> createArguments(const std::string& image, const Virtual
             args.push_back("--locked");
         }
     }
+    if (o.disk) {
+        args.push_back("--disk");
+    }
     args.insert(args.end(), o.extraArgs.begin(), o.extraArgs.end());
     return args;
 }
@@ -110,12 +113,12 @@ const char* faultName(Fault fault)
 }
 
 // Reads the child's standard output until the ready line (or its end).
-bool waitForReadyLine(int fd)
+bool waitForReadyLine(int fd, std::string& seen)
 {
-    std::string seen;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyTimeoutMs);
-    while (seen.find("vaultsim: ready") == std::string::npos) {
+    while (seen.find("vaultsim: ready") == std::string::npos ||
+           seen.find('\n', seen.find("vaultsim: ready")) == std::string::npos) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd waiting = {fd, POLLIN, 0};
@@ -132,7 +135,33 @@ bool waitForReadyLine(int fd)
     return seen.find('\n', seen.find("vaultsim: ready")) != std::string::npos;
 }
 
+// The word after `key` in the ready line.
+std::string readyField(const std::string& line, const std::string& key)
+{
+    std::istringstream words(line.substr(line.find("vaultsim: ready")));
+    for (std::string word; words >> word;) {
+        if (word == key && words >> word) {
+            return word;
+        }
+    }
+    return {};
+}
+
 } // namespace
+
+std::string diskModeUnavailable()
+{
+    if (::geteuid() != 0) {
+        return "disk mode needs root (loop devices, device nodes, mounts)";
+    }
+    if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
+        return "no loop devices here (/dev/loop-control)";
+    }
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+        return "no FUSE here (/dev/fuse)";
+    }
+    return {};
+}
 
 std::string vaultsimPath()
 {
@@ -140,7 +169,9 @@ std::string vaultsimPath()
     return fromEnvironment && *fromEnvironment ? fromEnvironment : VIX_VAULTSIM_PATH;
 }
 
-VirtualCard::VirtualCard(const VirtualCardOptions& options) : folder_(makeFolder())
+VirtualCard::VirtualCard(const VirtualCardOptions& options)
+    : folder_(makeFolder()), disk_(options.disk), requestedMountPoint_(options.mountPoint),
+      readBytesPerSecond_(options.readBytesPerSecond)
 {
     image_ = folder_ + "/card.img";
     int status = runAndWait(createArguments(image_, options));
@@ -253,7 +284,6 @@ void VirtualCard::start()
         throw std::runtime_error("cannot create a pipe for vaultsim");
     }
     const std::string program = vaultsimPath();
-    const std::string pidFile = folder_ + "/serve.pid";
     // A test killed by its time limit must not leave its card running. The
     // signal follows the forking thread, so only the main thread asks for it.
     const bool mainThread = ::gettid() == ::getpid();
@@ -263,18 +293,43 @@ void VirtualCard::start()
             ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         }
         ::dup2(out[1], STDOUT_FILENO);
-        ::execl(program.c_str(), program.c_str(), "serve", image_.c_str(), "--pid-file",
-                pidFile.c_str(), static_cast<char*>(nullptr));
+        std::vector<std::string> arguments = serveArguments();
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(out[1]);
-    bool ready = pid > 0 && waitForReadyLine(out[0]);
+    std::string seen;
+    bool ready = pid > 0 && waitForReadyLine(out[0], seen);
     ::close(out[0]);
     pid_ = pid;
+    diskNode_ = readyField(seen, "disk");
+    partitionNode_ = readyField(seen, "partition");
+    mountPoint_ = readyField(seen, "mount");
     if (!ready) {
         stop();
         throw std::runtime_error("vaultsim serve did not become ready for " + image_);
     }
+}
+
+std::vector<std::string> VirtualCard::serveArguments() const
+{
+    std::vector<std::string> arguments = {vaultsimPath(), "serve", image_, "--pid-file",
+                                          folder_ + "/serve.pid"};
+    if (disk_) {
+        arguments.push_back("--disk");
+    }
+    if (!requestedMountPoint_.empty()) {
+        arguments.insert(arguments.end(), {"--mount", requestedMountPoint_});
+    }
+    if (readBytesPerSecond_ != 0) {
+        arguments.insert(arguments.end(), {"--read-bps", std::to_string(readBytesPerSecond_)});
+    }
+    return arguments;
 }
 
 void VirtualCard::stop()

@@ -29,6 +29,11 @@ struct VirtualCardOptions
     std::string adminPin; // empty: no Admin user, Admin PIN = PIN padded with '0' to 8
     unsigned retries = 3;
     bool locked = false;
+    // Disk mode (root only): the card becomes /dev/sd<letter> with its partition
+    // /dev/sd<letter>1 mounted; devicePath() is then the partition node.
+    bool disk = false;
+    std::string mountPoint;                    // empty: vaultsim's default under /run/vaultsim
+    unsigned long long readBytesPerSecond = 0; // 0: reads not limited
 };
 
 // Misbehaviour of the card on a chosen command (see docs/vaultsim.md).
@@ -52,8 +57,13 @@ public:
     VirtualCard(const VirtualCard&) = delete;
     VirtualCard& operator=(const VirtualCard&) = delete;
 
-    // The image file: the "partition device" the card API takes.
-    const std::string& devicePath() const { return image_; }
+    // The "partition device" the card API takes: the image file, or in disk mode
+    // the partition node.
+    const std::string& devicePath() const { return disk_ ? partitionNode_ : image_; }
+    const std::string& imagePath() const { return image_; }
+    // Disk mode only: the whole-disk node, and where the partition is mounted.
+    const std::string& diskNode() const { return diskNode_; }
+    const std::string& mountPoint() const { return mountPoint_; }
     // Folder presenting the content the card currently shows (its "mount point").
     std::string contentDir() const;
     // Folder holding one sub-folder per recorded session (named by session id).
@@ -79,9 +89,16 @@ public:
 
 private:
     void writeControlFile();
+    std::vector<std::string> serveArguments() const;
 
     std::string folder_;
     std::string image_;
+    bool disk_ = false;
+    std::string requestedMountPoint_;
+    unsigned long long readBytesPerSecond_ = 0;
+    std::string diskNode_;
+    std::string partitionNode_;
+    std::string mountPoint_;
     std::vector<std::string> faultLines_;
     unsigned controlChanges_ = 0;
     pid_t pid_ = -1;
@@ -89,6 +106,8 @@ private:
 
 // Path of the vaultsim program the tests use.
 std::string vaultsimPath();
+// Why disk mode cannot run here (not root, no loop devices, no FUSE); empty when it can.
+std::string diskModeUnavailable();
 
 } // namespace vixtest
 

@@ -26,3 +26,10 @@ if(TARGET vix_test_support AND TARGET cardlib AND TARGET vix_fake_helpers)
                                                     GTest::gtest_main)
   gtest_discover_tests(vcard_cardlib_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# Disk mode (root only; the tests skip with the reason otherwise).
+if(TARGET vix_test_support)
+  add_executable(vcard_disk_tests ${CMAKE_CURRENT_LIST_DIR}/DiskTest.cpp)
+  target_link_libraries(vcard_disk_tests PRIVATE vix_test_support GTest::gtest_main)
+  gtest_discover_tests(vcard_disk_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_LOCK vix_disk)
+endif()

@@ -179,6 +179,9 @@ bool applyKey(const std::string& key, const std::string& value, CardState& state
     if (key == "size") {
         return parseNumber(value, state.sizeBytes);
     }
+    if (key == "partition-start") {
+        return parseNumber(value, state.partitionStart);
+    }
     if (key == "state") {
         return parseStateName(value, state.state);
     }
@@ -330,6 +333,7 @@ std::string formatState(const CardState& state)
     line("generation", state.generation == 1 ? "ccv1" : "ccv2");
     line("form-factor", state.formFactor == 'L' ? "full" : "micro");
     line("size", std::to_string(state.sizeBytes));
+    line("partition-start", std::to_string(state.partitionStart));
     line("state", state.state < 3 ? kStateNames[state.state] : "transparent");
     line("pin", toHex(Bytes(state.pin.begin(), state.pin.end())));
     line("admin-pin", toHex(Bytes(state.adminPin.begin(), state.adminPin.end())));

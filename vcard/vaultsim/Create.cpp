@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "Content.h"
+#include "Disk.h"
 #include "Image.h"
 #include "Server.h"
 #include "vcard/StateFile.h"
@@ -139,7 +140,7 @@ bool writeIdentification(const std::string& image, const vcard::CardState& state
                          std::string& error)
 {
     Image file;
-    if (!file.open(image, error)) {
+    if (!file.open(image, std::uint64_t(state.partitionStart) * vcard::kBlockSize, error)) {
         return false;
     }
     if (!file.write(vcard::kIdentificationSector * vcard::kBlockSize,
@@ -267,11 +268,14 @@ int create(CreateOptions options)
         std::fprintf(stderr, "vaultsim: %s\n", error.c_str());
         return 1;
     }
-    bool made = createSparseImage(image, options.state.sizeBytes, error) &&
-                addSessions(options, card, error) &&
-                writeIdentification(image, card.state(), error) &&
-                (writeTextFile(statePathFor(image), vcard::formatState(card.state())) ||
-                 (error = "cannot write " + statePathFor(image), false));
+    const std::uint64_t partitionOffset = std::uint64_t(options.state.partitionStart) * 512;
+    bool made =
+        createSparseImage(image, partitionOffset + options.state.sizeBytes, error) &&
+        (partitionOffset == 0 || writePartitionTable(image, options.state.partitionStart,
+                                                     options.state.sizeBytes / 512, error)) &&
+        addSessions(options, card, error) && writeIdentification(image, card.state(), error) &&
+        (writeTextFile(statePathFor(image), vcard::formatState(card.state())) ||
+         (error = "cannot write " + statePathFor(image), false));
     if (!made) {
         std::fprintf(stderr, "vaultsim: %s\n", error.c_str());
         removeCard(image);

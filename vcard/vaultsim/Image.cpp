@@ -18,8 +18,9 @@ Image::~Image()
     std::free(buffer_);
 }
 
-bool Image::open(const std::string& path, std::string& error)
+bool Image::open(const std::string& path, std::uint64_t partitionOffset, std::string& error)
 {
+    base_ = partitionOffset;
     void* aligned = nullptr;
     if (posix_memalign(&aligned, vcard::kBlockSize, vcard::kBlockSize) != 0) {
         error = "out of memory";
@@ -36,7 +37,8 @@ bool Image::open(const std::string& path, std::string& error)
 
 bool Image::read(std::uint64_t offset, vcard::Block& block)
 {
-    if (::pread(fd_, buffer_, vcard::kBlockSize, off_t(offset)) != ssize_t(vcard::kBlockSize)) {
+    if (::pread(fd_, buffer_, vcard::kBlockSize, off_t(base_ + offset)) !=
+        ssize_t(vcard::kBlockSize)) {
         return false;
     }
     std::memcpy(block.data(), buffer_, vcard::kBlockSize);
@@ -46,7 +48,8 @@ bool Image::read(std::uint64_t offset, vcard::Block& block)
 bool Image::write(std::uint64_t offset, const vcard::Block& block)
 {
     std::memcpy(buffer_, block.data(), vcard::kBlockSize);
-    return ::pwrite(fd_, buffer_, vcard::kBlockSize, off_t(offset)) == ssize_t(vcard::kBlockSize);
+    return ::pwrite(fd_, buffer_, vcard::kBlockSize, off_t(base_ + offset)) ==
+           ssize_t(vcard::kBlockSize);
 }
 
 bool Image::removed() const

@@ -16,7 +16,9 @@ public:
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
 
-    bool open(const std::string& path, std::string& error);
+    // Offsets given to read and write count from `partitionOffset`, the byte
+    // where the card's partition starts in the image.
+    bool open(const std::string& path, std::uint64_t partitionOffset, std::string& error);
     bool read(std::uint64_t offset, vcard::Block& block);
     bool write(std::uint64_t offset, const vcard::Block& block);
     bool removed() const; // the image's name is gone
@@ -24,6 +26,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::uint64_t base_ = 0;
     unsigned char* buffer_ = nullptr;
 };
 

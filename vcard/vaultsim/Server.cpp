@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <poll.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "Content.h"
+#include "Disk.h"
 #include "Image.h"
 #include "vcard/Card.h"
 #include "vcard/Faults.h"
@@ -43,6 +45,8 @@ public:
 
 private:
     bool start(std::string& error);
+    bool attachDisk(std::string& error);
+    std::string readyText() const;
     bool setUpNotifications(std::string& error);
     bool persist(bool force);
     void serveLoop();
@@ -60,6 +64,7 @@ private:
     Image image_;
     vcard::Card card_;
     ContentStore content_;
+    Disk disk_;
     vcard::FaultPlan faults_;
     vcard::CommandAssembler assembler_;
     int notify_ = -1;
@@ -111,7 +116,9 @@ bool Server::start(std::string& error)
     }
     card_ = vcard::Card(state);
     savedState_ = text;
-    if (!image_.open(options_.image, error) || !setUpNotifications(error)) {
+    if (!image_.open(options_.image, std::uint64_t(state.partitionStart) * vcard::kBlockSize,
+                     error) ||
+        !setUpNotifications(error)) {
         return false;
     }
     cardLock_ = lockCard(options_.image);
@@ -169,6 +176,7 @@ bool Server::persist(bool force)
     if (force || sector != savedSector_) {
         if (image_.write(vcard::kIdentificationSector * vcard::kBlockSize, sector)) {
             savedSector_ = sector;
+            disk_.dropCaches();
         } else {
             log("cannot write the identification sector");
             ok = false;
@@ -372,14 +380,52 @@ int Server::run()
         log("cannot write the pid file " + options_.pidFile);
         return 1;
     }
-    std::printf("vaultsim: ready %s pid %d\n", options_.image.c_str(), int(::getpid()));
+    if (options_.disk && !attachDisk(error)) {
+        log(error);
+        return 1;
+    }
+    std::printf("%s\n", readyText().c_str());
     std::fflush(stdout);
     serveLoop();
     persist(false);
+    if (!disk_.detach(error)) {
+        log(error);
+    }
     if (!options_.pidFile.empty()) {
         ::unlink(options_.pidFile.c_str());
     }
     return 0;
+}
+
+bool Server::attachDisk(std::string& error)
+{
+    const vcard::CardState& state = card_.state();
+    if (state.partitionStart == 0) {
+        error = options_.image + " holds no partition table; make the card with `vaultsim create " +
+                options_.image + " --disk`";
+        return false;
+    }
+    // The host may go away without reading the ready line; that must not stop the card.
+    std::signal(SIGPIPE, SIG_IGN);
+    char* absolute = ::realpath(options_.image.c_str(), nullptr);
+    DiskOptions disk;
+    disk.image = absolute != nullptr ? absolute : options_.image;
+    std::free(absolute);
+    disk.partitionStart = state.partitionStart;
+    disk.partitionBytes = state.sizeBytes;
+    disk.mountPoint = options_.mountPoint;
+    disk.readBytesPerSecond = options_.readBytesPerSecond;
+    return disk_.attach(disk, error);
+}
+
+std::string Server::readyText() const
+{
+    std::string text = "vaultsim: ready " + options_.image + " pid " + std::to_string(::getpid());
+    if (options_.disk) {
+        text += " disk " + disk_.diskNode() + " partition " + disk_.partitionNode() + " mount " +
+                disk_.mountPoint();
+    }
+    return text;
 }
 
 } // namespace

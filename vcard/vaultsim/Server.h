@@ -2,6 +2,7 @@
 #ifndef VAULTSIM_SERVER_H
 #define VAULTSIM_SERVER_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct ServeOptions
     std::vector<std::string> faults;
     int pollMs = 5; // fallback poll when no change notification arrives
     bool verbose = false;
+    // Disk mode: present the card as a removable disk (see Disk.h).
+    bool disk = false;
+    std::string mountPoint;
+    std::uint64_t readBytesPerSecond = 0;
 };
 
 int serve(const ServeOptions& options);

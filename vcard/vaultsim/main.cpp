@@ -3,7 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "Attach.h"
 #include "Create.h"
+#include "Disk.h"
+#include "Mount.h"
 #include "Server.h"
 #include "vcard/Faults.h"
 #include "vcard/StateFile.h"
@@ -14,6 +17,11 @@ const char kUsage[] =
     "Usage:\n"
     "  vaultsim create IMAGE [options]   make a new virtual card\n"
     "  vaultsim serve IMAGE [options]    run the card until SIGTERM or SIGINT\n"
+    "  vaultsim attach IMAGE [options]   serve a --disk card as /dev/sd<letter> in the\n"
+    "                                    background (root); prints DISK PARTITION MOUNT PID\n"
+    "  vaultsim detach IMAGE|DISK|PARTITION\n"
+    "                                    stop an attached card and take its disk away\n"
+    "  vaultsim clean-up                 take away disks that killed runs left behind\n"
     "  vaultsim --help\n"
     "\n"
     "create options:\n"
@@ -38,6 +46,8 @@ const char kUsage[] =
     "  --retries N               with --activate: retry counters (default 3)\n"
     "  --locked                  with --activate: the card starts locked\n"
     "  --force                   replace an existing card\n"
+    "  --disk                    the image is a whole disk: a partition table, and the\n"
+    "                            card's partition (of --size) from sector 2048\n"
     "\n"
     "serve options:\n"
     "  --pid-file PATH           write the process id there once ready\n"
@@ -46,6 +56,9 @@ const char kUsage[] =
     "                            misbehave (also read from IMAGE.faults)\n"
     "  --poll-ms N               fallback poll interval (default 5)\n"
     "  --verbose                 log every command on standard error\n"
+    "  --disk                    present a --disk card as a disk under /dev (root)\n"
+    "  --mount DIR               with --disk: mount point (default /run/vaultsim/sd<letter>)\n"
+    "  --read-bps N              with --disk: limit reads to N bytes per second\n"
     "\n"
     "See docs/vaultsim.md for the files beside the image and the fault syntax.\n";
 
@@ -92,6 +105,8 @@ std::string createOption(const std::string& name, Arguments& arguments,
         state.secureElementPresent = false;
     } else if (name == "--force") {
         options.force = true;
+    } else if (name == "--disk") {
+        state.partitionStart = vaultsim::kDiskPartitionStart;
     } else if (name == "--size") {
         return vaultsim::parseSize(value(), state.sizeBytes) ? "" : "bad --size";
     } else if (name == "--form-factor") {
@@ -168,8 +183,8 @@ int runCreate(int argc, char** argv)
 std::string serveOption(const std::string& name, Arguments& arguments,
                         vaultsim::ServeOptions& options)
 {
-    if (name == "--verbose") {
-        options.verbose = true;
+    if (name == "--verbose" || name == "--disk") {
+        (name == "--disk" ? options.disk : options.verbose) = true;
         return "";
     }
     if (!arguments.hasValue()) {
@@ -188,6 +203,10 @@ std::string serveOption(const std::string& name, Arguments& arguments,
         options.faults.push_back(value);
     } else if (name == "--long-command-ms" && parseUnsigned(value.c_str(), 600000, number)) {
         options.longCommandMs = long(number);
+    } else if (name == "--mount") {
+        options.mountPoint = value;
+    } else if (name == "--read-bps" && parseUnsigned(value.c_str(), ~0ul, number) && number > 0) {
+        options.readBytesPerSecond = number;
     } else if (name == "--poll-ms" && parseUnsigned(value.c_str(), 1000, number) && number > 0) {
         options.pollMs = int(number);
     } else {
@@ -207,6 +226,9 @@ int runServe(int argc, char** argv)
             return usageError(error);
         }
     }
+    if (!options.disk && (!options.mountPoint.empty() || options.readBytesPerSecond != 0)) {
+        return usageError("--mount and --read-bps need --disk");
+    }
     return vaultsim::serve(options);
 }
 
@@ -218,10 +240,22 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (argc == 2 && std::strcmp(argv[1], "clean-up") == 0) {
+        return vaultsim::cleanUp();
+    }
     if (argc < 3) {
         return usageError("missing command or image");
     }
     std::string command = argv[1];
+    if (command == "attach") {
+        return vaultsim::attach(argc, argv);
+    }
+    if (command == "detach") {
+        return argc == 3 ? vaultsim::detach(argv[2]) : usageError("detach takes one argument");
+    }
+    if (command == "mount") {
+        return vaultsim::mountContent(argc, argv);
+    }
     if (command == "create") {
         return runCreate(argc, argv);
     }

@@ -80,6 +80,9 @@ struct CardState
     bool secureElementPresent = true;
     std::uint32_t longCommandMs = 100;
     std::uint64_t sizeBytes = 64ull << 20;
+    // Where the card's partition starts in the image, in sectors: 0 when the
+    // image is the partition, else the image is a whole disk with a partition table.
+    std::uint32_t partitionStart = 0;
     std::uint8_t incompatibilityFlags = 0;
 
     std::vector<Session> sessions;            // closed, recorded sessions in card order

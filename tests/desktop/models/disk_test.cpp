@@ -1,0 +1,178 @@
+// The device model layer against a virtual card attached as a real disk, with
+// the real helper programs: discovery under /dev, the mount table, and a backup
+// from the mounted card, also when the card goes away in the middle.
+#include "Device.h"
+#include "devicemodel.h"
+#include "devicemodelfactory.h"
+#include "downloadmodel.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <stdexcept>
+
+#include "VirtualCard.h"
+
+namespace {
+
+#define SKIP_WITHOUT_DISK_MODE()                                                                   \
+    if (const std::string reason = vixtest::diskModeUnavailable(); !reason.empty())                \
+    QSKIP(reason.c_str())
+
+std::unique_ptr<vixtest::VirtualCard> diskCard(vixtest::VirtualCardOptions options)
+{
+    options.disk = true;
+    auto card = std::make_unique<vixtest::VirtualCard>(options);
+    qputenv("VIX_MOUNT_STATE_DIR", QByteArray::fromStdString(card->folder() + "/mount-notes"));
+    return card;
+}
+
+// Activated and unlocked, with the four example sessions.
+vixtest::VirtualCardOptions sessionCard()
+{
+    vixtest::VirtualCardOptions options;
+    options.exampleSessions = true;
+    options.pin = "1234";
+    return options;
+}
+
+bool backUp(std::shared_ptr<DeviceModel> device, const QString& destination,
+            DownloadModel::ProgressCallback onProgress)
+{
+    QString currentFolder;
+    return DownloadModel().CopyFilesFromDevice(
+        std::move(device), destination, std::move(onProgress),
+        [](const QString&, bool) { return true; }, currentFolder);
+}
+
+Device findDevice(const vixtest::VirtualCard& card)
+{
+    // Other disks may be attached at the same time: only this card counts.
+    for (const Device& device : DeviceModelFactory().searchDevices())
+        if (device.devicePath == QString::fromStdString(card.devicePath()))
+            return device;
+    return {};
+}
+
+// Relative path, size and time of every file below a folder.
+QStringList filesWithTimes(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        files << QDir(folder).relativeFilePath(info.filePath()) + " " +
+                     QString::number(info.size()) + " " +
+                     info.lastModified().toUTC().toString(Qt::ISODate);
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class DiskModelsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void discoveryFindsTheCardWithItsTypeAndFlags_data();
+    void discoveryFindsTheCardWithItsTypeAndFlags();
+    void backupCopiesEverySessionFromTheMountedCard();
+    void cardDetachedDuringBackupFailsTheBackup();
+};
+
+void DiskModelsTest::discoveryFindsTheCardWithItsTypeAndFlags_data()
+{
+    QTest::addColumn<bool>("fullSize");
+    QTest::addColumn<bool>("activated");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<unsigned>("securityFlags");
+    QTest::newRow("micro, activated with Admin user") << false << true << int(MicroSdCard) << 2u;
+    QTest::newRow("full size, transparent") << true << false << int(SdCard) << 0u;
+}
+
+void DiskModelsTest::discoveryFindsTheCardWithItsTypeAndFlags()
+{
+    SKIP_WITHOUT_DISK_MODE();
+    QFETCH(bool, fullSize);
+    QFETCH(bool, activated);
+    vixtest::VirtualCardOptions options;
+    options.formFactor = fullSize ? vixtest::FormFactor::FullSize : vixtest::FormFactor::MicroSd;
+    if (activated) {
+        options.pin = "1234";
+        options.adminPin = "12345678";
+    }
+    auto card = diskCard(options);
+
+    const Device device = findDevice(*card);
+    QFETCH(int, type);
+    QFETCH(unsigned, securityFlags);
+    QVERIFY2(bool(device), "the scan of /dev did not find the card's partition");
+    QCOMPARE(int(device.type), type);
+    QCOMPARE(device.securityActive, activated);
+    QVERIFY(device.supported);
+    QCOMPARE(device.securityFlags, securityFlags);
+    DeviceModelImpl model(card->devicePath());
+    QCOMPARE(model.getDeviceMountpoint(), QString::fromStdString(card->mountPoint()));
+    // An activated, writable card is made read-only by the scan.
+    QCOMPARE(card->stateValue("cdrom-area") == "0xFFFFFFFF", activated);
+}
+
+void DiskModelsTest::backupCopiesEverySessionFromTheMountedCard()
+{
+    SKIP_WITHOUT_DISK_MODE();
+    auto card = diskCard(sessionCard());
+    auto device = std::make_shared<DeviceModelImpl>(card->devicePath());
+    QTemporaryDir destination;
+
+    QVERIFY(backUp(device, destination.path(), [](const Progress&) { return false; }));
+
+    const std::vector<Session> sessions = device->getSessions();
+    QCOMPARE(int(sessions.size()), 4);
+    QStringList expectedFolders;
+    for (const Session& session : sessions) {
+        const QString name = DownloadModel::sessionFolderName(session);
+        expectedFolders << name;
+        const QString copy = destination.path() + "/" + name;
+        const QString source =
+            QString::fromStdString(card->sessionsDir()) + "/" + QString::number(session.id);
+        QCOMPARE(filesWithTimes(copy), filesWithTimes(source));
+        if (!session.dateTime.empty())
+            QCOMPARE(QFileInfo(copy).lastModified(),
+                     QDateTime::fromString(QString::fromStdString(session.dateTime), Qt::ISODate));
+    }
+    QStringList folders = QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    expectedFolders.sort();
+    QCOMPARE(folders, expectedFolders);
+}
+
+void DiskModelsTest::cardDetachedDuringBackupFailsTheBackup()
+{
+    SKIP_WITHOUT_DISK_MODE();
+    auto card = diskCard(sessionCard());
+    auto device = std::make_shared<DeviceModelImpl>(card->devicePath());
+    QTemporaryDir destination;
+    bool detached = false;
+    auto detachOnceCopying = [&](const Progress& progress) {
+        if (progress.sessionCopiedBytes > 0 && !detached) {
+            card->stop();
+            detached = true;
+        }
+        return false;
+    };
+
+    bool completed = false;
+    try {
+        completed = backUp(device, destination.path(), detachOnceCopying);
+    } catch (const std::runtime_error&) {
+        completed = false;
+    }
+    QVERIFY(detached);
+    QVERIFY2(!completed, "a backup of a card that went away was reported complete");
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(card->devicePath())));
+}
+
+QTEST_GUILESS_MAIN(DiskModelsTest)
+#include "disk_test.moc"
