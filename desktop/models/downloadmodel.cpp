@@ -337,7 +337,8 @@ public:
 
     // Flushes every pending copy, reads each back from the disk and names it when it matches.
     // Throws at the first failure; the copies not yet named are then removed with the batch.
-    void commit(DigestReader& reader)
+    // Without a reader the copies are named unchecked.
+    void commit(DigestReader* reader)
     {
         if (pending.empty())
             return;
@@ -352,7 +353,8 @@ public:
                     fail("Could not write data to %1.", entry.target, systemReason(errno));
         while (!pending.empty()) {
             const Entry& entry = pending.front();
-            verify(entry, reader);
+            if (reader)
+                verify(entry, *reader);
             if (!renameFile(entry.partial, entry.target))
                 failRename(entry.target);
             ::close(entry.descriptor);
@@ -385,7 +387,7 @@ class DownloadModel::FolderCommit
 {
 public:
     // One batch is checked at a time, so the batches share the reader.
-    FolderCommit(const QString& folder, DigestReader& reader)
+    FolderCommit(const QString& folder, DigestReader* reader)
         : folder(folder), flushFileSystem(flushesWithTheFileSystem(folder)), reader(reader),
           batch(newBatch())
     {
@@ -432,7 +434,7 @@ private:
         if (batch->empty())
             return;
         running = std::async(std::launch::async,
-                             [committing = std::move(batch), &reader = reader]() mutable {
+                             [committing = std::move(batch), reader = reader]() mutable {
                                  // Released here, so that a failed batch's partial files are
                                  // gone before the failure is seen.
                                  const std::unique_ptr<CopyBatch> owned = std::move(committing);
@@ -463,7 +465,7 @@ private:
 
     const QString folder;
     const bool flushFileSystem;
-    DigestReader& reader;
+    DigestReader* const reader;
     std::unique_ptr<CopyBatch> batch;
     std::future<void> running;
     bool failed = false; // after a failed batch nothing more is named
@@ -722,7 +724,7 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     }
     CopyBatch single(QString(), false);
     single.add(std::move(entry), size);
-    single.commit(digestReader());
+    single.commit(checkReader());
     return true;
 }
 
@@ -784,7 +786,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& target, Prog
         return true;
     };
     removeLeftovers(target);
-    FolderCommit commit(target, digestReader());
+    FolderCommit commit(target, checkReader());
     folderCommit = &commit;
     bool completed = false;
     try {
@@ -856,6 +858,16 @@ DigestReader& DownloadModel::digestReader()
     if (!reader)
         reader = std::make_unique<DigestReader>();
     return *reader;
+}
+
+DigestReader* DownloadModel::checkReader()
+{
+    return checksCopiesOnDisk() ? &digestReader() : nullptr;
+}
+
+bool DownloadModel::checksCopiesOnDisk() const
+{
+    return true;
 }
 
 qint64 DownloadModel::copyableSize(const QString& path)

@@ -95,6 +95,11 @@ public:
     // Written into each session's record; read from the card when it was not given.
     void setCardSerialNumber(const QString& serialNumber);
 
+protected:
+    // Whether each copy is read back from the disk and compared with the card's data before
+    // it gets its name; measurements turn it off to show what the check costs.
+    virtual bool checksCopiesOnDisk() const;
+
 private:
     class CopyBatch;
     class FolderCommit;
@@ -117,6 +122,7 @@ private:
     QByteArray chunk;
     std::unique_ptr<DigestReader> reader;
     DigestReader& digestReader();
+    DigestReader* checkReader();
 };
 
 #endif
