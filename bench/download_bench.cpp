@@ -314,6 +314,13 @@ void runThrottled(const Options& options)
         std::fprintf(stderr, "bench_download: cannot record the card's files\n");
         return;
     }
+    // The card shows new files of its session from its next command on.
+    try {
+        DeviceModelImpl(card.devicePath()).isActivated();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_download: the card does not answer: %s\n", error.what());
+        return;
+    }
     const QString source = QString::fromStdString(card.mountPoint()) + "/tree";
     const QString target = options.work + "/card-copy";
     std::vector<double> shares;

@@ -141,6 +141,8 @@ private slots:
 private:
     void addSession(unsigned id, const char* date, unsigned sectors);
     bool download(QString& currentFolder);
+    // The error text of a run that failed; empty when it did not fail.
+    QString downloadError();
 
     std::unique_ptr<QTemporaryDir> work;
     QString destination;
@@ -198,6 +200,17 @@ bool DownloadTest::download(QString& currentFolder)
             return answer(path, isFile);
         };
     return model.CopyFilesFromDevice(card, destination, onProgress, onOverwrite, currentFolder);
+}
+
+QString DownloadTest::downloadError()
+{
+    try {
+        QString current;
+        download(current);
+    } catch (const std::runtime_error& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QString();
 }
 
 void DownloadTest::cardWithoutSessionsReportsStartAndEnd()
@@ -422,13 +435,7 @@ void DownloadTest::writeFailureLeavesNoTemporaryFile()
     small.rlim_cur = 1 << 20;
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    QString message;
-    try {
-        QString current;
-        download(current);
-    } catch (const std::runtime_error& error) {
-        message = error.what();
-    }
+    const QString message = downloadError();
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY2(message.startsWith("Could not write data to " + destination + "/1/big.bin"),
@@ -722,14 +729,9 @@ void DownloadTest::failedFlushNamesNoCopyOfItsBatch()
     // On the last file's only chunk: the others are complete and wait for their flush.
     if (cancel)
         cancelWhen = [&](const Progress& p) { return p.sessionReadBytes == files * 100; };
-    try {
-        QString current;
-        download(current);
-        QFAIL("a failed flush was not reported");
-    } catch (const std::runtime_error& error) {
-        QVERIFY2(QString(error.what()).startsWith("Could not write data to " + destination + "/1/"),
-                 error.what());
-    }
+    const QString message = downloadError();
+    QVERIFY2(message.startsWith("Could not write data to " + destination + "/1/"),
+             qPrintable(message));
     QCOMPARE(filesBelow(destination), QStringList());
 }
 
@@ -744,13 +746,7 @@ void DownloadTest::copyDifferingOnTheDiskFailsTheRunAndIsRemoved()
         QVERIFY(QDir(destination + "/1").removeRecursively());
         fatFileSystem = fat ? QFile::encodeName(destination) : QByteArray();
         damageNextFlushedFile = true;
-        QString message;
-        try {
-            QString current;
-            download(current);
-        } catch (const std::runtime_error& error) {
-            message = error.what();
-        }
+        const QString message = downloadError();
         const QRegularExpressionMatch bad =
             QRegularExpression("^The copy " + QRegularExpression::escape(destination) +
                                "/1/(.*) on the disk differs from the data read from the card.$")

@@ -2,15 +2,14 @@
 #ifndef VIX_DOWNLOAD_TEST_SUPPORT_H
 #define VIX_DOWNLOAD_TEST_SUPPORT_H
 
+#include "checksum_check.h"
 #include "devicemodel.h"
-#include "downloadmodel.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QList>
 #include <QMap>
-#include <QProcess>
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -45,14 +44,8 @@ inline QStringList filesBelow(const QString& folder)
 // checksum list names every file there; otherwise what is wrong.
 inline QString manifestProblem(const QString& folder)
 {
-    QProcess check;
-    check.setWorkingDirectory(folder);
-    check.start(QStringLiteral("sha256sum"),
-                {QStringLiteral("-c"), QStringLiteral("--strict"), DownloadModel::manifestName});
-    if (!check.waitForFinished(60000) || check.exitCode() != 0 ||
-        !check.readAllStandardError().isEmpty())
-        return folder + QStringLiteral(": sha256sum -c failed: ") +
-               QString::fromLocal8Bit(check.readAllStandardOutput());
+    if (const QString problem = checksumListProblem(folder); !problem.isEmpty())
+        return problem;
     QStringList listed;
     for (const QByteArray& line : readFile(folder + "/" + DownloadModel::manifestName).split('\n'))
         if (!line.isEmpty())
