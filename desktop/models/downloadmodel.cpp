@@ -1,12 +1,15 @@
 #include "downloadmodel.h"
 
+#include "downloadproof.h"
 #include "utils.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -14,8 +17,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <future>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -25,6 +30,8 @@ const qint64 chunkSize = 1 << 20;
 const QByteArray protectedDataMarker = QByteArrayLiteral("*PROTECTED DATA*");
 const QString communicationFileName = QStringLiteral("__communicationFile");
 const QString systemFolderName = QStringLiteral("System Volume Information");
+// Name of the engine's own partial files, and nothing else a folder may hold.
+const QRegularExpression partialFileName(QStringLiteral("^\\.vix-[0-9a-f]{16}\\.part$"));
 
 // The system's reason, when there is one, tells a full disk from a removed card.
 [[noreturn]] void fail(const char* text, const QString& path = {}, const QString& reason = {})
@@ -71,6 +78,17 @@ bool flushesWithTheFileSystem(const QString& folder)
     return type == ext4 || type == xfs || type == btrfs || type == f2fs;
 }
 
+// Before Linux 5.8 syncfs reports no write-back error of the files it flushed.
+bool fileSystemFlushReportsErrors()
+{
+    struct utsname system
+    {
+    };
+    int major = 0, minor = 0;
+    return ::uname(&system) == 0 && std::sscanf(system.release, "%d.%d", &major, &minor) == 2 &&
+           (major > 5 || (major == 5 && minor >= 8));
+}
+
 // A backup into the card would copy itself again at every level, onto the card.
 void refuseBackupInto(const QString& mountPoint, const QString& destination)
 {
@@ -113,6 +131,24 @@ QString safeFolderComponent(QString text)
     text.replace(QLatin1Char('/'), QLatin1Char('_'));
     text.replace(QLatin1Char('\\'), QLatin1Char('_'));
     return text;
+}
+
+// What a copy takes from a card folder: plain files and folders, no hidden ones, no card
+// channel and no system folder. Symbolic links to folders are not followed: a link to a parent
+// would never end.
+QStringList copyableFiles(const QString& folder)
+{
+    QStringList files = QDir(folder).entryList(QDir::Files, QDir::Unsorted);
+    files.removeAll(communicationFileName);
+    return files;
+}
+
+QStringList copyableFolders(const QString& folder)
+{
+    QStringList folders = QDir(folder).entryList(
+        QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Unsorted);
+    folders.removeAll(systemFolderName);
+    return folders;
 }
 
 void makeDurable(const QString& folder)
@@ -165,6 +201,52 @@ void setFolderTime(const QString& folder, const QDateTime& time)
              folder, systemReason(errno));
 }
 
+// Partial files of a run that was killed or lost its power; no other file of the folder.
+void removeLeftovers(const QString& folder)
+{
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Unsorted);
+    for (const QString& name : names)
+        if (partialFileName.match(name).hasMatch())
+            QFile::remove(folder + QLatin1Char('/') + name);
+}
+
+// The card's own files must not be replaced by the checksum list or the record.
+void refuseProofNames(const QString& mountPoint)
+{
+    for (const QString& name : {DownloadModel::manifestName, DownloadModel::recordName}) {
+        const QString path = mountPoint + QLatin1Char('/') + name;
+        if (QFileInfo::exists(path))
+            fail(
+                QT_TRANSLATE_NOOP(
+                    "QCoreApplication",
+                    "The card file %1 has a name the backup keeps for its checksums. Please rename "
+                    "it on the card."),
+                path);
+    }
+}
+
+// Local time with its offset, so that the record says when wherever it is read.
+QString timeText(const QDateTime& time)
+{
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+// Every file of a session folder that its checksum list covers, relative and sorted.
+QStringList filesForManifest(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!partialFileName.match(it.fileName()).hasMatch())
+            files << path.mid(folder.size() + 1);
+    }
+    files.removeAll(DownloadModel::manifestName);
+    files.sort();
+    return files;
+}
+
 // A new, hidden file in the target's folder, removed unless it gets the target's name, also
 // when an exception passes. Its name does not grow with the target's, so long names fit.
 class PartialFile
@@ -191,12 +273,17 @@ public:
 
     bool isOpen() const { return output.isOpen(); }
     QFile& file() { return output; }
-    // Hands the closed file over to the caller, who removes it if need be.
-    QString release()
+    // Hands the file over to the caller, who closes and removes it if need be. The descriptor
+    // stays open: its flush reports a write-back error of this file even when another flush
+    // has reported it first.
+    int release()
     {
+        const int descriptor = ::dup(output.handle());
+        if (descriptor < 0)
+            return -1;
         output.close();
         owned = false;
-        return output.fileName();
+        return descriptor;
     }
     bool rename(const QString& target)
     {
@@ -212,74 +299,189 @@ private:
 
 } // namespace
 
-// Completed copies of one folder, waiting to be flushed to disk and to get their names. One
+// Completed copies of one folder, waiting to be flushed to disk, checked there and named. One
 // file system flush for the batch costs far less than one device flush per small file.
 class DownloadModel::CopyBatch
 {
 public:
+    struct Entry
+    {
+        QString partial;
+        QString target;
+        int descriptor;
+        QByteArray digest; // of the bytes read from the card
+    };
+
     // Opened before the copies are written: the flush then reports a write-back error of
     // theirs even when another program's flush has seen it first.
-    explicit CopyBatch(const QString& folder)
-        : fileSystem(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC)),
-          openError(fileSystem < 0 ? errno : 0)
+    CopyBatch(const QString& folder, bool flushFileSystem)
+        : fileSystem(flushFileSystem
+                         ? ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC)
+                         : -1),
+          openError(flushFileSystem && fileSystem < 0 ? errno : 0),
+          maxFiles(flushFileSystem ? 128 : 1)
     {
     }
     CopyBatch(const CopyBatch&) = delete;
     CopyBatch& operator=(const CopyBatch&) = delete;
+    // Whatever was not named is never named: its partial file goes.
     ~CopyBatch()
     {
-        for (const Entry& entry : pending)
+        for (const Entry& entry : pending) {
+            ::close(entry.descriptor);
             QFile::remove(entry.partial);
+        }
         if (fileSystem >= 0)
             ::close(fileSystem);
     }
 
-    void add(const QString& partial, const QString& target, qint64 size)
+    void add(Entry entry, qint64 size)
     {
-        pending.push_back({partial, target});
+        pending.push_back(std::move(entry));
         bytes += size;
     }
+    bool empty() const { return pending.empty(); }
     bool full() const { return pending.size() >= maxFiles || bytes >= maxBytes; }
 
-    // Flushes every pending copy, then gives each its name.
-    void commit()
+    // Flushes every pending copy, reads each back from the disk and names it when it matches.
+    // Throws at the first failure; the copies not yet named are then removed with the batch.
+    // Without a reader the copies are named unchecked.
+    void commit(DigestReader* reader)
     {
         if (pending.empty())
             return;
-        if (fileSystem < 0 || ::syncfs(fileSystem) != 0)
+        if (openError != 0 || (fileSystem >= 0 && ::syncfs(fileSystem) != 0))
             fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
-                 pending.front().target, systemReason(fileSystem < 0 ? openError : errno));
+                 pending.front().target, systemReason(openError != 0 ? openError : errno));
+        // Each file's own flush reports its write-back errors on any kernel, but costs a flush
+        // of the drive's cache per file even when the batch is already on the disk.
+        if (fileSystem < 0 || !fileSystemFlushReportsErrors())
+            for (const Entry& entry : pending)
+                if (::fsync(entry.descriptor) != 0)
+                    fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
+                         entry.target, systemReason(errno));
         while (!pending.empty()) {
             const Entry& entry = pending.front();
+            if (reader)
+                verify(entry, *reader);
             if (!renameFile(entry.partial, entry.target))
                 failRename(entry.target);
+            ::close(entry.descriptor);
             pending.erase(pending.begin());
         }
         bytes = 0;
     }
 
-    // On the way out of a cancelled or failed folder: what was copied stays, if it can.
-    void commitQuietly() noexcept
+private:
+    static void verify(const Entry& entry, DigestReader& reader)
+    {
+        const QByteArray onDisk = reader.onDisk(entry.partial);
+        if (onDisk.isEmpty())
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read back %1."), entry.target,
+                 systemReason(errno));
+        if (onDisk != entry.digest)
+            fail(QT_TRANSLATE_NOOP(
+                     "QCoreApplication",
+                     "The copy %1 on the disk differs from the data read from the card."),
+                 entry.target);
+    }
+
+    static constexpr qint64 maxBytes = qint64(256) << 20;
+    const int fileSystem;
+    const int openError;
+    const size_t maxFiles;
+    std::vector<Entry> pending;
+    qint64 bytes = 0;
+};
+
+// The batches of one folder: a full batch is flushed, checked and named on a thread of its own
+// while the next one is copied, since the card and the backup disk are different devices.
+class DownloadModel::FolderCommit
+{
+public:
+    // One batch is checked at a time, so the batches share the reader.
+    FolderCommit(const QString& folder, DigestReader* reader)
+        : folder(folder), flushFileSystem(flushesWithTheFileSystem(folder)), reader(reader),
+          batch(newBatch())
+    {
+    }
+    FolderCommit(const FolderCommit&) = delete;
+    FolderCommit& operator=(const FolderCommit&) = delete;
+    ~FolderCommit() { waitQuietly(); }
+
+    void add(CopyBatch::Entry entry, qint64 size)
+    {
+        batch->add(std::move(entry), size);
+        if (batch->full())
+            submit();
+    }
+
+    // Commits everything; a failure of any batch is thrown.
+    void finish()
+    {
+        submit();
+        wait();
+    }
+
+    // On the way out of a failed folder: what was copied stays, unless a flush has failed.
+    void finishQuietly() noexcept
     {
         try {
-            commit();
+            wait();
+            if (!failed)
+                batch->commit(reader);
+        } catch (...) {
+        }
+        batch.reset();
+    }
+
+private:
+    std::unique_ptr<CopyBatch> newBatch() const
+    {
+        return std::make_unique<CopyBatch>(folder, flushFileSystem);
+    }
+
+    void submit()
+    {
+        wait();
+        if (batch->empty())
+            return;
+        running = std::async(std::launch::async,
+                             [committing = std::move(batch), reader = reader]() mutable {
+                                 // Released here, so that a failed batch's partial files are
+                                 // gone before the failure is seen.
+                                 const std::unique_ptr<CopyBatch> owned = std::move(committing);
+                                 owned->commit(reader);
+                             });
+        batch = newBatch();
+    }
+
+    void wait()
+    {
+        if (!running.valid())
+            return;
+        try {
+            running.get();
+        } catch (...) {
+            failed = true;
+            throw;
+        }
+    }
+
+    void waitQuietly() noexcept
+    {
+        try {
+            wait();
         } catch (...) {
         }
     }
 
-private:
-    struct Entry
-    {
-        QString partial;
-        QString target;
-    };
-
-    static constexpr size_t maxFiles = 256;
-    static constexpr qint64 maxBytes = qint64(256) << 20;
-    const int fileSystem;
-    const int openError;
-    std::vector<Entry> pending;
-    qint64 bytes = 0;
+    const QString folder;
+    const bool flushFileSystem;
+    DigestReader* const reader;
+    std::unique_ptr<CopyBatch> batch;
+    std::future<void> running;
+    bool failed = false; // after a failed batch nothing more is named
 };
 
 Progress::Progress(std::function<bool(const Progress&)> callback) : callback(std::move(callback)) {}
@@ -293,14 +495,28 @@ void Progress::updateProgressTime()
     if (totalBytes != 0)
         percent = int(std::clamp<qint64>((copiedBytes + skippedBytes) * 100 / totalBytes, 0, 100));
     copyingTime = getCopyingTime();
-    const float mebibytes = float(copiedBytes / (1 << 20));
-    speed = mebibytes / (float(copyingTime) / 1000.0f);
-    const float rate = mebibytes / (float(elapsedTime) / 1000.0f);
-    // Also no estimate from an infinite rate: converting it to an integer is undefined.
-    if (rate == 0 || !std::isfinite(rate))
+    const double mebibytes = double(copiedBytes) / (1 << 20);
+    // No time yet is no speed yet, not an infinite one.
+    speed = copyingTime > 0 ? float(mebibytes / (double(copyingTime) / 1000)) : 0.0f;
+    if (copiedBytes <= 0 || elapsedTime <= 0)
         return;
-    const float remainingBytes = float(totalBytes - copiedBytes - skippedBytes);
-    remainingTime = std::max<qint64>(0, qint64(remainingBytes / (rate * 1024 * 1024) * 1000));
+    const double bytesPerMillisecond = double(copiedBytes) / double(elapsedTime);
+    const double remainingBytes = double(totalBytes - copiedBytes - skippedBytes);
+    remainingTime = std::max<qint64>(0, qint64(remainingBytes / bytesPerMillisecond));
+}
+
+void Progress::addReadBytes(qint64 count)
+{
+    sessionReadBytes += count;
+    // From the running total, so that rounding does not add up and the count never falls.
+    const qint64 scaled =
+        sessionFileBytes > 0
+            ? qint64(double(sessionReadBytes) * double(sessionBytes) / double(sessionFileBytes))
+            : sessionReadBytes;
+    const qint64 increment =
+        std::max<qint64>(0, std::min(scaled, sessionBytes) - sessionCopiedBytes);
+    copiedBytes += increment;
+    sessionCopiedBytes += increment;
 }
 
 qint64 Progress::getElapsedTime() const
@@ -344,7 +560,17 @@ bool Progress::report() const
     return callback && callback(*this);
 }
 
+const QString DownloadModel::manifestName = QStringLiteral("vix-backup.sha256");
+const QString DownloadModel::recordName = QStringLiteral("vix-backup.txt");
+
+DownloadModel::DownloadModel() = default;
+
 DownloadModel::~DownloadModel() = default;
+
+void DownloadModel::setCardSerialNumber(const QString& serialNumber)
+{
+    cardSerialNumber = serialNumber;
+}
 
 QString DownloadModel::sessionFolderName(const Session& session)
 {
@@ -370,8 +596,11 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
              systemReason(destinationInfo.exists() ? ENOTDIR : ENOENT));
     progress.startTimers();
     progress.started = true;
+    runStarted = QDateTime::currentDateTime();
     progress.pauseCopyingTimer();
     const std::vector<Session> sessions = device->getSessions();
+    if (cardSerialNumber.isEmpty() && !sessions.empty())
+        cardSerialNumber = QString::fromStdString(device->deviceInfo().serialNumber);
     progress.resumeCopyingTimer();
     for (const Session& session : sessions)
         progress.totalBytes += qint64(session.dataSize);
@@ -387,7 +616,10 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
                 "QCoreApplication",
                 "Could not find the content of the card. Please check that it is mounted."));
         refuseBackupInto(mountPoint, destination);
-        progress.sessionFileBytes = dirSize(mountPoint);
+        refuseProofNames(mountPoint);
+        // The scale of the progress: the bytes the copy will read, not the hidden ones.
+        progress.sessionFileBytes = copyableSize(mountPoint);
+        progress.sessionReadBytes = 0;
         progress.sessionCopiedBytes = 0;
         progress.sessionSkippedBytes = 0;
         progress.sessionBytes = qint64(session.dataSize);
@@ -396,20 +628,28 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
 
         const QString folderName = sessionFolderName(session);
         currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
+        sessionFolder = currentFolder;
+        sessionFolderKept = false;
+        sessionDigests.clear();
         if (!copyRecursively(mountPoint, currentFolder, progress, onOverwrite))
             return false;
-        progress.copiedBytes +=
-            progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes;
+        if (!sessionFolderKept)
+            writeProof(currentFolder, session);
+        // Kept files larger than their share must not take back what was counted.
+        progress.copiedBytes += std::max<qint64>(
+            0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
         progress.updateProgressTime();
         if (progress.report())
             return false;
 
-        if (!session.dateTime.empty()) {
-            const QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
-                                                         QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
-            // A date the card could not give in the usual form leaves the folder's own time.
-            if (time.isValid())
-                setFolderTime(currentFolder, time);
+        QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
+                                               QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
+        // The checksum list changed the folder's time; without a date in the usual form the
+        // card folder's time is the one to keep.
+        if (!time.isValid() && !sessionFolderKept)
+            time = QFileInfo(mountPoint).lastModified();
+        if (time.isValid()) {
+            setFolderTime(currentFolder, time);
             makeDurable(currentFolder);
         }
         makeDurable(destination);
@@ -455,34 +695,31 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     // A card taken out or changed mid-file may end the file early instead of failing a read.
     const qint64 sourceSize = input.size();
     qint64 copiedSize = 0;
-    QByteArray buffer(int(chunkSize), Qt::Uninitialized);
+    Sha256 hash;
+    if (chunk.isEmpty())
+        chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
     for (;;) {
-        const qint64 count = input.read(buffer.data(), chunkSize);
+        const qint64 count = input.read(chunk.data(), chunkSize);
         if (count < 0)
             fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
                  input.errorString());
         if (count == 0)
             break;
         copiedSize += count;
-        const QByteArray chunk = QByteArray::fromRawData(buffer.constData(), int(count));
-        if (chunk.startsWith(protectedDataMarker))
+        const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
+        if (data.startsWith(protectedDataMarker))
             fail(QT_TRANSLATE_NOOP("QCoreApplication",
                                    "Memory device is encrypted, cannot copy data"));
+        hash.add(data.constData(), count);
         try {
-            writeBufferToFile(output, chunk);
+            writeBufferToFile(output, data);
         } catch (const std::runtime_error& error) {
             // The user knows the target's name, not the hidden partial file's.
             const QString message = QString::fromUtf8(error.what()).replace(partialName, target);
             throw std::runtime_error(message.toStdString());
         }
 
-        const qint64 step = progress.sessionFileBytes > 0
-                                ? progress.sessionBytes * chunkSize / progress.sessionFileBytes
-                                : count;
-        const qint64 increment =
-            std::min(step, progress.sessionBytes - progress.sessionCopiedBytes);
-        progress.copiedBytes += increment;
-        progress.sessionCopiedBytes += increment;
+        progress.addReadBytes(count);
         progress.updateProgressTime();
         if (progress.report())
             return false;
@@ -494,19 +731,22 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
                             QFileDevice::FileModificationTime))
         fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."), target,
              output.errorString());
-    // Durable before it gets the final name: a reported copy survives a power cut.
-    if (batch) {
-        const qint64 size = output.size();
-        batch->add(partial.release(), target, size);
-        if (batch->full())
-            batch->commit();
+    const QByteArray digest = hash.result();
+    const qint64 size = output.size();
+    const int descriptor = partial.release();
+    if (descriptor < 0)
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
+             systemReason(errno));
+    sessionDigests.insert(target, digest);
+    // Durable and checked on the disk before it gets the final name.
+    CopyBatch::Entry entry{partialName, target, descriptor, digest};
+    if (folderCommit) {
+        folderCommit->add(std::move(entry), size);
         return true;
     }
-    if (::fsync(output.handle()) != 0)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), target,
-             systemReason(errno));
-    if (!partial.rename(target))
-        failRename(target);
+    CopyBatch single(QString(), false);
+    single.add(std::move(entry), size);
+    single.commit(checkReader());
     return true;
 }
 
@@ -526,18 +766,17 @@ bool DownloadModel::copyRecursively(QString source, QString target, Progress& pr
         fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), target,
              systemReason(ENOTDIR));
     } else if (onOverwrite && !askOverwrite(onOverwrite, progress, target, false)) {
+        sessionFolderKept = sessionFolderKept || target == sessionFolder;
         return true;
     }
+    // A checksum list that would not match the folder while it changes is no proof.
+    if (target == sessionFolder)
+        removeProof(target);
 
     if (!copyFiles(source, target, progress, onOverwrite))
         return false;
 
-    // Symbolic links to folders are not followed: a link to a parent would never end.
-    const QStringList folders =
-        sourceDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Unsorted);
-    for (const QString& name : folders) {
-        if (name == systemFolderName)
-            continue;
+    for (const QString& name : copyableFolders(source)) {
         if (!copyRecursively(source + QLatin1Char('/') + name, target + QLatin1Char('/') + name,
                              progress, onOverwrite))
             return false;
@@ -552,10 +791,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& target, Prog
                               const OverwriteCallback& onOverwrite)
 {
     auto copyAll = [&] {
-        const QStringList files = QDir(source).entryList(QDir::Files, QDir::Unsorted);
-        for (const QString& name : files) {
-            if (name == communicationFileName)
-                continue;
+        for (const QString& name : copyableFiles(source)) {
             const QString sourcePath = source + QLatin1Char('/') + name;
             const QString targetPath = target + QLatin1Char('/') + name;
             if (onOverwrite && QFileInfo::exists(targetPath) &&
@@ -573,25 +809,103 @@ bool DownloadModel::copyFiles(const QString& source, const QString& target, Prog
         }
         return true;
     };
-    if (!flushesWithTheFileSystem(target))
-        return copyAll();
-    CopyBatch folderBatch(target);
-    batch = &folderBatch;
+    removeLeftovers(target);
+    FolderCommit commit(target, checkReader());
+    folderCommit = &commit;
     bool completed = false;
     try {
         completed = copyAll();
     } catch (...) {
-        batch = nullptr;
-        folderBatch.commitQuietly();
+        folderCommit = nullptr;
+        commit.finishQuietly();
         throw;
     }
-    batch = nullptr;
-    if (!completed) {
-        folderBatch.commitQuietly();
-        return false;
+    folderCommit = nullptr;
+    // Also when cancelled: the copies already complete stay, and a failed flush is reported.
+    commit.finish();
+    return completed;
+}
+
+void DownloadModel::removeProof(const QString& folder)
+{
+    bool removed = false;
+    for (const QString& name : {manifestName, recordName}) {
+        const QString path = folder + QLatin1Char('/') + name;
+        if (!QFileInfo::exists(path))
+            continue;
+        if (!QFile::remove(path))
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), path,
+                 systemReason(errno));
+        removed = true;
     }
-    folderBatch.commit();
+    if (removed)
+        makeDurable(folder);
+}
+
+void DownloadModel::writeProof(const QString& folder, const Session& session)
+{
+    const QString record =
+        QStringLiteral("Card serial number: %1\nSession: %2\nSession date: %3\n"
+                       "Application: vaultdesk %4\nBackup started: %5\nBackup finished: %6\n")
+            .arg(cardSerialNumber, QString::number(session.id),
+                 QString::fromStdString(session.dateTime), QStringLiteral(VIX_APP_VERSION),
+                 timeText(runStarted), timeText(QDateTime::currentDateTime()));
+    writeSmallFile(folder + QLatin1Char('/') + recordName, record.toUtf8());
+
+    QByteArray manifest;
+    for (const QString& name : filesForManifest(folder)) {
+        const QString path = folder + QLatin1Char('/') + name;
+        QByteArray digest = sessionDigests.value(path);
+        // Files kept from an earlier backup are listed as the disk holds them.
+        if (digest.isEmpty())
+            digest = digestReader().ofFile(path);
+        if (digest.isEmpty())
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), path,
+                 systemReason(errno));
+        manifest += checksumLine(digest, name);
+    }
+    writeSmallFile(folder + QLatin1Char('/') + manifestName, manifest);
+}
+
+void DownloadModel::writeSmallFile(const QString& path, const QByteArray& content)
+{
+    PartialFile partial(path);
+    if (!partial.isOpen())
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), path,
+             partial.file().errorString());
+    writeBufferToFile(partial.file(), content);
+    if (::fsync(partial.file().handle()) != 0)
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), path,
+             systemReason(errno));
+    if (!partial.rename(path))
+        failRename(path);
+}
+
+DigestReader& DownloadModel::digestReader()
+{
+    if (!reader)
+        reader = std::make_unique<DigestReader>();
+    return *reader;
+}
+
+DigestReader* DownloadModel::checkReader()
+{
+    return checksCopiesOnDisk() ? &digestReader() : nullptr;
+}
+
+bool DownloadModel::checksCopiesOnDisk() const
+{
     return true;
+}
+
+qint64 DownloadModel::copyableSize(const QString& path)
+{
+    qint64 size = 0;
+    for (const QString& name : copyableFiles(path))
+        size += QFileInfo(path + QLatin1Char('/') + name).size();
+    for (const QString& name : copyableFolders(path))
+        size += copyableSize(path + QLatin1Char('/') + name);
+    return size;
 }
 
 qint64 DownloadModel::dirSize(QString path)

@@ -4,11 +4,15 @@
 #include "devicemodel.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <memory>
+
+class DigestReader;
 
 // Figures of a running download, handed to the progress callback.
 class Progress
@@ -26,6 +30,8 @@ public:
     void resumeElapsedTimer();
     void pauseCopyingTimer();
     void resumeCopyingTimer();
+    // Counts bytes read from the card's files, in the card-size scale of the session.
+    void addReadBytes(qint64 count);
     // Calls the callback when there is one; true means cancel.
     bool report() const;
 
@@ -42,6 +48,7 @@ public:
     qint64 sessionBytes = 0;
     qint64 sessionFileBytes = 0;
     qint64 sessionSkippedBytes = 0;
+    qint64 sessionReadBytes = 0; // file bytes read from the card in the current session
     std::function<bool(const Progress&)> callback;
 
 private:
@@ -59,6 +66,7 @@ public:
     using ProgressCallback = std::function<bool(const Progress&)>;
     using OverwriteCallback = std::function<bool(const QString& path, bool isFile)>;
 
+    DownloadModel();
     virtual ~DownloadModel();
 
     // True when every session was processed; false when cancelled or a copy step failed.
@@ -73,17 +81,48 @@ public:
                                  OverwriteCallback onOverwrite);
 
     qint64 dirSize(QString path);
+    // Bytes of the files copyRecursively copies from path (no hidden or left-out entries).
+    qint64 copyableSize(const QString& path);
 
     // "<id>" or "<id>_<date with '-' for ':'>".
     static QString sessionFolderName(const Session& session);
 
+    // Files each session folder of a backup gets beside the copies: the checksum list and
+    // the record of the backup.
+    static const QString manifestName;
+    static const QString recordName;
+
+    // Written into each session's record; read from the card when it was not given.
+    void setCardSerialNumber(const QString& serialNumber);
+
+protected:
+    // Whether each copy is read back from the disk and compared with the card's data before
+    // it gets its name; measurements turn it off to show what the check costs.
+    virtual bool checksCopiesOnDisk() const;
+
 private:
     class CopyBatch;
+    class FolderCommit;
     bool copyFiles(const QString& source, const QString& target, Progress& progress,
                    const OverwriteCallback& onOverwrite);
+    void removeProof(const QString& folder);
+    void writeProof(const QString& folder, const Session& session);
+    // Flushed to disk before it gets its name.
+    void writeSmallFile(const QString& path, const QByteArray& content);
 
-    // While copyRecursively handles a folder's files: copies waiting for one shared flush.
-    CopyBatch* batch = nullptr;
+    // While copyRecursively handles a folder's files: copies waiting to be flushed and checked.
+    FolderCommit* folderCommit = nullptr;
+    QString cardSerialNumber;
+    QDateTime runStarted;
+    QString sessionFolder;
+    bool sessionFolderKept = false;
+    // Digests of the copies made in the current session, by target path.
+    QHash<QString, QByteArray> sessionDigests;
+    // Kept from file to file: allocating a chunk for each of thousands of small files costs.
+    QByteArray chunk;
+    std::unique_ptr<DigestReader> reader;
+    DigestReader& digestReader();
+    DigestReader* checkReader();
 };
 
 #endif

@@ -3,18 +3,20 @@
 #include "downloadmodel.h"
 
 #include <QDir>
-#include <QTime>
 
 #include <algorithm>
 #include <functional>
 
 namespace {
-// Durations are shown as the minute and second fields of a time of day, so hours drop out
-// (75 minutes read as 15) and runs beyond a day wrap instead of showing nothing.
-QTime timeOfDay(qint64 milliseconds)
+// Whole minutes, however many hours a run takes.
+QString minutesOf(qint64 milliseconds)
 {
-    constexpr qint64 day = 24 * 60 * 60 * 1000;
-    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(((milliseconds % day) + day) % day));
+    return QString::number(std::max<qint64>(0, milliseconds) / 60000);
+}
+
+QString secondsOf(qint64 milliseconds)
+{
+    return QString::number(std::max<qint64>(0, milliseconds) / 1000 % 60);
 }
 } // namespace
 
@@ -61,7 +63,9 @@ void DownloadViewModel::copyFiles()
         std::bind(&DownloadViewModel::callBackOverwriteBackup, this, _1, _2);
     try {
         // The serial number read is a card call like the others: its failure fails the run.
-        const QString backupFolder = backupFolderFor(device->deviceInfo().serialNumber);
+        const std::string serialNumber = device->deviceInfo().serialNumber;
+        const QString backupFolder = backupFolderFor(serialNumber);
+        model->setCardSerialNumber(QString::fromStdString(serialNumber));
         // Not checked: the engine names the first folder it cannot create.
         QDir().mkdir(backupFolder);
         QString resultPath;
@@ -97,17 +101,15 @@ bool DownloadViewModel::callBackBackupProgress(const Progress& progress)
     setBackupProgress(progress.percent == 100 ? 99 : progress.percent);
 
     QString remaining;
-    if (!progress.started || progress.remainingTime == 0) {
+    if (!progress.started || progress.remainingTime == 0)
         remaining = tr("Remaining time: calculating...");
-    } else {
-        const QTime remainingTime = timeOfDay(std::max<qint64>(progress.remainingTime, 60000));
-        remaining = tr("Remaining time: <%1min").arg(remainingTime.toString(QStringLiteral("m")));
-    }
-    const QTime elapsed = timeOfDay(progress.elapsedTime);
-    setDownloadMetrics(tr("%1, Elapsed time: %2min %3s, Speed: %4mb/s")
-                           .arg(remaining, elapsed.toString(QStringLiteral("m")),
-                                elapsed.toString(QStringLiteral("s")))
-                           .arg(static_cast<double>(progress.speed), 0, 'f', 1));
+    else
+        remaining = tr("Remaining time: <%1min")
+                        .arg(minutesOf(std::max<qint64>(progress.remainingTime, 60000)));
+    setDownloadMetrics(
+        tr("%1, Elapsed time: %2min %3s, Speed: %4mb/s")
+            .arg(remaining, minutesOf(progress.elapsedTime), secondsOf(progress.elapsedTime))
+            .arg(static_cast<double>(progress.speed), 0, 'f', 1));
     return cancelDownload();
 }
 

@@ -2,6 +2,7 @@
 // host's mount tools; the download engine on the card's presented content.
 #include "CardManagement.h"
 #include "VirtualCard.h"
+#include "checksum_check.h"
 #include "devicemodel.h"
 #include "downloadmodel.h"
 #include "fakehelpers.h"
@@ -404,7 +405,11 @@ void DeviceModelTest::downloadCopiesEverySessionOfTheCard()
             const QString recorded =
                 QString::fromStdString(card->sessionsDir()) + "/" + QString::number(session.id);
             QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
-            QCOMPARE(filesBelow(folder), filesBelow(recorded));
+            QStringList expected = filesBelow(recorded);
+            expected << DownloadModel::manifestName << DownloadModel::recordName;
+            expected.sort();
+            QCOMPARE(filesBelow(folder), expected);
+            QCOMPARE(checksumListProblem(folder), QString());
             for (const QString& file : filesBelow(recorded)) {
                 QFile a(folder + "/" + file), b(recorded + "/" + file);
                 QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

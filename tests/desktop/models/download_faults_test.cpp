@@ -111,6 +111,7 @@ private:
     QString destination;
     std::shared_ptr<FolderCard> card;
     QList<int> percents;
+    QList<qint64> copied;
     std::function<bool(const Progress&)> onProgress;
     std::function<bool(const QString&, bool)> answer;
     QStringList questions;
@@ -127,6 +128,7 @@ void DownloadFaultsTest::init()
     QVERIFY(::chmod(QFile::encodeName(destination).constData(), 0777) == 0);
     card = std::make_shared<FolderCard>();
     percents.clear();
+    copied.clear();
     questions.clear();
     onProgress = nullptr;
     answer = nullptr;
@@ -156,6 +158,7 @@ QString DownloadFaultsTest::download()
     DownloadModel model;
     auto report = [this](const Progress& p) {
         percents << p.percent;
+        copied << p.copiedBytes;
         return onProgress && onProgress(p);
     };
     DownloadModel::OverwriteCallback onOverwrite;
@@ -244,7 +247,8 @@ void DownloadFaultsTest::replacedCopyStaysIntactUntilTheNewOneIsComplete()
     QCOMPARE(readFile(target), pattern(3 << 20, 'n'));
     QVERIFY(!seenDuringCopy.isEmpty());
     QCOMPARE(seenDuringCopy.filter("the earlier backup").size(), seenDuringCopy.size());
-    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+    QCOMPARE(filesBelow(destination),
+             QStringList({"1/clip.mp4", "1/vix-backup.sha256", "1/vix-backup.txt"}));
 
     // Cancelling or failing in the middle of a replacement keeps the earlier copy.
     writeFile(target, "the earlier backup");
@@ -373,6 +377,8 @@ void DownloadFaultsTest::percentStaysInRangeWhenKeptFilesAreLarger()
     QCOMPARE(download(), QStringLiteral("ok"));
     for (int percent : percents)
         QVERIFY2(percent >= 0 && percent <= 100, qPrintable(QString::number(percent)));
+    for (int i = 1; i < copied.size(); ++i)
+        QVERIFY2(copied[i] >= copied[i - 1], qPrintable(QStringLiteral("report %1").arg(i)));
     QCOMPARE(percents.last(), 100);
     QCOMPARE(readFile(destination + "/1/big.bin"), pattern(100000, 'k'));
 }

@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/utsname.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -28,6 +30,14 @@ bool journalOn = false;
 QByteArray fatFileSystem;
 // Flushes of files and of whole file systems fail with a write-back error.
 bool flushesFail = false;
+// The next this many flushes of a whole file system fail: the kernel reports a write-back
+// error once, and a second flush of the same file system succeeds.
+std::atomic<int> syncfsFailures{0};
+// Flushes of single files fail while those of the file system succeed, as before Linux 5.8,
+// which the kernel then claims to be.
+bool fileFlushesFail = false;
+// The next file flushed is changed behind the engine's back, as a faulty disk would.
+std::atomic<bool> damageNextFlushedFile{false};
 
 void startJournal()
 {
@@ -119,10 +129,20 @@ private slots:
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
     void pausedTimersDoNotAdvance();
+    void progressCountsTheBytesRead_data();
+    void progressCountsTheBytesRead();
+    void speedAndRemainingTime_data();
+    void speedAndRemainingTime();
+    void failedFlushNamesNoCopyOfItsBatch_data();
+    void failedFlushNamesNoCopyOfItsBatch();
+    void copyDifferingOnTheDiskFailsTheRunAndIsRemoved();
+    void partialFilesOfAKilledRunAreRemoved();
 
 private:
     void addSession(unsigned id, const char* date, unsigned sectors);
     bool download(QString& currentFolder);
+    // The error text of a run that failed; empty when it did not fail.
+    QString downloadError();
 
     std::unique_ptr<QTemporaryDir> work;
     QString destination;
@@ -153,6 +173,9 @@ void DownloadTest::cleanup()
     journal.clear();
     fatFileSystem.clear();
     flushesFail = false;
+    syncfsFailures = 0;
+    fileFlushesFail = false;
+    damageNextFlushedFile = false;
 }
 
 void DownloadTest::addSession(unsigned id, const char* date, unsigned sectors)
@@ -177,6 +200,17 @@ bool DownloadTest::download(QString& currentFolder)
             return answer(path, isFile);
         };
     return model.CopyFilesFromDevice(card, destination, onProgress, onOverwrite, currentFolder);
+}
+
+QString DownloadTest::downloadError()
+{
+    try {
+        QString current;
+        download(current);
+    } catch (const std::runtime_error& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QString();
 }
 
 void DownloadTest::cardWithoutSessionsReportsStartAndEnd()
@@ -216,7 +250,17 @@ void DownloadTest::sessionsAreCopiedIntoFoldersNamedByIdAndDate()
     QCOMPARE(QFileInfo(seven).lastRead(), QDateTime(QDate(2023, 5, 1), QTime(12, 30)));
     QCOMPARE(QDir(destination).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
              QStringList({"7_2023-05-01T12-30-00", "8", "9_20_.._.._escape"}));
-    QCOMPARE(filesBelow(seven), QStringList({"DCIM/100/img.jpg", "clip.mp4", "empty.txt"}));
+    QCOMPARE(filesBelow(seven), QStringList({"DCIM/100/img.jpg", "clip.mp4", "empty.txt",
+                                             "vix-backup.sha256", "vix-backup.txt"}));
+    for (const QString& folder : {seven, destination + "/8", destination + "/9_20_.._.._escape"})
+        QVERIFY2(manifestProblem(folder).isEmpty(), qPrintable(manifestProblem(folder)));
+    const QString record = QString::fromUtf8(readFile(seven + "/vix-backup.txt"));
+    for (const char* line : {"Card serial number: c0ffee\n", "Session: 7\n",
+                             "Session date: 2023-05-01T12:30:00\n", "Application: vaultdesk "})
+        QVERIFY2(record.contains(line), qPrintable(record));
+    QVERIFY2(record.contains(QRegularExpression("Backup started: \\d{4}-.*\nBackup finished: "
+                                                "\\d{4}-\\d\\d-\\d\\dT")),
+             qPrintable(record));
     QCOMPARE(readFile(seven + "/clip.mp4"), pattern(3 * 1024 * 1024 + 17, 'a'));
     QCOMPARE(readFile(seven + "/DCIM/100/img.jpg"), pattern(1000, 'b'));
     QCOMPARE(readFile(destination + "/8/note.txt"), QByteArray("eight"));
@@ -242,7 +286,8 @@ void DownloadTest::cardFilesAndSystemFoldersAreLeftOut()
 
     QString current;
     QVERIFY(download(current));
-    QCOMPARE(filesBelow(destination), QStringList({"1/sub/kept.txt"}));
+    QCOMPARE(filesBelow(destination),
+             QStringList({"1/sub/kept.txt", "1/vix-backup.sha256", "1/vix-backup.txt"}));
 }
 
 void DownloadTest::progressAdvancesBySessionSizes()
@@ -331,6 +376,10 @@ void DownloadTest::existingFilesAndFoldersAreKeptOrOverwritten()
     QCOMPARE(filesBelow(destination + "/2"), QStringList({"other.txt"}));
     QCOMPARE(readFile(destination + "/3/three.txt"), QByteArray("three"));
 
+    // The merged folder's checksum list covers the kept file; the declined one gets none.
+    QVERIFY2(manifestProblem(destination + "/1").isEmpty(),
+             qPrintable(manifestProblem(destination + "/1")));
+    QVERIFY(!QFileInfo::exists(destination + "/2/" + DownloadModel::manifestName));
     QCOMPARE(reports.last().skipped, qint64(QByteArray("old, longer content").size()));
     QCOMPARE(reports.last().copied, qint64(3 * 100 * 512));
     QVERIFY(std::any_of(reports.begin(), reports.end(), [](const Snapshot& s) {
@@ -386,13 +435,7 @@ void DownloadTest::writeFailureLeavesNoTemporaryFile()
     small.rlim_cur = 1 << 20;
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    QString message;
-    try {
-        QString current;
-        download(current);
-    } catch (const std::runtime_error& error) {
-        message = error.what();
-    }
+    const QString message = downloadError();
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY2(message.startsWith("Could not write data to " + destination + "/1/big.bin"),
@@ -483,7 +526,10 @@ void DownloadTest::fatFileSystemGetsEveryFileFlushed()
         const int renamed = events.indexOf(QRegularExpression(
             "rename inode:\\d+ " + QRegularExpression::escape(destination + "/1/" + name)));
         QVERIFY2(renamed > 0, qPrintable(trace));
-        QCOMPARE(events[renamed - 1], "fsync " + events[renamed].section(' ', 1, 1));
+        const QString inode = events[renamed].section(' ', 1, 1);
+        QVERIFY2(events.lastIndexOf("fsync " + inode, renamed) >
+                     events.lastIndexOf("times " + inode, renamed),
+                 qPrintable(trace));
     }
     QCOMPARE(readFile(destination + "/1/b.txt"), QByteArray("b"));
 }
@@ -576,6 +622,170 @@ void DownloadTest::pausedTimersDoNotAdvance()
     QCOMPARE(progress.getCopyingTime(), copying);
 }
 
+void DownloadTest::progressCountsTheBytesRead_data()
+{
+    QTest::addColumn<QList<int>>("fileSizes");
+    QTest::addColumn<int>("hiddenSize");
+    QTest::addColumn<unsigned>("sectors");
+    // Cumulative shares (per thousand of the session's card size) after each chunk.
+    QTest::addColumn<QList<int>>("permille");
+    const QList<int> tenSmall = QVector<int>(10, 1000).toList();
+    const QList<int> tenths = {100, 200, 300, 400, 500, 600, 700, 800, 900, 1000};
+    QTest::newRow("many small files") << tenSmall << 0 << 20480u << tenths;
+    QTest::newRow("hidden file left out") << tenSmall << 90000 << 20480u << tenths;
+    // 1 MiB and a short 0.5 MiB chunk per file.
+    QTest::newRow("short last chunks")
+        << QList<int>{3 << 19, 3 << 19} << 0 << 6144u << QList<int>{333, 500, 833, 1000};
+}
+
+void DownloadTest::progressCountsTheBytesRead()
+{
+    QFETCH(QList<int>, fileSizes);
+    QFETCH(int, hiddenSize);
+    QFETCH(unsigned, sectors);
+    QFETCH(QList<int>, permille);
+    addSession(1, "", sectors);
+    for (int i = 0; i < fileSizes.size(); ++i)
+        writeFile(card->folders[1] + QStringLiteral("/f%1").arg(i), pattern(fileSizes[i], 'f'));
+    if (hiddenSize > 0)
+        writeFile(card->folders[1] + "/.thumbnails", pattern(hiddenSize, 'h'));
+    QString current;
+    QVERIFY(download(current));
+    // The start, the session's start, one report per chunk, the session's end and the end.
+    const QList<Snapshot> chunks = reports.mid(2, reports.size() - 4);
+    QCOMPARE(chunks.size(), permille.size());
+    const qint64 sessionBytes = qint64(sectors) * 512;
+    for (int i = 0; i < chunks.size(); ++i)
+        QVERIFY2(qAbs(chunks[i].sessionCopied * 1000 / sessionBytes - permille[i]) <= 1,
+                 qPrintable(QStringLiteral("chunk %1: %2").arg(i).arg(chunks[i].sessionCopied)));
+}
+
+// Progress with times set by the test.
+class FixedTimesProgress : public Progress
+{
+public:
+    qint64 getElapsedTime() const override { return elapsed; }
+    qint64 getCopyingTime() const override { return copying; }
+    qint64 elapsed = 0;
+    qint64 copying = 0;
+};
+
+void DownloadTest::speedAndRemainingTime_data()
+{
+    QTest::addColumn<qint64>("copied");
+    QTest::addColumn<qint64>("skipped");
+    QTest::addColumn<qint64>("milliseconds");
+    QTest::addColumn<float>("speed");
+    QTest::addColumn<qint64>("remaining");
+    const qint64 mib = 1 << 20;
+    QTest::newRow("nothing yet") << qint64(0) << qint64(0) << qint64(0) << 0.0f << qint64(0);
+    QTest::newRow("no time yet") << mib << qint64(0) << qint64(0) << 0.0f << qint64(0);
+    QTest::newRow("part of a MiB")
+        << mib * 3 / 2 << qint64(0) << qint64(1000) << 1.5f << qint64(1000);
+    QTest::newRow("kept files") << mib << mib << qint64(500) << 2.0f << qint64(500);
+}
+
+void DownloadTest::speedAndRemainingTime()
+{
+    QFETCH(qint64, copied);
+    QFETCH(qint64, skipped);
+    QFETCH(qint64, milliseconds);
+    QFETCH(float, speed);
+    QFETCH(qint64, remaining);
+    FixedTimesProgress progress;
+    progress.totalBytes = 3 << 20;
+    progress.copiedBytes = copied;
+    progress.skippedBytes = skipped;
+    progress.elapsed = progress.copying = milliseconds;
+    progress.updateProgressTime();
+    QVERIFY2(qFuzzyCompare(progress.speed + 1, speed + 1),
+             qPrintable(QString::number(progress.speed)));
+    QCOMPARE(progress.remainingTime, remaining);
+}
+
+void DownloadTest::failedFlushNamesNoCopyOfItsBatch_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::addColumn<int>("failingSyncfs");
+    QTest::addColumn<bool>("failingFileFlushes");
+    QTest::addColumn<bool>("cancel");
+    // Enough files that a batch is flushed while the folder is still being copied.
+    QTest::newRow("file system flush fails once") << 300 << 1 << false << false;
+    QTest::newRow("only the file flush reports") << 3 << 0 << true << false;
+    QTest::newRow("cancelled, flush fails") << 3 << 1 << false << true;
+}
+
+void DownloadTest::failedFlushNamesNoCopyOfItsBatch()
+{
+    QFETCH(int, files);
+    QFETCH(int, failingSyncfs);
+    QFETCH(bool, failingFileFlushes);
+    QFETCH(bool, cancel);
+    addSession(1, "", 100);
+    for (int i = 0; i < files; ++i)
+        writeFile(card->folders[1] + QStringLiteral("/f%1").arg(i), pattern(100, 'a'));
+    syncfsFailures = failingSyncfs;
+    fileFlushesFail = failingFileFlushes;
+    // On the last file's only chunk: the others are complete and wait for their flush.
+    if (cancel)
+        cancelWhen = [&](const Progress& p) { return p.sessionReadBytes == files * 100; };
+    const QString message = downloadError();
+    QVERIFY2(message.startsWith("Could not write data to " + destination + "/1/"),
+             qPrintable(message));
+    QCOMPARE(filesBelow(destination), QStringList());
+}
+
+void DownloadTest::copyDifferingOnTheDiskFailsTheRunAndIsRemoved()
+{
+    addSession(1, "", 100);
+    addSession(2, "", 100);
+    writeFile(card->folders[1] + "/a.mp4", pattern(3 << 20, 'a'));
+    writeFile(card->folders[1] + "/b.mp4", pattern(5000, 'b'));
+    writeFile(card->folders[2] + "/c.mp4", pattern(5000, 'c'));
+    for (bool fat : {false, true}) {
+        QVERIFY(QDir(destination + "/1").removeRecursively());
+        fatFileSystem = fat ? QFile::encodeName(destination) : QByteArray();
+        damageNextFlushedFile = true;
+        const QString message = downloadError();
+        const QRegularExpressionMatch bad =
+            QRegularExpression("^The copy " + QRegularExpression::escape(destination) +
+                               "/1/(.*) on the disk differs from the data read from the card.$")
+                .match(message);
+        QVERIFY2(bad.hasMatch(), qPrintable(message));
+        const QStringList left = filesBelow(destination);
+        QVERIFY2(!left.contains("1/" + bad.captured(1)), qPrintable(left.join(',')));
+        for (const QString& name : left)
+            QCOMPARE(readFile(destination + "/" + name), readFile(work->filePath("card/" + name)));
+        QCOMPARE(card->switches, QList<int>({1}));
+        card->switches.clear();
+    }
+}
+
+void DownloadTest::partialFilesOfAKilledRunAreRemoved()
+{
+    addSession(1, "", 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    writeFile(card->folders[1] + "/sub/b.txt", "b");
+    const QStringList leftovers = {"1/.vix-0123456789abcdef.part",
+                                   "1/sub/.vix-fedcba9876543210.part"};
+    const QStringList others = {"1/.vix-notes.txt", "1/sub/.hidden",
+                                "1/sub/vix-0123456789abcdef.part"};
+    for (const QString& name : leftovers + others)
+        writeFile(destination + "/" + name, "left");
+    QString current;
+    QVERIFY(download(current));
+    const QStringList left = filesBelow(destination);
+    for (const QString& name : leftovers)
+        QVERIFY2(!left.contains(name), qPrintable(name));
+    for (const QString& name : others)
+        QVERIFY2(left.contains(name), qPrintable(name));
+}
+
+void damage(int fd)
+{
+    QVERIFY(::pwrite(fd, "DAMAGED", 7, 0) == 7);
+}
+
 // Recording stand-ins for the C library calls the engine makes for durability.
 extern "C" int fsync(int fd)
 {
@@ -583,21 +793,35 @@ extern "C" int fsync(int fd)
     struct stat info
     {
     };
-    if (flushesFail && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    const bool file = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (file && (flushesFail || fileFlushesFail)) {
         errno = EIO;
         return -1;
     }
-    return int(::syscall(SYS_fsync, fd));
+    const int result = int(::syscall(SYS_fsync, fd));
+    if (file && damageNextFlushedFile.exchange(false))
+        damage(fd);
+    return result;
 }
 
+// The engine flushes the file system through a descriptor of the copies' folder.
 extern "C" int syncfs(int fd)
 {
     record(QStringLiteral("syncfs"));
-    if (flushesFail) {
+    if (flushesFail || syncfsFailures.fetch_sub(1) > 0) {
         errno = EIO;
         return -1;
     }
-    return int(::syscall(SYS_syncfs, fd));
+    const int result = int(::syscall(SYS_syncfs, fd));
+    const QString folder = describeDescriptor(fd);
+    const QStringList partials =
+        QDir(folder).entryList({".vix-*.part"}, QDir::Files | QDir::Hidden);
+    if (!partials.isEmpty() && damageNextFlushedFile.exchange(false)) {
+        QFile file(folder + "/" + partials.first());
+        if (file.open(QIODevice::ReadWrite))
+            damage(file.handle());
+    }
+    return result;
 }
 
 extern "C" int statfs(const char* path, struct statfs* info)
@@ -605,6 +829,14 @@ extern "C" int statfs(const char* path, struct statfs* info)
     const int result = int(::syscall(SYS_statfs, path, info));
     if (result == 0 && !fatFileSystem.isEmpty() && QByteArray(path).startsWith(fatFileSystem))
         info->f_type = 0x4d44;
+    return result;
+}
+
+extern "C" int uname(struct utsname* name)
+{
+    const int result = int(::syscall(SYS_uname, name));
+    if (result == 0 && fileFlushesFail)
+        std::strcpy(name->release, "5.4.0");
     return result;
 }
 

@@ -2,6 +2,7 @@
 #ifndef VIX_DOWNLOAD_TEST_SUPPORT_H
 #define VIX_DOWNLOAD_TEST_SUPPORT_H
 
+#include "checksum_check.h"
 #include "devicemodel.h"
 
 #include <QDir>
@@ -39,11 +40,30 @@ inline QStringList filesBelow(const QString& folder)
     return files;
 }
 
+// Empty when `sha256sum -c` passes in the session folder without a word on stderr and the
+// checksum list names every file there; otherwise what is wrong.
+inline QString manifestProblem(const QString& folder)
+{
+    if (const QString problem = checksumListProblem(folder); !problem.isEmpty())
+        return problem;
+    QStringList listed;
+    for (const QByteArray& line : readFile(folder + "/" + DownloadModel::manifestName).split('\n'))
+        if (!line.isEmpty())
+            listed << QFile::decodeName(line.mid(66));
+    QStringList present = filesBelow(folder);
+    present.removeAll(DownloadModel::manifestName);
+    listed.sort();
+    return listed == present ? QString()
+                             : folder + QStringLiteral(": lists ") + listed.join(',') +
+                                   QStringLiteral(" but holds ") + present.join(',');
+}
+
 // A card whose sessions are folders; switching makes one the mount point.
 class FolderCard : public FakeDeviceModel
 {
 public:
     FolderCard() : FakeDeviceModel("/dev/null") {}
+    DeviceInfo deviceInfo() override { return DeviceInfo("c0ffee", 0x123, 2, 10, 15, 4, 0); }
     std::vector<Session> getSessions() override { return sessions; }
     void switchToSession(int id) override
     {

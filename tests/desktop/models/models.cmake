@@ -18,6 +18,17 @@ if(TARGET vaultdesk_models)
   # QSKIP is a variadic macro; clang's pedantic mode flags every call without extras.
   target_compile_options(models_download_faults_test PRIVATE
     $<$<CXX_COMPILER_ID:Clang>:-Wno-gnu-zero-variadic-macro-arguments>)
+  # Backups killed at random points; the backup itself runs through the download view model.
+  if(TARGET vaultdesk_viewmodels)
+    add_executable(download_kill_child ${CMAKE_CURRENT_LIST_DIR}/download_kill_child.cpp)
+    target_link_libraries(download_kill_child PRIVATE vaultdesk_viewmodels)
+    vix_models_test(models_download_kill_test download_kill_test.cpp)
+    add_dependencies(models_download_kill_test download_kill_child)
+    # 200 killed runs and their reruns take a few minutes on a busy machine, longer than
+    # QtTest's own limit of 5 minutes per test function.
+    set_tests_properties(models_download_kill_test PROPERTIES TIMEOUT 900
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=900000")
+  endif()
 endif()
 
 # The card model against the virtual card, with the fake mount tools first on PATH.

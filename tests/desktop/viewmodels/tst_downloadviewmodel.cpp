@@ -1,3 +1,4 @@
+#include "../models/download_test_support.h"
 #include "ViewModelTestSupport.h"
 #include "downloadViewModel.h"
 
@@ -169,12 +170,6 @@ void writeFile(const QString& path, const QByteArray& content)
     file.write(content);
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 class DownloadViewModelTest : public QObject
@@ -308,6 +303,10 @@ private slots:
         QCOMPARE(readFile(first + "/b.mp4"), QByteArray("old b"));
         QCOMPARE(readFile(download.backupFolder() + "/2/b.mp4"), QByteArray("new b"));
         QVERIFY(download.model->calls().contains("switchToSession 2"));
+        // Checksum lists that match the merged folder and the new one, and the card's serial.
+        for (const QString& folder : {first, download.backupFolder() + "/2"})
+            QVERIFY2(manifestProblem(folder).isEmpty(), qPrintable(manifestProblem(folder)));
+        QVERIFY(readFile(first + "/vix-backup.txt").contains("Card serial number: 0a1b2c\n"));
         QCOMPARE(download.read(&DownloadViewModel::titleDownloading),
                  QStringLiteral("Downloading ..."));
     }
@@ -341,12 +340,12 @@ private slots:
         QTest::newRow("under a minute") << true << qint64(30000) << qint64(5000) << 12.36f
                                         << "Remaining time: <1min, Elapsed time: 0min 5s, "
                                            "Speed: 12.4mb/s";
-        // Time-of-day fields: hours drop out.
-        QTest::newRow("hours") << true << qint64(75 * 60000) << qint64(75 * 60000 + 5000) << 3.0f
-                               << "Remaining time: <15min, Elapsed time: 15min 5s, "
+        // Whole minutes: hours do not drop out.
+        QTest::newRow("hours") << true << qint64(75 * 60000) << qint64(75 * 60000 + 3000) << 3.0f
+                               << "Remaining time: <75min, Elapsed time: 75min 3s, "
                                   "Speed: 3.0mb/s";
         QTest::newRow("beyond a day") << true << qint64((25 * 60 + 3) * 60000) << qint64(0) << 0.1f
-                                      << "Remaining time: <3min, Elapsed time: 0min 0s, "
+                                      << "Remaining time: <1503min, Elapsed time: 0min 0s, "
                                          "Speed: 0.1mb/s";
     }
 
