@@ -23,5 +23,6 @@ if(TARGET vix_test_support AND TARGET vix_disk_helper_paths)
   else()
     add_test(NAME views_download_card_test COMMAND views_download_card_test)
   endif()
-  set_tests_properties(views_download_card_test PROPERTIES TIMEOUT 600)
+  # Discovery in the other disk tests sends commands to every card it finds.
+  set_tests_properties(views_download_card_test PROPERTIES TIMEOUT 600 RESOURCE_LOCK vix_disk)
 endif()
