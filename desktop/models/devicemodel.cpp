@@ -164,6 +164,12 @@ QString errorMessage(DeviceModel& model, int result, bool useAdminRetries, bool 
                        "from your system and plug it back in so that the Operating System can "
                        "refresh it."))
             .arg(productName);
+    case TRESORA_AC_ERR_CARD_IN_USE:
+        return translated(QT_TRANSLATE_NOOP("QCoreApplication",
+                                            "Another program is using the %1. Nothing was sent "
+                                            "to the card. Please close that program and try "
+                                            "again."))
+            .arg(productName);
     default:
         return {};
     }

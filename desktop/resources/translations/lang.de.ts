@@ -641,6 +641,22 @@ SSL-Version zur Laufzeit: %2</translation>
         <source>Failed to refresh the card content. This can happen if other applications are using the card at the same time. Please remove the %1 from your system and plug it back in so that the Operating System can refresh it.</source>
         <translation>Der Inhalt der Karte konnte nicht aufgefrischt werden. Das kann geschehen, wenn andere Anwendungen die Karte gleichzeitig verwenden. Bitte entfernen Sie die %1 und stecken Sie sie wieder ein, damit das Betriebssystem sie neu einlesen kann.</translation>
     </message>
+    <message>
+        <source>Another program is using the %1. Nothing was sent to the card. Please close that program and try again.</source>
+        <translation>Ein anderes Programm verwendet die %1. Es wurde nichts an die Karte gesendet. Bitte schließen Sie dieses Programm und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>The card file %1 has a name the backup keeps for its checksums. Please rename it on the card.</source>
+        <translation>Die Datei %1 auf der Karte trägt einen Namen, den die Sicherung für ihre Prüfsummen verwendet. Bitte benennen Sie sie auf der Karte um.</translation>
+    </message>
+    <message>
+        <source>Could not read back %1.</source>
+        <translation>%1 konnte nicht zurückgelesen werden.</translation>
+    </message>
+    <message>
+        <source>The copy %1 on the disk differs from the data read from the card.</source>
+        <translation>Die Kopie %1 auf dem Datenträger weicht von den von der Karte gelesenen Daten ab.</translation>
+    </message>
 </context>
 <context>
     <name>SessionViewer</name>

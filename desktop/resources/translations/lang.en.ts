@@ -633,6 +633,22 @@ SSL Runtime Version: %2</source>
         <source>Failed to refresh the card content. This can happen if other applications are using the card at the same time. Please remove the %1 from your system and plug it back in so that the Operating System can refresh it.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Another program is using the %1. Nothing was sent to the card. Please close that program and try again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The card file %1 has a name the backup keeps for its checksums. Please rename it on the card.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read back %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The copy %1 on the disk differs from the data read from the card.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SessionViewer</name>

@@ -305,6 +305,9 @@ void UtilsTest::throwOnErrorMapsCardVerdictsToMessages()
          "Failed to refresh the card content. This can happen if other applications are using "
          "the card at the same time. Please remove the Tresora Archive Card from your system "
          "and plug it back in so that the Operating System can refresh it."},
+        {-29, false, false,
+         "Another program is using the Tresora Archive Card. Nothing was sent to the card. "
+         "Please close that program and try again."},
     };
     for (const Case& c : cases) {
         const DeviceException error = thrownBy(model, c.code, c.useAdmin, c.adminWording);
