@@ -105,14 +105,22 @@ private:
     QTimer poll;
 };
 
-// Every file of every recorded session, relative to the session folder, with its content.
+bool isBackupProof(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name == DownloadModel::manifestName || name == DownloadModel::recordName;
+}
+
+// Every file of every recorded session, relative to the session folder, with its content; a
+// backup's checksum list and record are not the card's.
 QMap<QString, QByteArray> filesUnder(const QString& folder)
 {
     QMap<QString, QByteArray> files;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
-        if (file.fileName().endsWith("__communicationFile") || !file.open(QIODevice::ReadOnly))
+        if (file.fileName().endsWith("__communicationFile") || isBackupProof(file.fileName()) ||
+            !file.open(QIODevice::ReadOnly))
             continue;
         files.insert(QDir(folder).relativeFilePath(file.fileName()), file.readAll());
     }
@@ -203,7 +211,8 @@ private slots:
         QStringList backedUp;
         QDirIterator it(destination.path(), QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())
-            backedUp << it.next();
+            if (const QString path = it.next(); !isBackupProof(path))
+                backedUp << path;
         for (const QString& path : backedUp) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
