@@ -23,6 +23,9 @@ for tool in clang-14 clang++-14; do
   fi
 done
 
+# Also for the build: it runs a sanitized tool that renders the pictures through Qt.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$root/scripts/lsan-qt.supp"
+
 sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 cmake -S "$root" -B "$build" \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
