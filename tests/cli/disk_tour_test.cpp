@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -95,10 +94,9 @@ protected:
         const fs::path file = card->sessionsDir() + "/" + currentSession() + "/" + name;
         fs::create_directories(file.parent_path());
         std::ofstream(file) << std::string(size, 'v');
-        const auto at = fs::file_time_type::clock::now() +
-                        (std::chrono::system_clock::from_time_t(kRecordedAt) -
-                         std::chrono::system_clock::now());
-        fs::last_write_time(file, at);
+        // Set in whole seconds: a conversion between the two clocks can be off by one.
+        const timespec at[2] = {{kRecordedAt, 0}, {kRecordedAt, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), at, 0), 0);
     }
 
     std::unique_ptr<vixtest::VirtualCard> card;

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "Content.h"
 #include "Disk.h"
@@ -50,11 +52,10 @@ void setTime(const fs::path& path, std::uint32_t packed)
     if (!vcard::packedDateValid(packed)) {
         return;
     }
-    auto system = utcTime(packed);
-    auto file = fs::file_time_type::clock::now() + (system - std::chrono::system_clock::now());
-    std::error_code ignored;
-    fs::last_write_time(path, std::chrono::time_point_cast<fs::file_time_type::duration>(file),
-                        ignored);
+    // Whole seconds, set directly: going through the file clock's now() can be off by one.
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(utcTime(packed));
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0); // a recording without its time is still kept
 }
 
 // Files of a recording: a media folder with numbered clips, their content a
