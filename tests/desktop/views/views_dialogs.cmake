@@ -24,5 +24,5 @@ if(TARGET vix_test_support AND TARGET vix_disk_helper_paths)
     add_test(NAME views_desktop_disk_test COMMAND views_desktop_disk_test)
   endif()
   set_tests_properties(views_desktop_disk_test PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=xcb" TIMEOUT 900 RUN_SERIAL TRUE)
+    ENVIRONMENT "QT_QPA_PLATFORM=xcb" TIMEOUT 900 RUN_SERIAL TRUE LABELS display)
 endif()
