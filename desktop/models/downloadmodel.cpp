@@ -27,6 +27,7 @@
 namespace {
 
 const qint64 chunkSize = 1 << 20;
+const qint64 readAheadSize = 2 * chunkSize;
 const QByteArray protectedDataMarker = QByteArrayLiteral("*PROTECTED DATA*");
 const QString communicationFileName = QStringLiteral("__communicationFile");
 const QString systemFolderName = QStringLiteral("System Volume Information");
@@ -309,7 +310,8 @@ public:
         QString partial;
         QString target;
         int descriptor;
-        QByteArray digest; // of the bytes read from the card
+        QByteArray digest; // SHA-256 of the bytes read from the card
+        QByteArray check;  // their CopyCheck
     };
 
     // Opened before the copies are written: the flush then reports a write-back error of
@@ -375,11 +377,11 @@ public:
 private:
     static void verify(const Entry& entry, DigestReader& reader)
     {
-        const QByteArray onDisk = reader.onDisk(entry.partial);
+        const QByteArray onDisk = reader.checkOnDisk(entry.partial);
         if (onDisk.isEmpty())
             fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read back %1."), entry.target,
                  systemReason(errno));
-        if (onDisk != entry.digest)
+        if (onDisk != entry.check)
             fail(QT_TRANSLATE_NOOP(
                      "QCoreApplication",
                      "The copy %1 on the disk differs from the data read from the card."),
@@ -696,6 +698,7 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     const qint64 sourceSize = input.size();
     qint64 copiedSize = 0;
     Sha256 hash;
+    CopyCheck check;
     if (chunk.isEmpty())
         chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
     for (;;) {
@@ -706,11 +709,14 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
         if (count == 0)
             break;
         copiedSize += count;
+        // The card reads on while this chunk is hashed and written, instead of waiting idle.
+        ::posix_fadvise(input.handle(), copiedSize, readAheadSize, POSIX_FADV_WILLNEED);
         const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
         if (data.startsWith(protectedDataMarker))
             fail(QT_TRANSLATE_NOOP("QCoreApplication",
                                    "Memory device is encrypted, cannot copy data"));
         hash.add(data.constData(), count);
+        check.add(data.constData(), count);
         try {
             writeBufferToFile(output, data);
         } catch (const std::runtime_error& error) {
@@ -739,7 +745,7 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
              systemReason(errno));
     sessionDigests.insert(target, digest);
     // Durable and checked on the disk before it gets the final name.
-    CopyBatch::Entry entry{partialName, target, descriptor, digest};
+    CopyBatch::Entry entry{partialName, target, descriptor, digest, check.result()};
     if (folderCommit) {
         folderCommit->add(std::move(entry), size);
         return true;

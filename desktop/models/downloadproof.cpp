@@ -7,6 +7,7 @@
 #include <new>
 #include <openssl/evp.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 namespace {
 
@@ -77,6 +78,32 @@ QByteArray Sha256::result()
     return digest;
 }
 
+CopyCheck::CopyCheck() : state(XXH3_createState())
+{
+    if (!state || XXH3_128bits_reset(state) != XXH_OK) {
+        XXH3_freeState(state);
+        throw std::bad_alloc();
+    }
+}
+
+CopyCheck::~CopyCheck()
+{
+    XXH3_freeState(state);
+}
+
+void CopyCheck::add(const char* data, qint64 size)
+{
+    if (size > 0 && XXH3_128bits_update(state, data, size_t(size)) != XXH_OK)
+        throw std::bad_alloc();
+}
+
+QByteArray CopyCheck::result() const
+{
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state));
+    return QByteArray(reinterpret_cast<const char*>(canonical.digest), sizeof canonical.digest);
+}
+
 DigestReader::DigestReader()
 {
     if (::posix_memalign(&buffer, directAlignment, readSize) != 0)
@@ -88,22 +115,22 @@ DigestReader::~DigestReader()
     std::free(buffer);
 }
 
-QByteArray DigestReader::onDisk(const QString& path)
+QByteArray DigestReader::checkOnDisk(const QString& path)
 {
-    return digestOf(path, true);
+    return digestOf<CopyCheck>(path, true);
 }
 
 QByteArray DigestReader::ofFile(const QString& path)
 {
-    return digestOf(path, false);
+    return digestOf<Sha256>(path, false);
 }
 
-QByteArray DigestReader::digestOf(const QString& path, bool fromDisk)
+template <typename Hash> QByteArray DigestReader::digestOf(const QString& path, bool fromDisk)
 {
     const Descriptor file(openForReading(QFile::encodeName(path), fromDisk));
     if (file.get() < 0)
         return {};
-    Sha256 hash;
+    Hash hash;
     for (;;) {
         const ssize_t count = ::read(file.get(), buffer, readSize);
         if (count < 0 && errno == EINTR)
