@@ -137,6 +137,8 @@ private slots:
     void failedFlushNamesNoCopyOfItsBatch();
     void copyDifferingOnTheDiskFailsTheRunAndIsRemoved();
     void partialFilesOfAKilledRunAreRemoved();
+    void cardFileNamedLikeTheProofIsRefused_data();
+    void cardFileNamedLikeTheProofIsRefused();
 
 private:
     void addSession(unsigned id, const char* date, unsigned sectors);
@@ -854,6 +856,32 @@ extern "C" int rename(const char* from, const char* to)
     const QString source = ::stat(from, &info) == 0 ? inodeOf(info) : QStringLiteral("?");
     record(QStringLiteral("rename %1 %2").arg(source, QFile::decodeName(to)));
     return int(::syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+
+void DownloadTest::cardFileNamedLikeTheProofIsRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("checksum list") << DownloadModel::manifestName;
+    QTest::newRow("record") << DownloadModel::recordName;
+}
+
+void DownloadTest::cardFileNamedLikeTheProofIsRefused()
+{
+    QFETCH(QString, name);
+    addSession(1, "", 100);
+    addSession(2, "", 100);
+    writeFile(card->folders[1] + "/a.mp4", pattern(5000, 'a'));
+    writeFile(card->folders[2] + "/" + name, "the card's own file");
+    const QString message = downloadError();
+    QVERIFY2(message == QStringLiteral("The card file %1/%2 has a name the backup keeps for its "
+                                       "checksums. Please rename it on the card.")
+                            .arg(card->folders[2], name),
+             qPrintable(message));
+    // The session before it is backed up and proven; nothing of the refused one is written.
+    const QStringList left = filesBelow(destination);
+    QVERIFY2(left.contains("1/a.mp4") && left.contains("1/" + DownloadModel::manifestName),
+             qPrintable(left.join(',')));
+    QVERIFY2(!left.join(',').contains("2/"), qPrintable(left.join(',')));
 }
 
 QTEST_GUILESS_MAIN(DownloadTest)
