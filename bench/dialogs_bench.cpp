@@ -27,12 +27,14 @@
 #include "VirtualCard.h"
 #include "devicemodel.h"
 
+#include "bench_options.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QProgressBar>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QStackedWidget>
@@ -58,25 +60,11 @@ const qint64 mebibyte = 1 << 20;
 
 bool parse(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--size-mib" && hasValue)
-            options.sizeMiB = std::atoll(argv[++i]);
-        else if (arg == "--rate-mbs" && hasValue)
-            options.rateMBs = std::atoll(argv[++i]);
-        else if (arg == "--work" && hasValue)
-            options.work = QString::fromLocal8Bit(argv[++i]);
-        else if (arg.rfind("--benchmark_", 0) != 0) // flags of the common bench runner
-            return false;
-    }
-    return options.sizeMiB >= 16 && options.rateMBs > 0;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return parseBenchOptions(argc, argv,
+                             {{"--size-mib", &options.sizeMiB},
+                              {"--rate-mbs", &options.rateMBs},
+                              {"--work", &options.work}}) &&
+           options.sizeMiB >= 16 && options.rateMBs > 0;
 }
 
 QString currentPage(QWidget& dialog)
@@ -221,11 +209,12 @@ int benchBackup(const Options& options)
     const double copyMegabytesPerSecond =
         options.sizeMiB * double(mebibyte) / 1e6 / std::max(copySeconds, 1e-9);
     std::printf("  backup time           %8.2f s (card calls included)\n", seconds);
-    std::printf("  throughput            %8.1f MB/s  = %.1f %% of the limit\n",
-                megabytesPerSecond, 100.0 * megabytesPerSecond / options.rateMBs);
+    std::printf("  throughput            %8.1f MB/s  = %.1f %% of the limit\n", megabytesPerSecond,
+                100.0 * megabytesPerSecond / options.rateMBs);
     std::printf("  copying               %8.2f s, %.1f MB/s = %.1f %% of the limit"
                 " (target >= 95 %%)\n",
-                copySeconds, copyMegabytesPerSecond, 100.0 * copyMegabytesPerSecond / options.rateMBs);
+                copySeconds, copyMegabytesPerSecond,
+                100.0 * copyMegabytesPerSecond / options.rateMBs);
     std::printf("  GUI probe lateness    median %.1f ms, p99 %.1f ms, max %.1f ms over %zu probes"
                 " (target max <= 50 ms)\n",
                 median(lateness), lateness[lateness.size() * 99 / 100], lateness.back(),

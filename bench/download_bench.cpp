@@ -17,6 +17,8 @@
 #include "VirtualCard.h"
 #endif
 
+#include "bench_options.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -48,21 +50,12 @@ const qint64 mebibyte = 1 << 20;
 
 bool parse(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--size-mib" && hasValue)
-            options.sizeMiB = std::atoll(argv[++i]);
-        else if (arg == "--card-mib" && hasValue)
-            options.cardMiB = std::atoll(argv[++i]);
-        else if (arg == "--rounds" && hasValue)
-            options.rounds = std::atoi(argv[++i]);
-        else if (arg == "--work" && hasValue)
-            options.work = QString::fromLocal8Bit(argv[++i]);
-        else if (arg.rfind("--benchmark_", 0) != 0) // flags of the common bench runner
-            return false;
-    }
-    return options.sizeMiB >= 16 && options.cardMiB >= 16 && options.rounds >= 1;
+    return parseBenchOptions(argc, argv,
+                             {{"--size-mib", &options.sizeMiB},
+                              {"--card-mib", &options.cardMiB},
+                              {"--rounds", &options.rounds},
+                              {"--work", &options.work}}) &&
+           options.sizeMiB >= 16 && options.cardMiB >= 16 && options.rounds >= 1;
 }
 
 bool writeRandomFile(const QString& path, qint64 size, std::mt19937_64& random)
@@ -214,13 +207,6 @@ void removeAndSettle(const QString& path)
     ::sync();
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 // MB/s of a SHA-256 over an in-memory buffer.
 template <typename Hash> double hashSpeed(Hash hash)
 {
@@ -282,7 +268,8 @@ bool runRound(int round, const Options& options, const QString& source, Figures&
                 "cp -r + sync %.2f s (CPU %.2f s); ratios %.3f / %.3f; engine peak RSS growth "
                 "%.1f MiB\n",
                 round, runs[0].seconds, runs[0].cpuSeconds, runs[1].seconds, runs[1].cpuSeconds,
-                runs[2].seconds, runs[2].cpuSeconds, figures.checkedRatios.back(), figures.uncheckedRatios.back(),
+                runs[2].seconds, runs[2].cpuSeconds, figures.checkedRatios.back(),
+                figures.uncheckedRatios.back(),
                 std::max(runs[0].peakGrowthKiB, runs[1].peakGrowthKiB) / 1024.0);
     std::fflush(stdout);
     return true;
