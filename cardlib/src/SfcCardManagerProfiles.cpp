@@ -239,8 +239,8 @@ int readNVRAM(SFC_FSI* channel, unsigned char* buffer, unsigned int* length, boo
     Frame frame(SFC_INS_READ_NVRAM, flag, sizeQuery ? SFC_NVRAM_SIZE_QUERY : 0);
     frame.appendBe32(offset);
     const unsigned needed = sizeQuery ? NVRAM_SIZE_FIELD : 0;
-    return frame::zeroOnSuccess(
-        frame::exchangeAndDecode(channel, frame, needed, [=](const Frame& answer) {
+    return frame::zeroOnSuccess(frame::exchangeAndDecode(
+        channel, frame, needed, [sizeQuery, buffer, length](const Frame& answer) {
             if (sizeQuery) {
                 *length = (answer.byteAt(0) << 8) | answer.byteAt(1);
                 return TRESORA_AC_SW_SUCCESS;
