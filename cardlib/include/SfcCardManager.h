@@ -8,10 +8,10 @@
 
 #include <cstdint>
 
+#include "CardCommandCodes.h"
 #include "CardManagement.h"
 #include "FileBasedSecurityInterface.h"
 
-#define SFC_CLA 0xFF
 #define SFC_ANSWER_CAPACITY 508
 #define SFC_COMMAND_TIMEOUT_MS 1000
 #define SFC_LONG_TIMEOUT_MS (-1) /* the transport's default, 120000 ms */
@@ -24,9 +24,6 @@
 #define SFC_PROFILE_WIRE_SIZE 16
 #define SFC_MAX_PROFILES_PER_SET 15
 
-#define SFC_ACTIVATION_MODE 1
-#define SFC_RESET_WIPE 3
-#define SFC_RESET_FACTORY 4
 #define SFC_WHO_USER 0
 #define SFC_WHO_SECURITY_OFFICER 1
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CardCommandCodes.h"
 #include "os-abstraction.h"
 
 const unsigned char Identifier[FSI_IDENTIFIER_SIZE] = {
@@ -16,8 +17,8 @@ const char DEFAULT_CONTENT[32] = "PLEASE DO NOT DELETE THIS FILE!";
 const unsigned char DEFAULT_ATR[17] = {0x3B, 0x8B, 0x01, 'n', 'o', 'S',  'm',  'a', 'r',
                                        't',  'C',  'a',  'r', 'd', 0xE6, 0x90, 0x00};
 
-const unsigned char FSI_REQUEST_SE[5] = {0x20, 0x12, 0x01, 0x01, 0x00};
-const unsigned char FSI_EJECT_SE[5] = {0x20, 0x15, 0x01, 0x00, 0x00};
+const unsigned char FSI_REQUEST_SE[5] = {FSI_CT_CLA, FSI_CT_INS_REQUEST, 0x01, 0x01, 0x00};
+const unsigned char FSI_EJECT_SE[5] = {FSI_CT_CLA, FSI_CT_INS_EJECT, 0x01, 0x00, 0x00};
 
 const char* const err2string[] = {"FSI_RET_OK",
                                   "FSI_RET_TIMEOUT",
@@ -392,7 +393,7 @@ int fsi_transmit_se(SFC_FSI* channel, const unsigned char* apdu, unsigned apduLe
 {
     if (channel == nullptr || answerLength == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    const bool classFF = apdu != nullptr && apduLength != 0 && apdu[0] == 0xFF;
+    const bool classFF = apdu != nullptr && apduLength != 0 && apdu[0] == SFC_CLA;
     if (!channel->sePresent && !classFF) {
         if (answer == nullptr || *answerLength < FSI_SW_SIZE)
             return FSI_RET_INVALID_PARAMETER;
@@ -428,7 +429,8 @@ int fsi_reset(SFC_FSI* channel, unsigned char unit, unsigned char* answer, unsig
 {
     if (channel == nullptr || answerLength == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    const unsigned char command[FSI_CT_COMMAND_SIZE] = {0x20, 0x11, unit, 0x01, 0x00};
+    const unsigned char command[FSI_CT_COMMAND_SIZE] = {FSI_CT_CLA, FSI_CT_INS_RESET, unit, 0x01,
+                                                        0x00};
     const unsigned capacity = *answerLength;
     const int result =
         fsi_transmit_fc(channel, command, FSI_CT_COMMAND_SIZE, answer, answerLength, timeoutMs);
@@ -446,7 +448,8 @@ int fsi_eject(SFC_FSI* channel, long timeoutMs)
 int fsi_status(SFC_FSI* channel, unsigned char tag, unsigned char* answer, unsigned* answerLength,
                long timeoutMs)
 {
-    const unsigned char command[FSI_CT_COMMAND_SIZE] = {0x20, 0x13, 0x00, tag, 0x00};
+    const unsigned char command[FSI_CT_COMMAND_SIZE] = {FSI_CT_CLA, FSI_CT_INS_STATUS, 0x00, tag,
+                                                        0x00};
     return fsi_transmit_fc(channel, command, FSI_CT_COMMAND_SIZE, answer, answerLength, timeoutMs);
 }
 

@@ -63,6 +63,15 @@ uint64_t Frame::be64At(unsigned offset) const
     return (uint64_t{be32At(offset)} << 32) | be32At(offset + 4);
 }
 
+bool Frame::copyDataTo(unsigned char* out, uint64_t capacity) const
+{
+    if (capacity < dataLength())
+        return false;
+    if (dataLength() != 0)
+        memcpy(out, data(), dataLength());
+    return true;
+}
+
 bool fitsLc(uint64_t dataLength, uint64_t limit)
 {
     return dataLength <= limit && dataLength <= SFC_MAX_LC;
@@ -126,8 +135,6 @@ int openWithRetries(int (*openChannel)(const char*, SFC_FSI**), const char* path
     return result;
 }
 
-const unsigned char STATUS_QUERY = 0x70;
-
 } // namespace
 
 int open(const char* path, SFC_FSI** channel)
@@ -150,50 +157,46 @@ int getStatus(SFC_FSI* channel, cardStatus* status)
 {
     if (status == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(STATUS_QUERY, 0x00, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    status->reserved0 = frame.byteAt(0);
-    status->state = frame.byteAt(1);
-    status->pinRetryCounter = frame.byteAt(2);
-    status->adminRetryCounter = frame.byteAt(3);
-    status->reserved4 = frame.be32At(4);
-    status->reserved8[0] = frame.byteAt(8);
-    status->reserved8[1] = frame.byteAt(9);
-    status->cdromArea = frame.be32At(10);
-    status->securityFlags = frame.byteAt(14);
-    return sw;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_STATUS, 0x00);
+    return frame::exchangeAndDecode(channel, frame, 0, [status](const Frame& answer) {
+        status->reserved0 = answer.byteAt(0);
+        status->state = answer.byteAt(1);
+        status->pinRetryCounter = answer.byteAt(2);
+        status->adminRetryCounter = answer.byteAt(3);
+        status->reserved4 = answer.be32At(4);
+        status->reserved8[0] = answer.byteAt(8);
+        status->reserved8[1] = answer.byteAt(9);
+        status->cdromArea = answer.be32At(10);
+        status->securityFlags = answer.byteAt(14);
+        return TRESORA_AC_SW_SUCCESS;
+    });
 }
 
 int getControllerId(SFC_FSI* channel, unsigned char* id, int* length)
 {
     if (id == nullptr || length == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(STATUS_QUERY, 0x06, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    // A negative capacity is no room at all, not a huge one.
-    if (*length < 0 || static_cast<unsigned>(*length) < frame.dataLength())
-        return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
-    memcpy(id, frame.data(), frame.dataLength());
-    *length = static_cast<int>(frame.dataLength());
-    return 0;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_CONTROLLER_ID, 0x00);
+    return frame::zeroOnSuccess(
+        frame::exchangeAndDecode(channel, frame, 0, [id, length](const Frame& answer) {
+            // A negative capacity is no room at all, not a huge one.
+            if (*length < 0 || !answer.copyDataTo(id, static_cast<unsigned>(*length)))
+                return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+            *length = static_cast<int>(answer.dataLength());
+            return TRESORA_AC_SW_SUCCESS;
+        }));
 }
 
 int getAppVersion(SFC_FSI* channel, unsigned int* version)
 {
     if (version == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(STATUS_QUERY, 0x02, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    if (!frame.carries(frame::BE32_SIZE))
-        return SFC_ERR_MALFORMED_ANSWER;
-    *version = frame.be32At(0);
-    return 0;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_VERSION, SFC_VERSION_APP);
+    return frame::zeroOnSuccess(
+        frame::exchangeAndDecode(channel, frame, frame::BE32_SIZE, [version](const Frame& answer) {
+            *version = answer.be32At(0);
+            return TRESORA_AC_SW_SUCCESS;
+        }));
 }
 
 } // namespace sfc

@@ -41,6 +41,9 @@ struct Frame
     unsigned byteAt(unsigned offset) const;
     uint32_t be32At(unsigned offset) const;
     uint64_t be64At(unsigned offset) const;
+    // The whole answer data into `out` of `capacity` bytes; false, nothing copied, when
+    // it does not fit.
+    bool copyDataTo(unsigned char* out, uint64_t capacity) const;
 };
 
 // True when data of `dataLength` bytes fits both the command's limit and the one-byte Lc.
@@ -57,6 +60,21 @@ int exchangeBare(SFC_FSI* channel, unsigned char ins, unsigned char p1, unsigned
                  long timeoutMs = SFC_COMMAND_TIMEOUT_MS);
 // Commands that report 0 instead of 0x9000.
 int zeroOnSuccess(int result);
+
+// Sends the frame (command timeout) and returns what `decode(frame)` returns, but only
+// for an answer with 0x9000 that carries at least `needed` data bytes. Otherwise the
+// transport code, the status word or SFC_ERR_MALFORMED_ANSWER, and nothing is decoded.
+template <typename Decode>
+int exchangeAndDecode(SFC_FSI* channel, Frame& frame, unsigned needed, Decode decode)
+{
+    const int sw = exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
+    if (sw != TRESORA_AC_SW_SUCCESS)
+        return sw;
+    if (!frame.carries(needed))
+        return SFC_ERR_MALFORMED_ANSWER;
+    const Frame& answer = frame;
+    return decode(answer);
+}
 
 } // namespace sfc::frame
 

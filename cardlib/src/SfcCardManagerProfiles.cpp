@@ -10,29 +10,6 @@ namespace {
 
 using frame::Frame;
 
-const unsigned char INS_QUERY = 0x70;
-const unsigned char QUERY_ID = 0x01;
-const unsigned char QUERY_VERSION = 0x02;
-const unsigned char QUERY_NVRAM_STATUS = 0x03;
-const unsigned char QUERY_EXCEPTION_STATUS = 0x04;
-const unsigned char QUERY_PROFILES = 0x07;
-const unsigned char QUERY_PARTITION = 0x08;
-const unsigned char QUERY_SIZE_USB = 0x09;
-const unsigned char INS_AREA = 0x50;
-const unsigned char AREA_READ_EXCEPTION = 0x01;
-const unsigned char AREA_CDROM = 0x02;
-const unsigned char INS_CDROM_AREA = 0x53;
-const unsigned char CDROM_AREA_AND_EXCEPTION = 0x02;
-const unsigned char PROFILES = 0x03;
-const unsigned char PROFILES_CLEAR = 0x00;
-const unsigned char PROFILES_SET = 0x01;
-const unsigned char INS_CONFIGURE = 0x80;
-const unsigned char CONFIGURE_CUSTOMIZE = 0x01;
-const unsigned char CONFIGURE_NVRAM = 0x03;
-const unsigned char CONFIGURE_SECURITY_FLAGS = 0x05;
-const unsigned char INS_READ_NVRAM = 0xD0;
-const unsigned char INS_WRITE_NVRAM = 0xD1;
-
 const unsigned ID_SIZE = 16;
 const unsigned VERSION_FIRST_SIZE = 8;
 const unsigned VERSION_NEXT_SIZE = 4;
@@ -49,14 +26,11 @@ int queryBytes(SFC_FSI* channel, unsigned char p1, unsigned char* out, unsigned 
 {
     if (out == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(INS_QUERY, p1, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    if (!frame.carries(needed))
-        return SFC_ERR_MALFORMED_ANSWER;
-    memcpy(out, frame.data(), needed);
-    return sw;
+    Frame frame(SFC_INS_QUERY, p1, 0x00);
+    return frame::exchangeAndDecode(channel, frame, needed, [out, needed](const Frame& answer) {
+        memcpy(out, answer.data(), needed);
+        return TRESORA_AC_SW_SUCCESS;
+    });
 }
 
 int queryNumber(SFC_FSI* channel, unsigned char p1, unsigned int* number)
@@ -76,10 +50,30 @@ int setArea(SFC_FSI* channel, unsigned char p1, const unsigned char* data, unsig
         return FSI_RET_INVALID_PARAMETER;
     if (!frame::fitsLc(length + AREA_EXTRA_SIZE))
         return FSI_RET_PARAM_APDU_SIZE_ERR;
-    Frame frame(INS_AREA, p1, flag);
+    Frame frame(SFC_INS_UNBLOCK_OR_AREA, p1, flag);
     frame.appendItem(data, length);
     frame.appendBe32(number);
     return frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
+}
+
+// A count byte, then the profiles it announces; every one must be in the answer.
+int decodeProfiles(const Frame& answer, unsigned int* count, ProtectionProfile* profiles,
+                   unsigned int capacity)
+{
+    const unsigned n = answer.byteAt(0);
+    if (!answer.carries(PROFILE_COUNT_SIZE + n * SFC_PROFILE_WIRE_SIZE))
+        return SFC_ERR_MALFORMED_ANSWER;
+    *count = n;
+    if (n == 0)
+        return TRESORA_AC_SW_SUCCESS;
+    if (profiles == nullptr || capacity < n)
+        return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+    for (unsigned i = 0; i < n; ++i) {
+        const unsigned offset = PROFILE_COUNT_SIZE + i * SFC_PROFILE_WIRE_SIZE;
+        profiles[i].kind = answer.byteAt(offset);
+        profiles[i].value = answer.be64At(offset + PROFILE_VALUE_OFFSET);
+    }
+    return TRESORA_AC_SW_SUCCESS;
 }
 
 void appendProfile(Frame& frame, const ProtectionProfile& profile)
@@ -95,54 +89,50 @@ void appendProfile(Frame& frame, const ProtectionProfile& profile)
 
 int getId(SFC_FSI* channel, unsigned char* id16)
 {
-    return frame::zeroOnSuccess(queryBytes(channel, QUERY_ID, id16, ID_SIZE));
+    return frame::zeroOnSuccess(queryBytes(channel, SFC_QUERY_ID, id16, ID_SIZE));
 }
 
 int getBaseFWVersion(SFC_FSI* channel, char* first8, char* next4)
 {
     if (first8 == nullptr || next4 == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(INS_QUERY, QUERY_VERSION, 0x01);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    if (!frame.carries(VERSION_FIRST_SIZE + VERSION_NEXT_SIZE))
-        return SFC_ERR_MALFORMED_ANSWER;
-    memcpy(first8, frame.data(), VERSION_FIRST_SIZE);
-    memcpy(next4, frame.data() + VERSION_FIRST_SIZE, VERSION_NEXT_SIZE);
-    return sw;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_VERSION, SFC_VERSION_BASE);
+    const unsigned needed = VERSION_FIRST_SIZE + VERSION_NEXT_SIZE;
+    return frame::exchangeAndDecode(channel, frame, needed, [first8, next4](const Frame& answer) {
+        memcpy(first8, answer.data(), VERSION_FIRST_SIZE);
+        memcpy(next4, answer.data() + VERSION_FIRST_SIZE, VERSION_NEXT_SIZE);
+        return TRESORA_AC_SW_SUCCESS;
+    });
 }
 
 int getStatus(SFC_FSI* channel, cardStatusNvram* status)
 {
     if (status == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(INS_QUERY, QUERY_NVRAM_STATUS, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    status->bytes4to5[0] = frame.byteAt(4);
-    status->bytes4to5[1] = frame.byteAt(5);
-    status->byte18 = frame.byteAt(18);
-    status->zero = 0;
-    status->bytes0to3 = frame.be32At(0);
-    status->bytes6to9 = frame.be32At(6);
-    status->bytes10to13 = frame.be32At(10);
-    status->bytes14to17 = frame.be32At(14);
-    return sw;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_NVRAM_STATUS, 0x00);
+    return frame::exchangeAndDecode(channel, frame, 0, [status](const Frame& answer) {
+        status->bytes4to5[0] = answer.byteAt(4);
+        status->bytes4to5[1] = answer.byteAt(5);
+        status->byte18 = answer.byteAt(18);
+        status->zero = 0;
+        status->bytes0to3 = answer.be32At(0);
+        status->bytes6to9 = answer.be32At(6);
+        status->bytes10to13 = answer.be32At(10);
+        status->bytes14to17 = answer.be32At(14);
+        return TRESORA_AC_SW_SUCCESS;
+    });
 }
 
 int getStatus(SFC_FSI* channel, cardStatusException* status)
 {
     if (status == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(INS_QUERY, QUERY_EXCEPTION_STATUS, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    for (unsigned i = 0; i < 5; ++i)
-        status->values[i] = frame.be32At(i * frame::BE32_SIZE);
-    return sw;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_EXCEPTION_STATUS, 0x00);
+    return frame::exchangeAndDecode(channel, frame, 0, [status](const Frame& answer) {
+        for (unsigned i = 0; i < 5; ++i)
+            status->values[i] = answer.be32At(i * frame::BE32_SIZE);
+        return TRESORA_AC_SW_SUCCESS;
+    });
 }
 
 int getProtectionProfiles(SFC_FSI* channel, unsigned int* count, ProtectionProfile* profiles,
@@ -151,59 +141,44 @@ int getProtectionProfiles(SFC_FSI* channel, unsigned int* count, ProtectionProfi
     if (count == nullptr)
         return FSI_RET_INVALID_PARAMETER;
     *count = 0;
-    Frame frame(INS_QUERY, QUERY_PROFILES, 0x00);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    if (!frame.carries(PROFILE_COUNT_SIZE))
-        return SFC_ERR_MALFORMED_ANSWER;
-    const unsigned n = frame.byteAt(0);
-    if (!frame.carries(PROFILE_COUNT_SIZE + n * SFC_PROFILE_WIRE_SIZE))
-        return SFC_ERR_MALFORMED_ANSWER;
-    *count = n;
-    if (n == 0)
-        return 0;
-    if (profiles == nullptr || capacity < n)
-        return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
-    for (unsigned i = 0; i < n; ++i) {
-        const unsigned offset = PROFILE_COUNT_SIZE + i * SFC_PROFILE_WIRE_SIZE;
-        profiles[i].kind = frame.byteAt(offset);
-        profiles[i].value = frame.be64At(offset + PROFILE_VALUE_OFFSET);
-    }
-    return 0;
+    Frame frame(SFC_INS_QUERY, SFC_QUERY_PROFILES, 0x00);
+    return frame::zeroOnSuccess(frame::exchangeAndDecode(
+        channel, frame, PROFILE_COUNT_SIZE, [count, profiles, capacity](const Frame& answer) {
+            return decodeProfiles(answer, count, profiles, capacity);
+        }));
 }
 
 int getPartition(SFC_FSI* channel, unsigned char* partition64)
 {
-    return queryBytes(channel, QUERY_PARTITION, partition64, PARTITION_SIZE);
+    return queryBytes(channel, SFC_QUERY_PARTITION, partition64, PARTITION_SIZE);
 }
 
 int getOverallSizeSD(SFC_FSI* channel, unsigned int* size)
 {
-    return queryNumber(channel, QUERY_PARTITION, size);
+    return queryNumber(channel, SFC_QUERY_PARTITION, size);
 }
 
 int getOverallSizeUSB(SFC_FSI* channel, unsigned int* size)
 {
-    return queryNumber(channel, QUERY_SIZE_USB, size);
+    return queryNumber(channel, SFC_QUERY_SIZE_USB, size);
 }
 
 int setReadException(SFC_FSI* channel, const unsigned char* data, unsigned int length,
                      unsigned int number, bool flag)
 {
-    return setArea(channel, AREA_READ_EXCEPTION, data, length, number, flag);
+    return setArea(channel, SFC_AREA_READ_EXCEPTION, data, length, number, flag);
 }
 
 int setCdromArea(SFC_FSI* channel, const unsigned char* data, unsigned int length,
                  unsigned int number, bool flag)
 {
-    return setArea(channel, AREA_CDROM, data, length, number, flag);
+    return setArea(channel, SFC_AREA_CDROM, data, length, number, flag);
 }
 
 int setCdromAreaAndReadException(SFC_FSI* channel, unsigned int cdromArea,
                                  unsigned int readException)
 {
-    Frame frame(INS_CDROM_AREA, CDROM_AREA_AND_EXCEPTION, 0x00);
+    Frame frame(SFC_INS_CDROM_AREA, SFC_CDROM_AREA_AND_EXCEPTION, 0x00);
     frame.appendBe32(cdromArea);
     frame.appendBe32(readException);
     return frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
@@ -211,8 +186,8 @@ int setCdromAreaAndReadException(SFC_FSI* channel, unsigned int cdromArea,
 
 int clearProtectionProfiles(SFC_FSI* channel)
 {
-    return frame::zeroOnSuccess(
-        frame::exchangeBare(channel, INS_CDROM_AREA, PROFILES, PROFILES_CLEAR));
+    return frame::zeroOnSuccess(frame::exchangeBare(channel, SFC_INS_CDROM_AREA,
+                                                    SFC_CDROM_AREA_PROFILES, SFC_PROFILES_CLEAR));
 }
 
 int setProtectionProfiles(SFC_FSI* channel, const ProtectionProfile* profiles, unsigned int count)
@@ -221,7 +196,7 @@ int setProtectionProfiles(SFC_FSI* channel, const ProtectionProfile* profiles, u
         return FSI_RET_INVALID_PARAMETER;
     if (count > SFC_MAX_PROFILES_PER_SET)
         return FSI_RET_PARAM_APDU_SIZE_ERR;
-    Frame frame(INS_CDROM_AREA, PROFILES, PROFILES_SET);
+    Frame frame(SFC_INS_CDROM_AREA, SFC_CDROM_AREA_PROFILES, SFC_PROFILES_SET);
     frame.appendByte(count);
     for (unsigned i = 0; i < count; ++i)
         appendProfile(frame, profiles[i]);
@@ -232,7 +207,7 @@ int customizeCard(SFC_FSI* channel, int p2, unsigned char length, const unsigned
 {
     if (!frame::validData(data, length))
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(INS_CONFIGURE, CONFIGURE_CUSTOMIZE, static_cast<unsigned char>(p2));
+    Frame frame(SFC_INS_CONFIGURE, SFC_CONFIGURE_CUSTOMIZE, static_cast<unsigned char>(p2));
     frame.appendBytes(data, length);
     return frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
 }
@@ -240,7 +215,7 @@ int customizeCard(SFC_FSI* channel, int p2, unsigned char length, const unsigned
 int configureNVRAM(SFC_FSI* channel, unsigned int first, unsigned int second, unsigned int third,
                    unsigned int fourth, bool flag)
 {
-    Frame frame(INS_CONFIGURE, CONFIGURE_NVRAM, flag);
+    Frame frame(SFC_INS_CONFIGURE, SFC_CONFIGURE_NVRAM, flag);
     frame.appendByte(first);
     frame.appendByte(second);
     frame.appendBe32(third);
@@ -250,7 +225,7 @@ int configureNVRAM(SFC_FSI* channel, unsigned int first, unsigned int second, un
 
 int setExtendedSecurityFlags(SFC_FSI* channel, unsigned int flags)
 {
-    Frame frame(INS_CONFIGURE, CONFIGURE_SECURITY_FLAGS, 0x00);
+    Frame frame(SFC_INS_CONFIGURE, SFC_CONFIGURE_SECURITY_FLAGS, 0x00);
     frame.appendByte(flags);
     return frame::zeroOnSuccess(frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS));
 }
@@ -260,22 +235,21 @@ int readNVRAM(SFC_FSI* channel, unsigned char* buffer, unsigned int* length, boo
 {
     if (length == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    Frame frame(INS_READ_NVRAM, flag, buffer == nullptr ? 1 : 0);
+    const bool sizeQuery = buffer == nullptr;
+    Frame frame(SFC_INS_READ_NVRAM, flag, sizeQuery ? SFC_NVRAM_SIZE_QUERY : 0);
     frame.appendBe32(offset);
-    const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
-    if (sw != TRESORA_AC_SW_SUCCESS)
-        return sw;
-    if (buffer == nullptr) {
-        if (!frame.carries(NVRAM_SIZE_FIELD))
-            return SFC_ERR_MALFORMED_ANSWER;
-        *length = (frame.byteAt(0) << 8) | frame.byteAt(1);
-        return 0;
-    }
-    if (*length < frame.dataLength())
-        return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
-    memcpy(buffer, frame.data(), frame.dataLength());
-    *length = frame.dataLength();
-    return 0;
+    const unsigned needed = sizeQuery ? NVRAM_SIZE_FIELD : 0;
+    return frame::zeroOnSuccess(frame::exchangeAndDecode(
+        channel, frame, needed, [sizeQuery, buffer, length](const Frame& answer) {
+            if (sizeQuery) {
+                *length = (answer.byteAt(0) << 8) | answer.byteAt(1);
+                return TRESORA_AC_SW_SUCCESS;
+            }
+            if (!answer.copyDataTo(buffer, *length))
+                return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+            *length = answer.dataLength();
+            return TRESORA_AC_SW_SUCCESS;
+        }));
 }
 
 int writeNVRAM(SFC_FSI* channel, const unsigned char* data, unsigned int length, bool noOffset,
@@ -287,7 +261,7 @@ int writeNVRAM(SFC_FSI* channel, const unsigned char* data, unsigned int length,
                                : frame::fitsLc(length, NVRAM_MAX_DATA_WITH_OFFSET);
     if (!fits)
         return FSI_RET_PARAM_APDU_SIZE_ERR;
-    Frame frame(INS_WRITE_NVRAM, noOffset ? 1 : 0, flag);
+    Frame frame(SFC_INS_WRITE_NVRAM, noOffset ? SFC_NVRAM_NO_OFFSET : 0, flag);
     if (!noOffset)
         frame.appendBe32(offset);
     frame.appendBytes(data, length);

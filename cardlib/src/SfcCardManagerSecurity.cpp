@@ -8,16 +8,6 @@ namespace {
 
 using frame::Frame;
 
-const unsigned char INS_ACTIVATE = 0x10;
-const unsigned char INS_DEACTIVATE = 0x20;
-const unsigned char INS_VERIFY = 0x30;
-const unsigned char INS_LOCK = 0x31;
-const unsigned char INS_CHANGE_PASSWORD = 0x40;
-const unsigned char INS_UNBLOCK = 0x50;
-const unsigned char INS_CDROM_AREA = 0x53;
-const unsigned char INS_RESET = 0x60;
-const unsigned char CDROM_AREA_SET = 0x01;
-const unsigned char CDROM_AREA_DEFAULT = 0x00;
 const uint64_t ITEM_LENGTH_SIZE = 1;
 
 // Two length-prefixed items, the shape of every PIN change and unblock.
@@ -58,7 +48,7 @@ int activate(SFC_FSI* channel, unsigned char mode, const unsigned char* pin, uns
         uint64_t{pinLength} + adminPinLength + 2 * ITEM_LENGTH_SIZE + 1 + (flags != nullptr);
     if (!frame::fitsLc(dataLength))
         return FSI_RET_PARAM_APDU_SIZE_ERR;
-    Frame frame(INS_ACTIVATE, mode, 0x00);
+    Frame frame(SFC_INS_ACTIVATE, mode, 0x00);
     frame.appendItem(pin, pinLength);
     frame.appendItem(adminPin, adminPinLength);
     frame.appendByte(retryCounter);
@@ -69,23 +59,23 @@ int activate(SFC_FSI* channel, unsigned char mode, const unsigned char* pin, uns
 
 int verify(SFC_FSI* channel, const unsigned char* pin, unsigned pinLength)
 {
-    return sendItem(channel, INS_VERIFY, pin, pinLength);
+    return sendItem(channel, SFC_INS_VERIFY, pin, pinLength);
 }
 
 int deactivate(SFC_FSI* channel, const unsigned char* pin, unsigned int length)
 {
-    return sendItem(channel, INS_DEACTIVATE, pin, length);
+    return sendItem(channel, SFC_INS_DEACTIVATE, pin, length);
 }
 
 int lockCard(SFC_FSI* channel)
 {
-    return frame::exchangeBare(channel, INS_LOCK, 0x00, 0x00);
+    return frame::exchangeBare(channel, SFC_INS_LOCK, 0x00, 0x00);
 }
 
 int changePassword(SFC_FSI* channel, unsigned char who, const unsigned char* oldPassword,
                    unsigned oldLength, const unsigned char* newPassword, unsigned newLength)
 {
-    return sendTwoItems(channel, INS_CHANGE_PASSWORD, who, oldPassword, oldLength, newPassword,
+    return sendTwoItems(channel, SFC_INS_CHANGE_PASSWORD, who, oldPassword, oldLength, newPassword,
                         newLength);
 }
 
@@ -106,7 +96,8 @@ int changeSecurityOfficerPassword(SFC_FSI* channel, const unsigned char* oldPass
 int unblockPassword(SFC_FSI* channel, const unsigned char* adminPin, unsigned adminPinLength,
                     const unsigned char* newPin, unsigned newPinLength)
 {
-    return sendTwoItems(channel, INS_UNBLOCK, 0x00, adminPin, adminPinLength, newPin, newPinLength);
+    return sendTwoItems(channel, SFC_INS_UNBLOCK_OR_AREA, SFC_UNBLOCK, adminPin, adminPinLength,
+                        newPin, newPinLength);
 }
 
 int unblock(SFC_FSI* channel, const unsigned char* adminPin, unsigned adminPinLength,
@@ -117,7 +108,7 @@ int unblock(SFC_FSI* channel, const unsigned char* adminPin, unsigned adminPinLe
 
 int reset(SFC_FSI* channel, unsigned char mode, const unsigned char* data, unsigned length)
 {
-    Frame frame(INS_RESET, 0x00, mode);
+    Frame frame(SFC_INS_RESET, 0x00, mode);
     if (data != nullptr && length != 0) {
         if (!frame::fitsLc(uint64_t{length} + ITEM_LENGTH_SIZE))
             return FSI_RET_PARAM_APDU_SIZE_ERR;
@@ -128,7 +119,7 @@ int reset(SFC_FSI* channel, unsigned char mode, const unsigned char* data, unsig
 
 int setDeviceReadOnly(SFC_FSI* channel)
 {
-    Frame frame(INS_CDROM_AREA, CDROM_AREA_SET, 0x00);
+    Frame frame(SFC_INS_CDROM_AREA, SFC_CDROM_AREA_SET, 0x00);
     frame.appendBe32(TRESORA_AC_CDROM_AREA_WHOLE_CARD);
     const int sw = frame::exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
     return sw == TRESORA_AC_SW_READ_ONLY_SET ? TRESORA_AC_SW_SUCCESS : sw;
@@ -136,7 +127,7 @@ int setDeviceReadOnly(SFC_FSI* channel)
 
 int setCdromAreaBackToDefault(SFC_FSI* channel)
 {
-    return frame::exchangeBare(channel, INS_CDROM_AREA, CDROM_AREA_DEFAULT, 0x00);
+    return frame::exchangeBare(channel, SFC_INS_CDROM_AREA, SFC_CDROM_AREA_DEFAULT, 0x00);
 }
 
 } // namespace sfc

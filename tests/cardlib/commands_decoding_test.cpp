@@ -330,4 +330,67 @@ TEST_F(Decoding, SessionCountBeyondTheRecordsIsMalformedAndEndsPaging)
     }
 }
 
+// ---- refusals common to every decoding command -----------------------------------------
+
+template <typename T> T* as(unsigned char* area)
+{
+    return reinterpret_cast<T*>(area);
+}
+
+unsigned profileCount; // set to 0 by every call
+
+// A decoding command whose outputs, in/out lengths included, all lie in the area `a`.
+#define DECODES(call) [](SFC_FSI* c, unsigned char* a) { return call; }
+
+struct DecodingCommand
+{
+    const char* name;
+    bool needsData; // a bare 0x9000 lacks the value
+    int (*run)(SFC_FSI*, unsigned char*);
+};
+
+const DecodingCommand DECODING_COMMANDS[] = {
+    {"status", false, DECODES(sfc::getStatus(c, as<sfc::cardStatus>(a)))},
+    {"nvram status", false, DECODES(sfc::getStatus(c, as<sfc::cardStatusNvram>(a)))},
+    {"exception status", false, DECODES(sfc::getStatus(c, as<sfc::cardStatusException>(a)))},
+    {"controller id", false, DECODES(sfc::getControllerId(c, a, as<int>(a + 512)))},
+    {"app version", true, DECODES(sfc::getAppVersion(c, as<unsigned>(a)))},
+    {"id", true, DECODES(sfc::getId(c, a))},
+    {"base version", true, DECODES(sfc::getBaseFWVersion(c, as<char>(a), as<char>(a + 8)))},
+    {"profiles", true,
+     DECODES(sfc::getProtectionProfiles(c, &profileCount, as<ProtectionProfile>(a), 4))},
+    {"partition", true, DECODES(sfc::getPartition(c, a))},
+    {"size SD", true, DECODES(sfc::getOverallSizeSD(c, as<unsigned>(a)))},
+    {"size USB", true, DECODES(sfc::getOverallSizeUSB(c, as<unsigned>(a)))},
+    {"read nvram", false, DECODES(sfc::readNVRAM(c, a, as<unsigned>(a + 512), false, 0))},
+    {"nvram size", true, DECODES(sfc::readNVRAM(c, nullptr, as<unsigned>(a), false, 0))},
+    {"sessions", true, DECODES(sfc::listSessions(c, 0, as<tresora_ac_session>(a)))},
+};
+
+TEST_F(Decoding, EveryDecodingCommandRefusesAFailedOrTooShortAnswerAlikeAndWritesNothing)
+{
+    const unsigned char UNTOUCHED = 0x5A;
+    struct Refusal
+    {
+        Bytes payload;
+        int result;
+        bool onlyWhereDataIsNeeded;
+    };
+    const Refusal refusals[] = {{repeated(64, 0x11) + Bytes{0x6F, 0x00}, 0x6F00, false},
+                                {{0x90}, SFC_ERR_MALFORMED_ANSWER, false},
+                                {{0x90, 0x00}, SFC_ERR_MALFORMED_ANSWER, true}};
+    for (const Refusal& refusal : refusals) {
+        card.answerAlways(answerBlock(FSI_PAYLOAD_SE_RESPONSE, refusal.payload));
+        for (const DecodingCommand& command : DECODING_COMMANDS) {
+            if (refusal.onlyWhereDataIsNeeded && !command.needsData)
+                continue;
+            alignas(8) unsigned char area[1024];
+            memset(area, UNTOUCHED, sizeof(area));
+            EXPECT_EQ(command.run(channel, area), refusal.result) << command.name;
+            EXPECT_EQ(Bytes(area, area + sizeof(area)), repeated(sizeof(area), UNTOUCHED))
+                << command.name;
+        }
+    }
+}
+
 } // namespace

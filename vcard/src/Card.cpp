@@ -1,5 +1,6 @@
 #include "vcard/Card.h"
 
+#include "CardCommandCodes.h"
 #include "CardIdentification.h"
 
 #include <algorithm>
@@ -118,7 +119,7 @@ Answer Card::terminalCommand(const Bytes& command)
     if (command.size() < 4) {
         return statusOnly(kTerminalAnswer, sw::kWrongLength);
     }
-    if (command[0] != 0x20) {
+    if (command[0] != FSI_CT_CLA) {
         return statusOnly(kTerminalAnswer, sw::kUnknownClass);
     }
     Answer answer;
@@ -126,9 +127,9 @@ Answer Card::terminalCommand(const Bytes& command)
     const std::uint8_t ins = command[1];
     const bool iccUnit = command[2] != 0;
     switch (ins) {
-    case 0x11: // reset: the terminal itself answers 90 00, the card its ATR
-    case 0x12: // request
-        if (ins == 0x11 && !iccUnit) {
+    case FSI_CT_INS_RESET: // the terminal itself answers 90 00, the card its ATR
+    case FSI_CT_INS_REQUEST:
+        if (ins == FSI_CT_INS_RESET && !iccUnit) {
             break;
         }
         if (!state_.secureElementPresent) {
@@ -136,10 +137,10 @@ Answer Card::terminalCommand(const Bytes& command)
         }
         answer.payload = secureElementAtr();
         break;
-    case 0x13: // status: card presence data object
+    case FSI_CT_INS_STATUS: // card presence data object
         answer.payload = {0x80, 0x01, std::uint8_t(state_.secureElementPresent ? 0x05 : 0x00)};
         break;
-    case 0x15: // eject
+    case FSI_CT_INS_EJECT:
         break;
     default:
         return statusOnly(kTerminalAnswer, sw::kUnknownInstruction);
@@ -153,7 +154,7 @@ Response Card::secureElementCommand(const Bytes& apdu, std::time_t now)
     if (apdu.size() < 5 || apdu.size() != std::size_t(apdu[4]) + 5) {
         return Response{statusOnly(kSecureElementAnswer, sw::kWrongLength), 0};
     }
-    if (apdu[0] != 0xFF) {
+    if (apdu[0] != SFC_CLA) {
         return Response{statusOnly(kSecureElementAnswer, sw::kUnknownClass), 0};
     }
     Bytes data(apdu.begin() + 5, apdu.end());
@@ -167,7 +168,7 @@ Response Card::dispatch(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, cons
     response.answer.type = kSecureElementAnswer;
     Bytes out;
     const std::uint16_t status = run(ins, p1, p2, data, now, out);
-    const bool longCommand = ins == 0x10 || ins == 0x60;
+    const bool longCommand = ins == SFC_INS_ACTIVATE || ins == SFC_INS_RESET;
     if (longCommand && status == sw::kOk) {
         response.busyMs = state_.longCommandMs;
     }
@@ -182,37 +183,37 @@ std::uint16_t Card::run(std::uint8_t ins, std::uint8_t p1, std::uint8_t p2, cons
                         std::time_t now, Bytes& out)
 {
     switch (ins) {
-    case 0x70:
+    case SFC_INS_QUERY:
         return query(p1, p2, data, out);
-    case 0x10:
+    case SFC_INS_ACTIVATE:
         return activate(p1, data, now);
-    case 0x20:
+    case SFC_INS_DEACTIVATE:
         return deactivate(data);
-    case 0x30:
+    case SFC_INS_VERIFY:
         return verify(data);
-    case 0x31:
+    case SFC_INS_LOCK:
         return lock(data);
-    case 0x40:
+    case SFC_INS_CHANGE_PASSWORD:
         return changeSecret(p1, data);
-    case 0x50:
+    case SFC_INS_UNBLOCK_OR_AREA:
         return unblockOrArea(p1, data);
-    case 0x53:
+    case SFC_INS_CDROM_AREA:
         return cdromArea(p1, p2, data);
-    case 0x60:
+    case SFC_INS_RESET:
         return p1 == 0 ? reset(p2, data, now) : sw::kWrongParameters;
-    case 0x71:
+    case SFC_INS_LIST_SESSIONS:
         return listSessions(data, out);
-    case 0x72:
+    case SFC_INS_SWITCH_SESSION:
         return switchSession(data);
-    case 0x73:
+    case SFC_INS_SESSION_CONTROL:
         return sessionControl(p1, data, now);
-    case 0x80:
+    case SFC_INS_CONFIGURE:
         return configure(p1, p2, data);
-    case 0xAA:
+    case SFC_INS_FIRMWARE_UPDATE:
         return firmware(p1, data);
-    case 0xD0:
+    case SFC_INS_READ_NVRAM:
         return readNvram(p2, data, out);
-    case 0xD1:
+    case SFC_INS_WRITE_NVRAM:
         return writeNvram(p1, data);
     default:
         return sw::kUnknownInstruction;
@@ -225,22 +226,22 @@ std::uint16_t Card::query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, B
         return sw::kWrongLength;
     }
     switch (p1) {
-    case 0x00:
+    case SFC_QUERY_STATUS:
         out = {0, state_.state, state_.pinTries, state_.adminTries};
         appendU32(out, 0);
         out.insert(out.end(), {0, 0});
         appendU32(out, state_.cdromArea);
         out.push_back(state_.securityFlags);
         return sw::kOk;
-    case 0x01:
+    case SFC_QUERY_ID:
         out = makeCid(state_);
         return sw::kOk;
-    case 0x02:
-        if (p2 == 0) {
+    case SFC_QUERY_VERSION:
+        if (p2 == SFC_VERSION_APP) {
             appendU32(out, state_.firmwareVersion);
             return sw::kOk;
         }
-        if (p2 == 1) {
+        if (p2 == SFC_VERSION_BASE) {
             std::string text = versionText(state_.firmwareVersion);
             text.resize(8, ' ');
             out.assign(text.begin(), text.end());
@@ -248,24 +249,24 @@ std::uint16_t Card::query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, B
             return sw::kOk;
         }
         return sw::kWrongParameters;
-    case 0x03:
+    case SFC_QUERY_NVRAM_STATUS:
         appendU32(out, std::uint32_t(state_.nvram.size()));
         out.insert(out.end(), state_.nvramConfig.begin(), state_.nvramConfig.begin() + 2);
         out.insert(out.end(), state_.nvramConfig.begin() + 2, state_.nvramConfig.end());
         appendU32(out, 0);
         out.push_back(state_.extendedFlags);
         return sw::kOk;
-    case 0x04:
+    case SFC_QUERY_EXCEPTION_STATUS:
         appendU32(out, state_.cdromArea);
         appendU32(out, state_.readException);
         appendU32(out, std::uint32_t(state_.profiles.size()));
         appendU32(out, state_.firmwareReceived);
         appendU32(out, state_.extendedFlags);
         return sw::kOk;
-    case 0x06:
+    case SFC_QUERY_CONTROLLER_ID:
         out = state_.controllerId;
         return sw::kOk;
-    case 0x07:
+    case SFC_QUERY_PROFILES:
         out.push_back(std::uint8_t(state_.profiles.size()));
         for (const Profile& profile : state_.profiles) {
             out.push_back(profile.kind);
@@ -273,13 +274,13 @@ std::uint16_t Card::query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, B
             appendU64(out, profile.value);
         }
         return sw::kOk;
-    case 0x08:
+    case SFC_QUERY_PARTITION:
         appendU32(out, std::uint32_t(state_.sizeBytes / 512));
         appendU32(out, 0);
         out.push_back(0x0C);
         out.resize(64, 0);
         return sw::kOk;
-    case 0x09:
+    case SFC_QUERY_SIZE_USB:
         appendU32(out, std::uint32_t(state_.sizeBytes / 512));
         return sw::kOk;
     default:
@@ -338,7 +339,7 @@ std::uint16_t Card::activate(std::uint8_t mode, const Bytes& data, std::time_t n
     if (!reader.atEnd() && (!reader.u8(flags) || !reader.atEnd())) {
         return sw::kWrongLength;
     }
-    if (mode != 1) {
+    if (mode != SFC_ACTIVATION_MODE) {
         return sw::kWrongParameters;
     }
     if (activated()) {
@@ -450,7 +451,7 @@ std::uint16_t Card::unblockOrArea(std::uint8_t p1, const Bytes& data)
     if (!reader.item(adminPin)) {
         return sw::kWrongLength;
     }
-    if (p1 == 0) {
+    if (p1 == SFC_UNBLOCK) {
         std::string newPin;
         if (!reader.item(newPin) || !reader.atEnd()) {
             return sw::kWrongLength;
@@ -472,7 +473,7 @@ std::uint16_t Card::unblockOrArea(std::uint8_t p1, const Bytes& data)
     if (!reader.u32(value) || !reader.atEnd()) {
         return sw::kWrongLength;
     }
-    if (p1 != 1 && p1 != 2) {
+    if (p1 != SFC_AREA_READ_EXCEPTION && p1 != SFC_AREA_CDROM) {
         return sw::kWrongParameters;
     }
     if (activated()) {
@@ -481,7 +482,7 @@ std::uint16_t Card::unblockOrArea(std::uint8_t p1, const Bytes& data)
             return status;
         }
     }
-    (p1 == 1 ? state_.readException : state_.cdromArea) = value;
+    (p1 == SFC_AREA_READ_EXCEPTION ? state_.readException : state_.cdromArea) = value;
     return sw::kOk;
 }
 
@@ -489,18 +490,18 @@ std::uint16_t Card::cdromArea(std::uint8_t p1, std::uint8_t p2, const Bytes& dat
 {
     Reader reader(data);
     switch (p1) {
-    case 0:
+    case SFC_CDROM_AREA_DEFAULT:
         if (!data.empty()) {
             return sw::kWrongLength;
         }
         state_.cdromArea = 0;
         return sw::kOk;
-    case 1:
+    case SFC_CDROM_AREA_SET:
         if (!reader.u32(state_.cdromArea) || !reader.atEnd()) {
             return sw::kWrongLength;
         }
         return sw::kReadOnlySet;
-    case 2: {
+    case SFC_CDROM_AREA_AND_EXCEPTION: {
         std::uint32_t area = 0;
         std::uint32_t exception = 0;
         if (!reader.u32(area) || !reader.u32(exception) || !reader.atEnd()) {
@@ -510,12 +511,12 @@ std::uint16_t Card::cdromArea(std::uint8_t p1, std::uint8_t p2, const Bytes& dat
         state_.readException = exception;
         return sw::kOk;
     }
-    case 3:
+    case SFC_CDROM_AREA_PROFILES:
         break;
     default:
         return sw::kWrongParameters;
     }
-    if (p2 == 0) {
+    if (p2 == SFC_PROFILES_CLEAR) {
         if (!data.empty()) {
             return sw::kWrongLength;
         }
@@ -523,7 +524,7 @@ std::uint16_t Card::cdromArea(std::uint8_t p1, std::uint8_t p2, const Bytes& dat
         return sw::kOk;
     }
     std::uint8_t count = 0;
-    if (p2 != 1) {
+    if (p2 != SFC_PROFILES_SET) {
         return sw::kWrongParameters;
     }
     if (!reader.u8(count) || reader.left() != std::size_t(count) * kProfileWireSize) {
@@ -553,18 +554,18 @@ std::uint16_t Card::reset(std::uint8_t mode, const Bytes& data, std::time_t now)
             return sw::kWrongLength;
         }
     }
-    if (mode != 3 && mode != 4) {
+    if (mode != SFC_RESET_WIPE && mode != SFC_RESET_FACTORY) {
         return sw::kWrongParameters;
     }
     if (!activated()) {
         return sw::kConditionsNotSatisfied;
     }
-    const bool adminRequired = mode == 4 || hasAdminUser();
+    const bool adminRequired = mode == SFC_RESET_FACTORY || hasAdminUser();
     std::uint16_t status = adminRequired ? checkAdminPin(secret) : checkPin(secret);
     if (status != sw::kOk) {
         return status;
     }
-    if (mode == 4) {
+    if (mode == SFC_RESET_FACTORY) {
         forgetSecurity();
         state_.profiles.clear();
         state_.readException = 0;
@@ -644,11 +645,11 @@ std::uint16_t Card::sessionControl(std::uint8_t p1, const Bytes& data, std::time
     if (!data.empty()) {
         return sw::kWrongLength;
     }
-    if (p1 > 1) {
+    if (p1 != SFC_SESSION_DISCARD && p1 != SFC_SESSION_START_NEW) {
         return sw::kWrongParameters;
     }
     std::uint32_t nextId = state_.current.id + 1;
-    if (p1 == 1) {
+    if (p1 == SFC_SESSION_START_NEW) {
         state_.sessions.push_back(state_.current);
     }
     state_.current = Session{nextId, packUtc(now), kZoneMarker, 0, 0};
@@ -659,7 +660,7 @@ std::uint16_t Card::sessionControl(std::uint8_t p1, const Bytes& data, std::time
 std::uint16_t Card::firmware(std::uint8_t p1, const Bytes& data)
 {
     Reader reader(data);
-    if (p1 == 0) {
+    if (p1 == SFC_FIRMWARE_TRANSFER) {
         std::uint32_t offset = 0;
         std::uint16_t length = 0;
         Bytes chunk;
@@ -676,7 +677,7 @@ std::uint16_t Card::firmware(std::uint8_t p1, const Bytes& data)
         state_.firmwareReceived += length;
         return sw::kOk;
     }
-    if (p1 != 1) {
+    if (p1 != SFC_FIRMWARE_APPLY) {
         return sw::kWrongParameters;
     }
     std::string secret;
@@ -709,11 +710,11 @@ std::uint16_t Card::firmware(std::uint8_t p1, const Bytes& data)
 std::uint16_t Card::configure(std::uint8_t p1, std::uint8_t p2, const Bytes& data)
 {
     switch (p1) {
-    case 1:
+    case SFC_CONFIGURE_CUSTOMIZE:
         state_.customization = data;
         state_.customization.insert(state_.customization.begin(), p2);
         return sw::kOk;
-    case 3: {
+    case SFC_CONFIGURE_NVRAM: {
         Reader reader(data);
         Bytes config;
         std::uint8_t ignored = 0;
@@ -733,7 +734,7 @@ std::uint16_t Card::configure(std::uint8_t p1, std::uint8_t p2, const Bytes& dat
         }
         return sw::kOk;
     }
-    case 5:
+    case SFC_CONFIGURE_SECURITY_FLAGS:
         if (data.size() != 1) {
             return sw::kWrongLength;
         }
@@ -751,7 +752,7 @@ std::uint16_t Card::readNvram(std::uint8_t p2, const Bytes& data, Bytes& out)
     if (!reader.u32(offset) || !reader.atEnd()) {
         return sw::kWrongLength;
     }
-    if (p2 == 1) {
+    if (p2 == SFC_NVRAM_SIZE_QUERY) {
         appendU16(out, std::uint16_t(std::min<std::size_t>(state_.nvram.size(), 0xFFFF)));
         return sw::kOk;
     }
@@ -767,10 +768,10 @@ std::uint16_t Card::writeNvram(std::uint8_t p1, const Bytes& data)
 {
     Reader reader(data);
     std::uint32_t offset = 0;
-    if (p1 > 1) {
+    if (p1 > SFC_NVRAM_NO_OFFSET) {
         return sw::kWrongParameters;
     }
-    if (p1 == 0 && !reader.u32(offset)) {
+    if (p1 != SFC_NVRAM_NO_OFFSET && !reader.u32(offset)) {
         return sw::kWrongLength;
     }
     Bytes payload;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "CardCommandCodes.h"
+
 namespace vcard {
 
 namespace {
@@ -18,37 +20,38 @@ struct CommandName
 };
 
 const CommandName kCommandNames[] = {
-    {"status", kSecureElementCommand, 0x70, 0x00, -1},
-    {"controller-id", kSecureElementCommand, 0x70, 0x06, -1},
-    {"firmware-version", kSecureElementCommand, 0x70, 0x02, -1},
-    {"profiles", kSecureElementCommand, 0x70, 0x07, -1},
-    {"query", kSecureElementCommand, 0x70, -1, -1},
-    {"activate", kSecureElementCommand, 0x10, -1, -1},
-    {"deactivate", kSecureElementCommand, 0x20, -1, -1},
-    {"verify", kSecureElementCommand, 0x30, -1, -1},
-    {"login", kSecureElementCommand, 0x30, -1, -1},
-    {"lock", kSecureElementCommand, 0x31, -1, -1},
-    {"logout", kSecureElementCommand, 0x31, -1, -1},
-    {"change-pin", kSecureElementCommand, 0x40, 0x00, -1},
-    {"change-admin-pin", kSecureElementCommand, 0x40, 0x01, -1},
-    {"unblock", kSecureElementCommand, 0x50, 0x00, -1},
-    {"set-read-only", kSecureElementCommand, 0x53, 0x01, -1},
-    {"set-read-write", kSecureElementCommand, 0x53, 0x00, -1},
-    {"reset", kSecureElementCommand, 0x60, -1, -1},
-    {"wipe", kSecureElementCommand, 0x60, 0x00, 0x03},
-    {"factory-reset", kSecureElementCommand, 0x60, 0x00, 0x04},
-    {"list-sessions", kSecureElementCommand, 0x71, -1, -1},
-    {"switch-session", kSecureElementCommand, 0x72, -1, -1},
-    {"discard-session", kSecureElementCommand, 0x73, 0x00, -1},
-    {"new-session", kSecureElementCommand, 0x73, 0x01, -1},
-    {"firmware-transfer", kSecureElementCommand, 0xAA, 0x00, -1},
-    {"firmware-apply", kSecureElementCommand, 0xAA, 0x01, -1},
-    {"read-nvram", kSecureElementCommand, 0xD0, -1, -1},
-    {"write-nvram", kSecureElementCommand, 0xD1, -1, -1},
-    {"ct-reset", kTerminalCommand, 0x11, -1, -1},
-    {"ct-request", kTerminalCommand, 0x12, -1, -1},
-    {"ct-status", kTerminalCommand, 0x13, -1, -1},
-    {"ct-eject", kTerminalCommand, 0x15, -1, -1},
+    {"status", kSecureElementCommand, SFC_INS_QUERY, SFC_QUERY_STATUS, -1},
+    {"controller-id", kSecureElementCommand, SFC_INS_QUERY, SFC_QUERY_CONTROLLER_ID, -1},
+    {"firmware-version", kSecureElementCommand, SFC_INS_QUERY, SFC_QUERY_VERSION, -1},
+    {"profiles", kSecureElementCommand, SFC_INS_QUERY, SFC_QUERY_PROFILES, -1},
+    {"query", kSecureElementCommand, SFC_INS_QUERY, -1, -1},
+    {"activate", kSecureElementCommand, SFC_INS_ACTIVATE, -1, -1},
+    {"deactivate", kSecureElementCommand, SFC_INS_DEACTIVATE, -1, -1},
+    {"verify", kSecureElementCommand, SFC_INS_VERIFY, -1, -1},
+    {"login", kSecureElementCommand, SFC_INS_VERIFY, -1, -1},
+    {"lock", kSecureElementCommand, SFC_INS_LOCK, -1, -1},
+    {"logout", kSecureElementCommand, SFC_INS_LOCK, -1, -1},
+    {"change-pin", kSecureElementCommand, SFC_INS_CHANGE_PASSWORD, 0x00, -1},
+    {"change-admin-pin", kSecureElementCommand, SFC_INS_CHANGE_PASSWORD, 0x01, -1},
+    {"unblock", kSecureElementCommand, SFC_INS_UNBLOCK_OR_AREA, SFC_UNBLOCK, -1},
+    {"set-read-only", kSecureElementCommand, SFC_INS_CDROM_AREA, SFC_CDROM_AREA_SET, -1},
+    {"set-read-write", kSecureElementCommand, SFC_INS_CDROM_AREA, SFC_CDROM_AREA_DEFAULT, -1},
+    {"reset", kSecureElementCommand, SFC_INS_RESET, -1, -1},
+    {"wipe", kSecureElementCommand, SFC_INS_RESET, 0x00, SFC_RESET_WIPE},
+    {"factory-reset", kSecureElementCommand, SFC_INS_RESET, 0x00, SFC_RESET_FACTORY},
+    {"list-sessions", kSecureElementCommand, SFC_INS_LIST_SESSIONS, -1, -1},
+    {"switch-session", kSecureElementCommand, SFC_INS_SWITCH_SESSION, -1, -1},
+    {"discard-session", kSecureElementCommand, SFC_INS_SESSION_CONTROL, SFC_SESSION_DISCARD, -1},
+    {"new-session", kSecureElementCommand, SFC_INS_SESSION_CONTROL, SFC_SESSION_START_NEW, -1},
+    {"firmware-transfer", kSecureElementCommand, SFC_INS_FIRMWARE_UPDATE, SFC_FIRMWARE_TRANSFER,
+     -1},
+    {"firmware-apply", kSecureElementCommand, SFC_INS_FIRMWARE_UPDATE, SFC_FIRMWARE_APPLY, -1},
+    {"read-nvram", kSecureElementCommand, SFC_INS_READ_NVRAM, -1, -1},
+    {"write-nvram", kSecureElementCommand, SFC_INS_WRITE_NVRAM, -1, -1},
+    {"ct-reset", kTerminalCommand, FSI_CT_INS_RESET, -1, -1},
+    {"ct-request", kTerminalCommand, FSI_CT_INS_REQUEST, -1, -1},
+    {"ct-status", kTerminalCommand, FSI_CT_INS_STATUS, -1, -1},
+    {"ct-eject", kTerminalCommand, FSI_CT_INS_EJECT, -1, -1},
     {"any", -1, -1, -1, -1},
 };
 
@@ -99,8 +102,9 @@ bool matches(const FaultRule& rule, std::uint8_t payloadType, const Bytes& comma
 
 void raiseCount(Answer& answer, const Bytes& command, std::uint32_t extra)
 {
-    const bool sessionList = command.size() > 1 && command[1] == 0x71;
-    const bool profileList = command.size() > 2 && command[1] == 0x70 && command[2] == 0x07;
+    const bool sessionList = command.size() > 1 && command[1] == SFC_INS_LIST_SESSIONS;
+    const bool profileList =
+        command.size() > 2 && command[1] == SFC_INS_QUERY && command[2] == SFC_QUERY_PROFILES;
     Bytes& payload = answer.payload;
     if (sessionList && payload.size() >= 6) {
         std::uint32_t count = std::uint32_t(payload[0]) << 24 | std::uint32_t(payload[1]) << 16 |
@@ -228,7 +232,7 @@ bool FaultPlan::take(std::uint8_t payloadType, const Bytes& command, FaultRule& 
 Bytes faultedCommand(const FaultRule& rule, Bytes command)
 {
     // FF 71 00 00 04, then the 4-byte index of the first session wanted.
-    const bool sessionList = command.size() >= 9 && command[1] == 0x71;
+    const bool sessionList = command.size() >= 9 && command[1] == SFC_INS_LIST_SESSIONS;
     if (rule.kind == FaultKind::FirstPage && sessionList) {
         std::fill(command.begin() + 5, command.begin() + 9, std::uint8_t(0));
     }

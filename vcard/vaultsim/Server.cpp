@@ -13,6 +13,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "CardCommandCodes.h"
 #include "Content.h"
 #include "Disk.h"
 #include "Image.h"
@@ -285,7 +286,7 @@ void Server::handleCommand(std::uint8_t type, const vcard::Bytes& command)
     response.answer.type =
         type == vcard::kTerminalCommand ? vcard::kTerminalAnswer : vcard::kSecureElementAnswer;
     if (!faulty || vcard::faultExecutesCommand(fault)) {
-        if (command.size() > 1 && command[1] == 0x71) {
+        if (command.size() > 1 && command[1] == SFC_INS_LIST_SESSIONS) {
             content_.refreshSizes(card_);
         }
         response = card_.process(type, faulty ? vcard::faultedCommand(fault, command) : command,

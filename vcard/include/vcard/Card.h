@@ -8,18 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "CardManagement.h"
 #include "vcard/Protocol.h"
 
 namespace vcard {
 
 namespace sw {
-constexpr std::uint16_t kOk = 0x9000;
-constexpr std::uint16_t kReadOnlySet = 0x6F01;
-constexpr std::uint16_t kWrongPin = 0x6F02;
-constexpr std::uint16_t kRetriesExhausted = 0x6F03;
-constexpr std::uint16_t kBlockedNow = 0x6F04;
-constexpr std::uint16_t kPinLength = 0x6F05;
-constexpr std::uint16_t kInvalidFileSystem = 0x6F0B;
+constexpr std::uint16_t kOk = TRESORA_AC_SW_SUCCESS;
+constexpr std::uint16_t kReadOnlySet = TRESORA_AC_SW_READ_ONLY_SET;
+constexpr std::uint16_t kWrongPin = TRESORA_AC_SW_WRONG_PIN;
+constexpr std::uint16_t kRetriesExhausted = TRESORA_AC_SW_RETRIES_EXCEEDED;
+constexpr std::uint16_t kBlockedNow = TRESORA_AC_SW_BLOCKED;
+constexpr std::uint16_t kPinLength = TRESORA_AC_SW_PIN_LENGTH;
+constexpr std::uint16_t kInvalidFileSystem = TRESORA_AC_SW_INVALID_FILE_SYSTEM;
 constexpr std::uint16_t kWrongLength = 0x6700;
 constexpr std::uint16_t kSecurityNotSatisfied = 0x6982;
 constexpr std::uint16_t kConditionsNotSatisfied = 0x6985;
