@@ -15,6 +15,8 @@ namespace {
 const char* const VERSION_TEXT = "v1.2.0-g6cce2fd";
 constexpr int32_t CONTROLLER_ID_CAPACITY = 64;
 constexpr std::size_t FIRMWARE_CHUNK_SIZE = 128;
+// Room for the session list before the card says how much it needs.
+constexpr uint32_t FIRST_SESSION_ROOM = 4 * TRESORA_AC_MAX_SESSIONS_PER_PAGE;
 // Offsets are 32-bit: the last chunk must start below 4 GiB.
 constexpr std::size_t MAX_PACKAGE_SIZE = 0xFFFFFFFFu - FIRMWARE_CHUNK_SIZE + 1;
 constexpr int32_t MAX_RETRY_COUNTER = 255;
@@ -201,27 +203,19 @@ int runListSessions(const Invocation& invocation)
 {
     std::printf("%-15s%-25s%-15s\n", "Session ID", "Session Date", "Session Size");
     std::fflush(stdout);
-    tresora_ac_session page;
-    tresora_ac_session previous{};
-    uint32_t index = 0;
-    for (;;) {
-        page.count = 0;
-        const int result = tresora_ac_listSessions(invocation.device(), index, &page);
-        if (result != 0)
-            return failed(result);
-        const uint32_t count = std::min<uint32_t>(page.count, TRESORA_AC_MAX_SESSIONS_PER_PAGE);
-        // A card that ignores the index would page through the same entries for ever.
-        if (count > 0 && count == previous.count &&
-            std::memcmp(page.entries, previous.entries, count * sizeof page.entries[0]) == 0)
-            return failed(TRESORA_AC_ERR_MALFORMED_ANSWER);
-        for (uint32_t i = 0; i < count; ++i)
-            printSession(page.entries[i]);
-        if (count == 0 || count > UINT32_MAX - index)
-            return 0;
-        index += count;
-        previous = page;
-        previous.count = count;
+    // Grown to what the card says it needs, should it list more sessions than there is room for.
+    std::vector<tresora_ac_session_entry> sessions;
+    uint32_t count = FIRST_SESSION_ROOM;
+    int result = TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+    while (result == TRESORA_AC_ERR_BUFFER_TOO_SMALL && count > sessions.size()) {
+        sessions.resize(count);
+        result = tresora_ac_listAllSessions(invocation.device(), sessions.data(),
+                                            static_cast<uint32_t>(sessions.size()), &count);
     }
+    sessions.resize(std::min<std::size_t>(count, sessions.size()));
+    for (const tresora_ac_session_entry& session : sessions)
+        printSession(session);
+    return result == 0 ? 0 : failed(result);
 }
 
 int runDiscardCurrentSession(const Invocation& invocation)

@@ -2,6 +2,7 @@
 
 #include "CardManagement.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -54,6 +55,13 @@ void Secret::removeLast()
 {
     explicit_bzero(&bytes_.back(), 1);
     bytes_.pop_back();
+}
+
+unsigned char* Secret::zeroBytes(std::size_t size)
+{
+    wipe();
+    bytes_.resize(std::min(size, bytes_.capacity()));
+    return bytes_.data();
 }
 
 void Secret::wipe()
@@ -143,13 +151,25 @@ std::string getFormattedDataSize(float bytes)
 
 Secret calculateAdminPinFromPin(const Secret& pin)
 {
-    constexpr uint32_t derivedLength = 8;
-    Secret adminPin(pin.size() < derivedLength ? derivedLength : pin.size());
-    adminPin.append(pin.view());
-    while (adminPin.size() < derivedLength)
-        adminPin.append('0');
+    uint32_t length = TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(pin.size());
+    Secret adminPin(length);
+    tresora_ac_calculateAdminPinFromPin(pin.data(), pin.size(), adminPin.zeroBytes(length),
+                                        &length);
     return adminPin;
 }
+
+// The digits of a number constant, as a literal.
+#define NUMBER_TEXT(constant) NUMBER_TOKEN_TEXT(constant)
+#define NUMBER_TOKEN_TEXT(token) #token
+#define PIN_LENGTH_RULE                                                                            \
+    "PIN length must be between " NUMBER_TEXT(TRESORA_AC_PIN_MIN_LENGTH) " and " NUMBER_TEXT(      \
+        TRESORA_AC_PIN_MAX_LENGTH) ". "
+#define RETRY_COUNTER_RULE                                                                         \
+    "retryCounter N must be between " NUMBER_TEXT(                                                 \
+        TRESORA_AC_RETRY_COUNTER_MIN) " and " NUMBER_TEXT(TRESORA_AC_RETRY_COUNTER_MAX) ". "
+#define ADMIN_PIN_LENGTH_RULE                                                                      \
+    "Admin PIN length must be between " NUMBER_TEXT(                                               \
+        TRESORA_AC_ADMIN_PIN_MIN_LENGTH) " and " NUMBER_TEXT(TRESORA_AC_ADMIN_PIN_MAX_LENGTH) "."
 
 namespace {
 
@@ -174,11 +194,10 @@ void printCommandsUsage()
                stdout);
     std::fputs(
         "activate --pin PIN [--adminPin ADMIN_PIN] --retryCounter N: "
-        "Activates the security features of the card. PIN length must be between 4 and 15. "
-        "retryCounter N must be between 3 and 15. "
+        "Activates the security features of the card. " PIN_LENGTH_RULE RETRY_COUNTER_RULE
         "Optionally, an admin user for more granular security options can be added: Only the "
         "admin user can delete data from the card and the Admin PIN can be used to unblock the "
-        "PIN. Admin PIN length must be between 8 and 20."
+        "PIN. " ADMIN_PIN_LENGTH_RULE
         "Activating the card is only possible if a valid FAT32 or exFAT file system is present on "
         "the card. All file content on the card will be discarded and after activation "
         "succeeded, an empty file system will be presented. "

@@ -26,6 +26,9 @@ public:
     bool append(unsigned char byte);
     bool append(std::string_view text);
     void removeLast();
+    // Becomes `size` zero bytes (at most the reserved capacity), for the card library to
+    // write into.
+    unsigned char* zeroBytes(std::size_t size);
 
     const unsigned char* data() const { return bytes_.data(); }
     const char* chars() const { return reinterpret_cast<const char*>(bytes_.data()); }

@@ -3,13 +3,14 @@
 //
 // Input: byte 0 names the API call that fails (its position in the run; 255 and
 // above the number of calls: none), byte 1 the failure code, byte 2 the card's
-// answers (Admin user, session pages), then the arguments separated by NUL bytes;
+// answers (Admin user, session count), then the arguments separated by NUL bytes;
 // two NUL bytes in a row end the arguments, and what follows is the content of
 // any update package the command opens ("missing" names one that does not exist).
 //
-// Checked beyond memory safety: a failed API call never ends in exit status 0,
-// every session page is asked for with the index after the last, firmware chunks
-// go out whole and in order, and a usage error makes no API call at all.
+// Checked beyond memory safety: a failed API call never ends in exit status 0, a
+// session list too long for its room is asked for again with room for all, firmware
+// chunks go out whole and in order, and a usage error makes no API call at all.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,8 +35,7 @@ struct Run
     unsigned answers = 0;
     unsigned calls = 0;
     bool failed = false;
-    uint32_t nextSessionIndex = 0;
-    unsigned sessionPages = 0;
+    uint32_t sessionsListed = 0;
     uint32_t nextChunkOffset = 0;
     bool inVaultcli = false;
     const uint8_t* package = nullptr;
@@ -187,25 +187,23 @@ int tresora_ac_setDeviceReadWrite(const char*)
     return nextResult();
 }
 
-// Pages of up to 40 entries (more than a page may hold) until an empty one.
-int tresora_ac_listSessions(const char*, uint32_t firstIndex, tresora_ac_session* page)
+// Up to 381 sessions, more than vaultcli's first room; a failure comes after some.
+int tresora_ac_listAllSessions(const char*, tresora_ac_session_entry* sessions, uint32_t capacity,
+                               uint32_t* count)
 {
-    CHECK(page != nullptr && firstIndex == run.nextSessionIndex);
+    CHECK(count != nullptr && (sessions != nullptr || capacity == 0));
+    CHECK(run.sessionsListed <= capacity); // asked again, then with room for all
     const int result = nextResult();
+    run.sessionsListed = (run.answers >> 1) * 3;
+    *count = result == 0 ? run.sessionsListed : std::min(run.sessionsListed, capacity) / 2;
+    for (uint32_t i = 0; i < *count && i < capacity; ++i) {
+        memset(&sessions[i], 0x37, sizeof sessions[i]); // a date without its NUL
+        sessions[i].id = i;
+        sessions[i].sectorCount = 0xFFFFFFFF;
+    }
     if (result != 0)
         return result;
-    const unsigned pages = (run.answers >> 1) & 3;
-    const uint32_t count = run.sessionPages++ < pages ? (run.answers * 7) % 41 : 0;
-    memset(page, 0x37, sizeof *page);
-    page->count = count;
-    uint32_t id = firstIndex;
-    for (auto& entry : page->entries) {
-        entry.id = id++; // pages differ, as a card's do
-        entry.sectorCount = 0xFFFFFFFF;
-    }
-    run.nextSessionIndex +=
-        count < TRESORA_AC_MAX_SESSIONS_PER_PAGE ? count : TRESORA_AC_MAX_SESSIONS_PER_PAGE;
-    return 0;
+    return *count > capacity ? TRESORA_AC_ERR_BUFFER_TOO_SMALL : 0;
 }
 
 int tresora_ac_switchToSession(const char*, uint32_t sessionId)

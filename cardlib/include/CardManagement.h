@@ -4,6 +4,7 @@
 #ifndef VIX_CARD_MANAGEMENT_H
 #define VIX_CARD_MANAGEMENT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -16,8 +17,10 @@ extern "C" {
  * -1 to -17 are the transport's FSI_RET_* codes. */
 #define TRESORA_AC_OK 0
 /* The card's answer cannot be what it claims (FSI_RET_APDU_SIZE_ERR); also a
- * session list that a front end sees repeating itself instead of ending. */
+ * session list that repeats a page instead of ending. */
 #define TRESORA_AC_ERR_MALFORMED_ANSWER (-7)
+/* A null pointer where data is wanted (FSI_RET_INVALID_PARAMETER). */
+#define TRESORA_AC_ERR_INVALID_PARAMETER (-15)
 #define TRESORA_AC_REMOUNT_INCOMPLETE 2
 #define TRESORA_AC_ERR_REFRESH (-24)
 #define TRESORA_AC_ERR_BUFFER_TOO_SMALL (-26)
@@ -41,6 +44,15 @@ extern "C" {
 
 /* Security flags: a separate Admin user whose Admin PIN is independent of the PIN. */
 #define TRESORA_AC_FLAG_USER_ADMIN_SEPARATION 0x02
+
+/* The card's length limits of its secrets, in bytes, both ends included. */
+#define TRESORA_AC_PIN_MIN_LENGTH 4
+#define TRESORA_AC_PIN_MAX_LENGTH 15
+#define TRESORA_AC_ADMIN_PIN_MIN_LENGTH 8
+#define TRESORA_AC_ADMIN_PIN_MAX_LENGTH 20
+/* Tries an activation may give the PIN and the Admin PIN. */
+#define TRESORA_AC_RETRY_COUNTER_MIN 3
+#define TRESORA_AC_RETRY_COUNTER_MAX 15
 
 /* cdromArea value of a card that is read-only as a whole. */
 #define TRESORA_AC_CDROM_AREA_WHOLE_CARD 0xFFFFFFFFu
@@ -69,6 +81,44 @@ typedef struct tresora_ac_session
 } tresora_ac_session;
 
 const char* tresora_ac_getLibraryVersion(void);
+
+/* The card's rules for its secrets. Inline, so that the virtual card, which does not
+ * link this library, applies the very same ones. */
+static inline int tresora_ac_pinLengthIsValid(uint32_t length)
+{
+    return length >= TRESORA_AC_PIN_MIN_LENGTH && length <= TRESORA_AC_PIN_MAX_LENGTH;
+}
+
+static inline int tresora_ac_adminPinLengthIsValid(uint32_t length)
+{
+    return length >= TRESORA_AC_ADMIN_PIN_MIN_LENGTH && length <= TRESORA_AC_ADMIN_PIN_MAX_LENGTH;
+}
+
+/* Length of the Admin PIN derived from a PIN of `pinLength` bytes. */
+#define TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(pinLength)                                             \
+    ((pinLength) > TRESORA_AC_ADMIN_PIN_MIN_LENGTH ? (pinLength) : TRESORA_AC_ADMIN_PIN_MIN_LENGTH)
+
+/* The Admin PIN of a card without a separate Admin user: the PIN right-padded with '0'
+ * to the shortest Admin PIN; a longer PIN is its own Admin PIN. Both front ends must
+ * derive the same bytes, or one cannot reset a card the other activated.
+ * adminPinLength: capacity of adminPin on entry, which needs
+ * TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(pinLength) bytes; the Admin PIN's length on return.
+ * adminPin may be pin itself. */
+static inline int tresora_ac_calculateAdminPinFromPin(const unsigned char* pin, uint32_t pinLength,
+                                                      unsigned char* adminPin,
+                                                      uint32_t* adminPinLength)
+{
+    const uint32_t length = TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(pinLength);
+    uint32_t i;
+    if ((pin == NULL && pinLength > 0) || adminPin == NULL || adminPinLength == NULL)
+        return TRESORA_AC_ERR_INVALID_PARAMETER;
+    if (*adminPinLength < length)
+        return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+    for (i = 0; i < length; ++i)
+        adminPin[i] = i < pinLength ? pin[i] : (unsigned char)'0';
+    *adminPinLength = length;
+    return TRESORA_AC_OK;
+}
 
 /* Whether the device, or the whole disk it belongs to, carries a card's
  * identification record. Reads only. 0 when one does; TRESORA_AC_ERR_NOT_A_CARD
@@ -107,7 +157,18 @@ int tresora_ac_unblockPin(const char* devicePath, const unsigned char* adminPin,
 int tresora_ac_setDeviceReadOnly(const char* devicePath);
 int tresora_ac_setDeviceReadWrite(const char* devicePath);
 
+/* One page of the session list, from the entry at firstIndex. For the whole list,
+ * call tresora_ac_listAllSessions. */
 int tresora_ac_listSessions(const char* devicePath, uint32_t firstIndex, tresora_ac_session* page);
+/* The whole session list, page after page until an empty page, over one opening of
+ * the card. `sessions` has room for `capacity` entries (null when 0); `count` receives
+ * the number of sessions listed, of which the first `capacity` are stored. Returns
+ * TRESORA_AC_ERR_BUFFER_TOO_SMALL when they were more than `capacity` (call again
+ * with room for `count`), TRESORA_AC_ERR_MALFORMED_ANSWER when a page repeats the one
+ * before it (a card that ignores the index never ends its list), or a page's failure;
+ * `count` then holds the sessions listed before it. A list ends at the largest index. */
+int tresora_ac_listAllSessions(const char* devicePath, tresora_ac_session_entry* sessions,
+                               uint32_t capacity, uint32_t* count);
 int tresora_ac_switchToSession(const char* devicePath, uint32_t sessionId);
 int tresora_ac_discardCurrentSession(const char* devicePath);
 int tresora_ac_startNewSession(const char* devicePath);

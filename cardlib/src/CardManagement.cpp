@@ -3,6 +3,7 @@
 #include "CardLock.h"
 #include "CardRecognition.h"
 #include "DiskUtilities.h"
+#include "SessionList.h"
 #include "SfcCardManager.h"
 
 #include <atomic>
@@ -256,6 +257,20 @@ int tresora_ac_listSessions(const char* devicePath, uint32_t firstIndex, tresora
         return FSI_RET_INVALID_PARAMETER;
     return runOnCard(
         devicePath, [=](SFC_FSI* channel) { return sfc::listSessions(channel, firstIndex, page); });
+}
+
+int tresora_ac_listAllSessions(const char* devicePath, tresora_ac_session_entry* sessions,
+                               uint32_t capacity, uint32_t* count)
+{
+    if (!count || !validBytes(sessions, capacity))
+        return FSI_RET_INVALID_PARAMETER;
+    SessionListing listing{sessions, capacity, 0};
+    const int result =
+        runOnCard(devicePath, [&](SFC_FSI* channel) { return readSessionList(channel, &listing); });
+    *count = listing.count;
+    if (result == TRESORA_AC_OK && listing.count > capacity)
+        return TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+    return result;
 }
 
 int tresora_ac_switchToSession(const char* devicePath, uint32_t sessionId)

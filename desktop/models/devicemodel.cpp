@@ -18,6 +18,8 @@ const char* const productName = "Tresora Archive Card";
 const char* const identificationPrefix = CARD_ID_TEXT_PREFIX;
 const unsigned int sectorSize = CARD_ID_SECTOR_SIZE;
 const std::size_t incompatibilityOffset = CARD_ID_INCOMPATIBILITY_OFFSET;
+// Room for the session list before the card says how much it needs.
+const uint32_t firstSessionRoom = 4 * TRESORA_AC_MAX_SESSIONS_PER_PAGE;
 
 QString translated(const char* text)
 {
@@ -343,29 +345,22 @@ void DeviceModelImpl::changeAdminPin(const std::string& adminPin, const std::str
 std::vector<Session> DeviceModelImpl::getSessions()
 {
     BusyScope busy(*this);
+    // Grown to what the card says it needs, should it list more sessions than there is room for.
+    std::vector<tresora_ac_session_entry> entries;
+    uint32_t count = firstSessionRoom;
+    int result = TRESORA_AC_ERR_BUFFER_TOO_SMALL;
+    while (result == TRESORA_AC_ERR_BUFFER_TOO_SMALL && count > entries.size()) {
+        entries.resize(count);
+        result = tresora_ac_listAllSessions(devicePath.c_str(), entries.data(),
+                                            static_cast<uint32_t>(entries.size()), &count);
+    }
+    throwOnError(result, false, false);
     std::vector<Session> sessions;
-    tresora_ac_session previous{};
-    uint32_t start = 0;
-    for (;;) {
-        tresora_ac_session page{};
-        throwOnError(tresora_ac_listSessions(devicePath.c_str(), start, &page), false, false);
-        const uint32_t count = std::min<uint32_t>(page.count, TRESORA_AC_MAX_SESSIONS_PER_PAGE);
-        if (count == 0)
-            break;
-        // A card that ignores the index would page through the same entries for ever.
-        if (count == previous.count &&
-            std::memcmp(page.entries, previous.entries, count * sizeof page.entries[0]) == 0)
-            throwOnError(TRESORA_AC_ERR_MALFORMED_ANSWER, false, false);
-        for (uint32_t i = 0; i < count; ++i) {
-            const tresora_ac_session_entry& entry = page.entries[i];
-            const char* dateEnd = std::find(entry.date, entry.date + sizeof entry.date, '\0');
-            sessions.emplace_back(entry.id, std::string(entry.date, dateEnd), entry.sectorCount);
-        }
-        if (count > UINT32_MAX - start)
-            break;
-        start += count;
-        previous = page;
-        previous.count = count;
+    sessions.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const tresora_ac_session_entry& entry = entries[i];
+        const char* dateEnd = std::find(entry.date, entry.date + sizeof entry.date, '\0');
+        sessions.emplace_back(entry.id, std::string(entry.date, dateEnd), entry.sectorCount);
     }
     return sessions;
 }

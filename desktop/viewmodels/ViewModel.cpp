@@ -85,19 +85,28 @@ QString deviceErrorText(const std::exception& error)
     return QString::fromUtf8(error.what());
 }
 
+// Counted in characters of the text, as the length texts speak of characters.
 bool pinLengthIsValid(const QString& pin)
 {
-    return pin.size() >= 4 && pin.size() <= 15;
+    return tresora_ac_pinLengthIsValid(static_cast<uint32_t>(pin.size()));
 }
 
 bool adminPinLengthIsValid(const QString& pin)
 {
-    return pin.size() >= 8 && pin.size() <= 20;
+    return tresora_ac_adminPinLengthIsValid(static_cast<uint32_t>(pin.size()));
 }
 
+// Derived from the UTF-8 bytes the card receives, as vaultcli derives it.
 QString calculateAdminPinFromPin(const QString& pin)
 {
-    return pin.leftJustified(8, QLatin1Char('0'));
+    const SecretUtf8 pinBytes(pin);
+    const std::string& bytes = pinBytes.str();
+    uint32_t length = TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(static_cast<uint32_t>(bytes.size()));
+    SecretUtf8 adminPin(length);
+    tresora_ac_calculateAdminPinFromPin(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                        static_cast<uint32_t>(bytes.size()), adminPin.data(),
+                                        &length);
+    return QString::fromUtf8(adminPin.str().data(), static_cast<int>(length));
 }
 
 SecretUtf8::SecretUtf8(const QString& text)
@@ -106,6 +115,8 @@ SecretUtf8::SecretUtf8(const QString& text)
     m_value.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
     utf8.fill('\0');
 }
+
+SecretUtf8::SecretUtf8(std::size_t size) : m_value(size, '\0') {}
 
 SecretUtf8::~SecretUtf8()
 {

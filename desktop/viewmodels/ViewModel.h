@@ -99,12 +99,11 @@ private:
 // Whether the card has an Admin user whose Admin PIN is independent of the PIN.
 bool hasSeparateAdminUser(const DeviceModel& deviceModel);
 
-// Length rules the card enforces; checked before any card access so the user gets a clear text.
+// The card's length rules, checked before any card access so the user gets a clear text.
 bool pinLengthIsValid(const QString& pin);
 bool adminPinLengthIsValid(const QString& pin);
 
-// Admin PIN of a card without a separate Admin user: the PIN right-padded with '0' to 8
-// characters; longer PINs are their own Admin PIN.
+// Admin PIN of a card without a separate Admin user (tresora_ac_calculateAdminPinFromPin).
 QString calculateAdminPinFromPin(const QString& pin);
 
 // UTF-8 copy of a secret for one card call; overwritten when it goes out of scope so the
@@ -113,11 +112,14 @@ class SecretUtf8
 {
 public:
     explicit SecretUtf8(const QString& text);
+    // `size` zero bytes, for the card library to write a secret into.
+    explicit SecretUtf8(std::size_t size);
     ~SecretUtf8();
     SecretUtf8(const SecretUtf8&) = delete;
     SecretUtf8& operator=(const SecretUtf8&) = delete;
 
     const std::string& str() const { return m_value; }
+    unsigned char* data() { return reinterpret_cast<unsigned char*>(&m_value[0]); }
     operator const std::string&() const { return m_value; }
 
 private:

@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "CardManagement.h"
@@ -286,6 +287,39 @@ TEST_F(SessionApiTest, ListingPagesThroughEverySession)
     EXPECT_TRUE(helpers.calls().empty());
 }
 
+// Room for fewer sessions than the card lists is reported, and never written past.
+TEST_F(SessionApiTest, WholeListNeedsRoomForEverySession)
+{
+    const struct
+    {
+        uint32_t capacity;
+        int result;
+    } cases[] = {{4, TRESORA_AC_OK},
+                 {5, TRESORA_AC_OK},
+                 {3, TRESORA_AC_ERR_BUFFER_TOO_SMALL},
+                 {0, TRESORA_AC_ERR_BUFFER_TOO_SMALL}};
+    for (const auto& c : cases) {
+        std::vector<tresora_ac_session_entry> room(c.capacity + 1);
+        room[std::min(c.capacity, 4u)].id = 0xDEAD;
+        uint32_t count = 0;
+        EXPECT_EQ(tresora_ac_listAllSessions(sessionDevice(), c.capacity ? room.data() : nullptr,
+                                             c.capacity, &count),
+                  c.result)
+            << c.capacity;
+        EXPECT_EQ(count, 4u);
+        for (uint32_t i = 0; i < std::min(c.capacity, 4u); ++i)
+            EXPECT_EQ(room[i].id, i + 1);
+        EXPECT_EQ(room[std::min(c.capacity, 4u)].id, 0xDEADu);
+    }
+
+    uint32_t count = 9;
+    EXPECT_EQ(tresora_ac_listAllSessions(device(), nullptr, 0, &count), TRESORA_AC_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(tresora_ac_listAllSessions(device(), nullptr, 1, &count), FSI_RET_INVALID_PARAMETER);
+    EXPECT_EQ(tresora_ac_listAllSessions(device(), nullptr, 0, nullptr), FSI_RET_INVALID_PARAMETER);
+    EXPECT_TRUE(helpers.calls().empty());
+}
+
 class FirmwareApplyTest : public ApiTest
 {
 protected:
@@ -399,6 +433,68 @@ TEST_F(ApiTest, ConcurrentCallersEachGetTheirOwnAnswers)
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0) << "calls that got another caller's answer";
     }
+}
+
+// ---- the card's rules for its secrets ---------------------------------------------------
+
+TEST(CardRules, SecretLengths)
+{
+    const struct
+    {
+        uint32_t length;
+        bool pin;
+        bool adminPin;
+    } cases[] = {{0, false, false}, {3, false, false}, {4, true, false},
+                 {7, true, false},  {8, true, true},   {15, true, true},
+                 {16, false, true}, {20, false, true}, {21, false, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(tresora_ac_pinLengthIsValid(c.length) != 0, c.pin) << c.length;
+        EXPECT_EQ(tresora_ac_adminPinLengthIsValid(c.length) != 0, c.adminPin) << c.length;
+    }
+}
+
+const unsigned char* bytesOf(const std::string& text)
+{
+    return reinterpret_cast<const unsigned char*>(text.data());
+}
+
+// Counted in bytes, as the card counts them: both front ends derive the same Admin PIN.
+TEST(CardRules, DerivedAdminPinIsPaddedWithZerosToEightBytesAndNeverShortened)
+{
+    const std::pair<std::string, std::string> cases[] = {{"", "00000000"},
+                                                         {"1234", "12340000"},
+                                                         {"1234567", "12345670"},
+                                                         {"12345678", "12345678"},
+                                                         {"123456789012345", "123456789012345"},
+                                                         {"\xc3\xa4"
+                                                          "bc1",
+                                                          "\xc3\xa4"
+                                                          "bc1000"}};
+    for (const auto& [pin, adminPin] : cases) {
+        unsigned char room[32];
+        uint32_t length = sizeof room;
+        ASSERT_EQ(
+            tresora_ac_calculateAdminPinFromPin(bytesOf(pin), uint32_t(pin.size()), room, &length),
+            TRESORA_AC_OK);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(room), length), adminPin);
+        EXPECT_EQ(length, TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(uint32_t(pin.size())));
+    }
+}
+
+TEST(CardRules, DerivedAdminPinNeedsItsRoom)
+{
+    unsigned char room[8];
+    uint32_t tooSmall = 7;
+    EXPECT_EQ(tresora_ac_calculateAdminPinFromPin(kPin, kPinLength, room, &tooSmall),
+              TRESORA_AC_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(tooSmall, 7u);
+    uint32_t length = sizeof room;
+    EXPECT_EQ(tresora_ac_calculateAdminPinFromPin(nullptr, kPinLength, room, &length),
+              TRESORA_AC_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(tresora_ac_calculateAdminPinFromPin(kPin, kPinLength, nullptr, &length),
+              TRESORA_AC_ERR_INVALID_PARAMETER);
+    EXPECT_EQ(tresora_ac_calculateAdminPinFromPin(kPin, kPinLength, room, nullptr),
+              TRESORA_AC_ERR_INVALID_PARAMETER);
 }
 
 } // namespace

@@ -22,6 +22,8 @@ cardlib_fake_card_test(cardlib_transport_tests ${CMAKE_CURRENT_LIST_DIR}/transpo
 cardlib_fake_card_test(cardlib_commands_tests
   ${CMAKE_CURRENT_LIST_DIR}/commands_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/commands_decoding_test.cpp)
+# The whole session list is read by a unit of the library's own.
+target_include_directories(cardlib_commands_tests PRIVATE ${PROJECT_SOURCE_DIR}/cardlib/src)
 
 find_package(Threads REQUIRED)
 add_executable(cardlib_dates_tests ${CMAKE_CURRENT_LIST_DIR}/dates_test.cpp)

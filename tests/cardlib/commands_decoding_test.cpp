@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "SessionList.h"
 #include "commands_fixture.h"
 
 using namespace cardtest;
@@ -390,6 +391,50 @@ TEST_F(Decoding, EveryDecodingCommandRefusesAFailedOrTooShortAnswerAlikeAndWrite
             EXPECT_EQ(Bytes(area, area + sizeof(area)), repeated(sizeof(area), UNTOUCHED))
                 << command.name;
         }
+    }
+}
+
+// ---- the whole session list ------------------------------------------------------------
+
+struct WholeListCase
+{
+    const char* name;
+    uint32_t firstIndex;
+    bool ignoresIndex;  // every page is the first one
+    size_t failingPage; // answered 0x6A88; 0: none
+    int result;
+    uint32_t count;
+    size_t pages; // pages asked for
+};
+
+// Pages of 35 sessions that never end, each numbered from the index asked for.
+TEST_F(Decoding, WholeSessionListStopsAtARepeatedPageTheIndexLimitOrAFailure)
+{
+    const WholeListCase cases[] = {
+        {"repeated page", 0, true, 0, TRESORA_AC_ERR_MALFORMED_ANSWER, 35, 2},
+        {"index limit", UINT32_MAX - 50, false, 0, TRESORA_AC_OK, UINT32_MAX, 2},
+        {"failing page", 0, false, 3, 0x6A88, 70, 3},
+    };
+    for (const WholeListCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t pages = 0;
+        card.respond([&](const Command& command) {
+            if (++pages == c.failingPage)
+                return reply(seAnswer({}, 0x6A88));
+            const Bytes& index = command.bytes;
+            const uint32_t first = c.ignoresIndex ? 0
+                                                  : uint32_t(index[5]) << 24 | index[6] << 16 |
+                                                        index[7] << 8 | index[8];
+            Bytes answer = be32(35);
+            for (uint32_t i = 0; i < 35; ++i)
+                answer = answer + sessionRecord(first + i, PACKED, 'A', 1, 1);
+            return reply(seAnswer(answer));
+        });
+        tresora_ac_session_entry room[40];
+        SessionListing listing{room, 40, c.firstIndex};
+        EXPECT_EQ(readSessionList(channel, &listing), c.result);
+        EXPECT_EQ(listing.count, c.count);
+        EXPECT_EQ(pages, c.pages);
     }
 }
 

@@ -48,7 +48,8 @@ TEST_F(Program, CreateWritesSessionsAsPlanned)
 {
     ASSERT_EQ(vaultsim("create " + image +
                        " --size 1M --session 2023-02-16T11:07:00/4=1K,513"
-                       " --session invalid/L=10 --firmware 2.3.4 --update-version same"),
+                       " --session invalid/L=10 --firmware 2.3.4 --update-version same" +
+                       " --controller-id " + std::string(200, 'c')),
               0);
     EXPECT_EQ(fs::file_size(image), 1u << 20);
     const std::string state = readAll(image + ".state");
@@ -56,6 +57,7 @@ TEST_F(Program, CreateWritesSessionsAsPlanned)
     EXPECT_NE(state.find("session = 2 0x00000000 A 1 1\n"), std::string::npos) << state;
     EXPECT_NE(state.find("firmware-version = 2.3.4\n"), std::string::npos);
     EXPECT_NE(state.find("firmware-update = same\n"), std::string::npos);
+    EXPECT_NE(state.find("controller-id = " + std::string(200, 'c') + "\n"), std::string::npos);
     EXPECT_EQ(fs::file_size(image + ".sessions/1/CLIP0001.MP4"), 1024u);
     EXPECT_EQ(fs::file_size(image + ".sessions/1/DCIM/CLIP0002.MP4"), 513u);
     EXPECT_EQ(readAll(image + ".sessions/2/CLIP0001.MP4"), "session 2 ");

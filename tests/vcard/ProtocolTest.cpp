@@ -244,6 +244,33 @@ TEST(StateFile, ErrorsNameTheLine)
     EXPECT_TRUE(parseState("# comment\n\nformat = 1\n", state, error));
 }
 
+// The state file and `vaultsim create` share one parser, and so one limit, per field.
+TEST(StateFile, FieldLimits)
+{
+    const std::string longestId(2 * kControllerIdMax, 'a'); // what one answer carries
+    const struct
+    {
+        const char* key;
+        std::string value;
+        bool accepted;
+    } cases[] = {
+        {"controller-id", "ab", true},
+        {"controller-id", longestId, true},
+        {"controller-id", longestId + "ab", false},
+        {"controller-id", "", false},
+        {"long-command-ms", "600000", true},
+        {"long-command-ms", "600001", false},
+    };
+    for (const auto& c : cases) {
+        CardState state;
+        std::string error;
+        EXPECT_EQ(
+            parseState("format = 1\n" + std::string(c.key) + " = " + c.value + "\n", state, error),
+            c.accepted)
+            << c.key << " of " << c.value.size() << " characters";
+    }
+}
+
 TEST(PackedDates, PackingAndValidity)
 {
     EXPECT_EQ(packDate(2023, 2, 16, 11, 7, 0), 0x0CA0B1C0u);

@@ -2,6 +2,7 @@
 
 #include "CardCommandCodes.h"
 #include "CardIdentification.h"
+#include "CardManagement.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,12 +11,6 @@ namespace vcard {
 
 namespace {
 
-constexpr std::size_t kPinMin = 4;
-constexpr std::size_t kPinMax = 15;
-constexpr std::size_t kAdminPinMin = 8;
-constexpr std::size_t kAdminPinMax = 20;
-constexpr std::uint8_t kRetryMin = 3;
-constexpr std::uint8_t kRetryMax = 15;
 constexpr std::size_t kAnswerDataMax = kAnswerPayloadMax - 2;
 constexpr std::size_t kProfileWireSize = 16;
 
@@ -79,9 +74,15 @@ private:
     std::size_t pos_ = 0;
 };
 
-bool lengthWithin(const std::string& secret, std::size_t low, std::size_t high)
+// Items carry at most 255 bytes: their length always fits.
+bool validPin(const std::string& pin)
 {
-    return secret.size() >= low && secret.size() <= high;
+    return tresora_ac_pinLengthIsValid(std::uint32_t(pin.size()));
+}
+
+bool validAdminPin(const std::string& adminPin)
+{
+    return tresora_ac_adminPinLengthIsValid(std::uint32_t(adminPin.size()));
 }
 
 Bytes secureElementAtr()
@@ -304,7 +305,7 @@ std::uint16_t Card::checkSecret(const std::string& given, const std::string& exp
 
 std::uint16_t Card::checkPin(const std::string& given)
 {
-    if (!lengthWithin(given, kPinMin, kPinMax)) {
+    if (!validPin(given)) {
         return sw::kPinLength;
     }
     return checkSecret(given, state_.pin, state_.pinTries);
@@ -312,7 +313,7 @@ std::uint16_t Card::checkPin(const std::string& given)
 
 std::uint16_t Card::checkAdminPin(const std::string& given)
 {
-    if (!lengthWithin(given, kAdminPinMin, kAdminPinMax)) {
+    if (!validAdminPin(given)) {
         return sw::kPinLength;
     }
     return checkSecret(given, state_.adminPin, state_.adminTries);
@@ -348,11 +349,10 @@ std::uint16_t Card::activate(std::uint8_t mode, const Bytes& data, std::time_t n
     if (!state_.fileSystemValid) {
         return sw::kInvalidFileSystem;
     }
-    if (!lengthWithin(pin, kPinMin, kPinMax) ||
-        !lengthWithin(adminPin, kAdminPinMin, kAdminPinMax)) {
+    if (!validPin(pin) || !validAdminPin(adminPin)) {
         return sw::kPinLength;
     }
-    if (retries < kRetryMin || retries > kRetryMax) {
+    if (retries < TRESORA_AC_RETRY_COUNTER_MIN || retries > TRESORA_AC_RETRY_COUNTER_MAX) {
         return sw::kWrongData;
     }
     state_.pin = pin;
@@ -434,7 +434,7 @@ std::uint16_t Card::changeSecret(std::uint8_t who, const Bytes& data)
         return sw::kConditionsNotSatisfied;
     }
     const bool admin = who == 1;
-    if (!lengthWithin(newSecret, admin ? kAdminPinMin : kPinMin, admin ? kAdminPinMax : kPinMax)) {
+    if (!(admin ? validAdminPin(newSecret) : validPin(newSecret))) {
         return sw::kPinLength;
     }
     std::uint16_t status = admin ? checkAdminPin(oldSecret) : checkPin(oldSecret);
@@ -459,7 +459,7 @@ std::uint16_t Card::unblockOrArea(std::uint8_t p1, const Bytes& data)
         if (!activated() || !hasAdminUser()) {
             return sw::kConditionsNotSatisfied;
         }
-        if (!lengthWithin(newPin, kPinMin, kPinMax)) {
+        if (!validPin(newPin)) {
             return sw::kPinLength;
         }
         std::uint16_t status = checkAdminPin(adminPin);
@@ -686,8 +686,8 @@ std::uint16_t Card::firmware(std::uint8_t p1, const Bytes& data)
         return sw::kWrongLength;
     }
     if (activated()) {
-        bool isPin = !hasAdminUser() && lengthWithin(secret, kPinMin, kPinMax) &&
-                     secret == state_.pin && state_.pinTries > 0;
+        bool isPin =
+            !hasAdminUser() && validPin(secret) && secret == state_.pin && state_.pinTries > 0;
         std::uint16_t status = isPin ? checkPin(secret) : checkAdminPin(secret);
         if (status != sw::kOk) {
             return status;

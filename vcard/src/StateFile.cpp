@@ -1,6 +1,8 @@
 #include "vcard/StateFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -38,31 +40,6 @@ Bytes trimmedNvram(const Bytes& nvram)
         --used;
     }
     return Bytes(nvram.begin(), nvram.begin() + long(used));
-}
-
-bool parseUnsigned(const std::string& text, std::uint64_t max, std::uint64_t& value)
-{
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || parsed > max || text[0] == '-') {
-        return false;
-    }
-    value = parsed;
-    return true;
-}
-
-template <typename T> bool parseNumber(const std::string& text, T& out)
-{
-    std::uint64_t value = 0;
-    if (!parseUnsigned(text, std::uint64_t(T(~T(0))), value)) {
-        return false;
-    }
-    out = T(value);
-    return true;
 }
 
 bool parsePackedDate(const std::string& text, std::uint32_t& packed)
@@ -149,13 +126,6 @@ bool parseStateName(const std::string& text, std::uint8_t& state)
     return false;
 }
 
-bool parseFirmwareUpdate(const std::string& text, CardState& state)
-{
-    state.updateKeepsVersion = text == "same";
-    state.updateVersion = 0;
-    return text == "same" || text == "next" || parseVersion(text, state.updateVersion);
-}
-
 bool parseChoice(const std::string& text, const char* yes, const char* no, bool& out)
 {
     out = text == yes;
@@ -169,12 +139,10 @@ bool applyKey(const std::string& key, const std::string& value, CardState& state
         return value == std::to_string(kFormatVersion);
     }
     if (key == "generation") {
-        state.generation = value == "ccv1" ? 1 : 2;
-        return value == "ccv1" || value == "ccv2";
+        return parseGeneration(value, state);
     }
     if (key == "form-factor") {
-        state.formFactor = value == "full" ? 'L' : 'N';
-        return value == "full" || value == "micro";
+        return parseFormFactor(value, state);
     }
     if (key == "size") {
         return parseNumber(value, state.sizeBytes);
@@ -214,14 +182,13 @@ bool applyKey(const std::string& key, const std::string& value, CardState& state
         return parseVersion(value, state.firmwareVersion);
     }
     if (key == "firmware-update") {
-        return parseFirmwareUpdate(value, state);
+        return parseUpdateVersion(value, state);
     }
     if (key == "firmware-received") {
         return parseNumber(value, state.firmwareReceived);
     }
     if (key == "controller-id") {
-        return fromHex(value, state.controllerId) && !state.controllerId.empty() &&
-               state.controllerId.size() <= kAnswerPayloadMax - 2;
+        return parseControllerId(value, state);
     }
     if (key == "file-system") {
         return parseChoice(value, "valid", "invalid", state.fileSystemValid);
@@ -230,7 +197,7 @@ bool applyKey(const std::string& key, const std::string& value, CardState& state
         return parseChoice(value, "present", "absent", state.secureElementPresent);
     }
     if (key == "long-command-ms") {
-        return parseNumber(value, state.longCommandMs);
+        return parseLongCommandMs(value, state.longCommandMs);
     }
     if (key == "incompatibility-flags") {
         return parseNumber(value, state.incompatibilityFlags);
@@ -292,6 +259,56 @@ std::string trim(const std::string& text)
 }
 
 } // namespace
+
+bool parseUnsigned(const std::string& text, std::uint64_t max, std::uint64_t& value)
+{
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || parsed > max || text[0] == '-') {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool parseGeneration(const std::string& text, CardState& state)
+{
+    state.generation = text == "ccv1" ? 1 : 2;
+    return text == "ccv1" || text == "ccv2";
+}
+
+bool parseFormFactor(const std::string& text, CardState& state)
+{
+    state.formFactor = text == "full" ? 'L' : 'N';
+    return text == "full" || text == "micro";
+}
+
+bool parseUpdateVersion(const std::string& text, CardState& state)
+{
+    state.updateKeepsVersion = text == "same";
+    state.updateVersion = 0;
+    return text == "same" || text == "next" || parseVersion(text, state.updateVersion);
+}
+
+bool parseControllerId(const std::string& text, CardState& state)
+{
+    return fromHex(text, state.controllerId) && !state.controllerId.empty() &&
+           state.controllerId.size() <= kControllerIdMax;
+}
+
+bool parseLongCommandMs(const std::string& text, std::uint32_t& milliseconds)
+{
+    std::uint64_t value = 0;
+    if (!parseUnsigned(text, kLongCommandMsMax, value)) {
+        return false;
+    }
+    milliseconds = std::uint32_t(value);
+    return true;
+}
 
 std::string toHex(const Bytes& bytes)
 {

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "CardManagement.h"
 #include "Content.h"
 #include "Disk.h"
 #include "Image.h"
@@ -159,15 +160,34 @@ vcard::Bytes item(const std::string& text)
     return out;
 }
 
+// The Admin PIN a front end gives a card without a separate Admin user.
+std::string derivedAdminPin(const std::string& pin)
+{
+    const auto pinLength = std::uint32_t(pin.size());
+    std::uint32_t length = TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(pinLength);
+    std::string adminPin(length, '\0');
+    tresora_ac_calculateAdminPinFromPin(reinterpret_cast<const unsigned char*>(pin.data()),
+                                        pinLength, reinterpret_cast<unsigned char*>(&adminPin[0]),
+                                        &length);
+    return adminPin;
+}
+
+std::string activationLimits()
+{
+    return "PIN " + std::to_string(TRESORA_AC_PIN_MIN_LENGTH) + " to " +
+           std::to_string(TRESORA_AC_PIN_MAX_LENGTH) + ", Admin PIN " +
+           std::to_string(TRESORA_AC_ADMIN_PIN_MIN_LENGTH) + " to " +
+           std::to_string(TRESORA_AC_ADMIN_PIN_MAX_LENGTH) + " characters, " +
+           std::to_string(TRESORA_AC_RETRY_COUNTER_MIN) + " to " +
+           std::to_string(TRESORA_AC_RETRY_COUNTER_MAX) + " retries";
+}
+
 // Through the card's own commands, so that a made card obeys the same rules.
 bool activate(const CreateOptions& options, vcard::Card& card, std::string& error)
 {
     const bool adminUser = !options.adminPin.empty();
-    std::string adminPin = options.adminPin;
-    if (!adminUser) {
-        adminPin = options.activatePin;
-        adminPin.resize(std::max<std::size_t>(adminPin.size(), 8), '0');
-    }
+    const std::string adminPin =
+        adminUser ? options.adminPin : derivedAdminPin(options.activatePin);
     vcard::Bytes data = item(options.activatePin);
     vcard::Bytes admin = item(adminPin);
     data.insert(data.end(), admin.begin(), admin.end());
@@ -179,7 +199,7 @@ bool activate(const CreateOptions& options, vcard::Card& card, std::string& erro
         card.process(vcard::kSecureElementCommand, apdu, std::time(nullptr)).answer.payload;
     if (answer != vcard::Bytes{0x90, 0x00}) {
         error = "the card refused the activation (status " + vcard::toHex(answer) +
-                "): PIN 4 to 15, Admin PIN 8 to 20 characters, 3 to 15 retries";
+                "): " + activationLimits();
         return false;
     }
     card.state().cdromArea = 0;

@@ -68,13 +68,6 @@ int usageError(const std::string& message)
     return 1;
 }
 
-bool parseUnsigned(const char* text, unsigned long max, unsigned long& value)
-{
-    char* end = nullptr;
-    value = std::strtoul(text, &end, 0);
-    return *text != '\0' && *text != '-' && *end == '\0' && value <= max;
-}
-
 // The arguments after the image, one option (and its value) at a time.
 class Arguments
 {
@@ -96,7 +89,6 @@ std::string createOption(const std::string& name, Arguments& arguments,
 {
     vcard::CardState& state = options.state;
     auto value = [&arguments]() { return arguments.take(); };
-    unsigned long number = 0;
     if (name == "--example-sessions") {
         options.exampleSessions = true;
     } else if (name == "--invalid-filesystem") {
@@ -110,34 +102,25 @@ std::string createOption(const std::string& name, Arguments& arguments,
     } else if (name == "--size") {
         return vaultsim::parseSize(value(), state.sizeBytes) ? "" : "bad --size";
     } else if (name == "--form-factor") {
-        std::string v = value();
-        state.formFactor = v == "full" ? 'L' : 'N';
-        return v == "full" || v == "micro" ? "" : "--form-factor takes micro or full";
+        return vcard::parseFormFactor(value(), state) ? "" : "--form-factor takes micro or full";
     } else if (name == "--generation") {
-        std::string v = value();
-        state.generation = v == "ccv1" ? 1 : 2;
-        return v == "ccv1" || v == "ccv2" ? "" : "--generation takes ccv2 or ccv1";
+        return vcard::parseGeneration(value(), state) ? "" : "--generation takes ccv2 or ccv1";
     } else if (name == "--firmware") {
         return vcard::parseVersion(value(), state.firmwareVersion) ? "" : "bad --firmware";
     } else if (name == "--update-version") {
-        std::string v = value();
-        state.updateKeepsVersion = v == "same";
-        state.updateVersion = 0;
-        bool ok = v == "same" || v == "next" || vcard::parseVersion(v, state.updateVersion);
-        return ok ? "" : "bad --update-version";
+        return vcard::parseUpdateVersion(value(), state) ? "" : "bad --update-version";
     } else if (name == "--controller-id") {
         options.controllerIdGiven = true;
-        bool ok = vcard::fromHex(value(), state.controllerId) && !state.controllerId.empty() &&
-                  state.controllerId.size() <= 64;
-        return ok ? "" : "--controller-id takes 1 to 64 bytes in hex";
+        return vcard::parseControllerId(value(), state)
+                   ? ""
+                   : "--controller-id takes 1 to " + std::to_string(vcard::kControllerIdMax) +
+                         " bytes in hex";
     } else if (name == "--long-command-ms") {
-        bool ok = parseUnsigned(value().c_str(), 600000, number);
-        state.longCommandMs = std::uint32_t(number);
-        return ok ? "" : "bad --long-command-ms";
+        return vcard::parseLongCommandMs(value(), state.longCommandMs) ? ""
+                                                                       : "bad --long-command-ms";
     } else if (name == "--incompatibility") {
-        bool ok = parseUnsigned(value().c_str(), 255, number);
-        state.incompatibilityFlags = std::uint8_t(number);
-        return ok ? "" : "bad --incompatibility";
+        return vcard::parseNumber(value(), state.incompatibilityFlags) ? ""
+                                                                       : "bad --incompatibility";
     } else if (name == "--activate") {
         options.activatePin = value();
         return options.activatePin.empty() ? "--activate needs a PIN" : "";
@@ -145,9 +128,7 @@ std::string createOption(const std::string& name, Arguments& arguments,
         options.adminPin = value();
         return options.adminPin.empty() ? "--admin-pin needs a value" : "";
     } else if (name == "--retries") {
-        bool ok = parseUnsigned(value().c_str(), 255, number);
-        options.retries = std::uint8_t(number);
-        return ok ? "" : "bad --retries";
+        return vcard::parseNumber(value(), options.retries) ? "" : "bad --retries";
     } else if (name == "--locked") {
         options.locked = true;
     } else if (name == "--session") {
@@ -191,7 +172,8 @@ std::string serveOption(const std::string& name, Arguments& arguments,
         return name + " needs a value";
     }
     std::string value = arguments.take();
-    unsigned long number = 0;
+    std::uint32_t milliseconds = 0;
+    std::uint64_t number = 0;
     vcard::FaultRule rule;
     std::string error;
     if (name == "--pid-file") {
@@ -201,13 +183,13 @@ std::string serveOption(const std::string& name, Arguments& arguments,
             return "--fault: " + error;
         }
         options.faults.push_back(value);
-    } else if (name == "--long-command-ms" && parseUnsigned(value.c_str(), 600000, number)) {
-        options.longCommandMs = long(number);
+    } else if (name == "--long-command-ms" && vcard::parseLongCommandMs(value, milliseconds)) {
+        options.longCommandMs = long(milliseconds);
     } else if (name == "--mount") {
         options.mountPoint = value;
-    } else if (name == "--read-bps" && parseUnsigned(value.c_str(), ~0ul, number) && number > 0) {
+    } else if (name == "--read-bps" && vcard::parseUnsigned(value, ~0ull, number) && number > 0) {
         options.readBytesPerSecond = number;
-    } else if (name == "--poll-ms" && parseUnsigned(value.c_str(), 1000, number) && number > 0) {
+    } else if (name == "--poll-ms" && vcard::parseUnsigned(value, 1000, number) && number > 0) {
         options.pollMs = int(number);
     } else {
         return "bad option " + name + " " + value;
