@@ -2,6 +2,7 @@
 // standard error, the operation's result code as exit status.
 #include "CardManagement.h"
 #include "utils.h"
+#include "vix_version.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +13,6 @@
 
 namespace {
 
-const char* const VERSION_TEXT = "v1.2.0-g6cce2fd";
 constexpr int32_t CONTROLLER_ID_CAPACITY = 64;
 constexpr std::size_t FIRMWARE_CHUNK_SIZE = 128;
 // Room for the session list before the card says how much it needs.
@@ -507,7 +507,7 @@ int dispatch(int argc, const char* const* argv)
         return 0;
     }
     if (group == 2) {
-        std::printf("%s\n", VERSION_TEXT);
+        std::printf("%s\n", VIX_PROGRAM_VERSION_TEXT);
         return 0;
     }
     if (group == 0 || argc != expectedArgumentCount(group))

@@ -20,6 +20,7 @@
 
 #include "CardManagement.h"
 #include "FuzzCheck.h"
+#include "vix_version.h"
 
 int vaultcli_main(int argc, char** argv);
 
@@ -75,7 +76,7 @@ FILE* __wrap_fopen(const char* path, const char* mode)
 
 const char* tresora_ac_getLibraryVersion(void)
 {
-    return TRESORA_AC_LIBRARY_VERSION;
+    return VIX_VERSION;
 }
 
 int tresora_ac_checkIdentification(const char* devicePath)

@@ -8,11 +8,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "CardIdentification.h"
+#include "CardManagement.h"
 
 namespace {
 
-constexpr unsigned kSectorSize = CARD_ID_SECTOR_SIZE;
+constexpr unsigned kSectorSize = TRESORA_AC_ID_SECTOR_SIZE;
 
 class Device
 {
@@ -52,10 +52,14 @@ private:
 
 bool hasRecordFrom(Device& device, std::uint64_t firstSector)
 {
-    for (int n = 0; cardIdentificationSectorOffset(n) >= 0; ++n) {
-        const std::uint64_t sector = std::uint64_t(cardIdentificationSectorOffset(n)) / kSectorSize;
-        const unsigned char* data = device.read(firstSector + sector);
-        if (data != nullptr && cardIdentificationGeneration(data, kSectorSize) != CARD_ID_NONE)
+    for (int n = 0; tresora_ac_identificationSector(n) >= 0; ++n) {
+        const unsigned char* data =
+            device.read(firstSector + std::uint64_t(tresora_ac_identificationSector(n)));
+        tresora_ac_identification record{};
+        if (data != nullptr &&
+            tresora_ac_decodeIdentification(data, kSectorSize, &record) == TRESORA_AC_OK &&
+            (record.generation == TRESORA_AC_GENERATION_CCV1 ||
+             record.generation == TRESORA_AC_GENERATION_CCV2))
             return true;
     }
     return false;

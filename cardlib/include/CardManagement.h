@@ -11,16 +11,36 @@
 extern "C" {
 #endif
 
-#define TRESORA_AC_LIBRARY_VERSION "1.1.0"
-
 /* Result codes. Positive values other than 2 are the card's status words;
- * -1 to -17 are the transport's FSI_RET_* codes. */
+ * -1 to -17 come from the transport (which names -4, -5, -8, -10, -12, -16 and -17
+ * but never returns them), the rest from the library itself. */
 #define TRESORA_AC_OK 0
-/* The card's answer cannot be what it claims (FSI_RET_APDU_SIZE_ERR); also a
- * session list that repeats a page instead of ending. */
+/* The card did not answer in time. */
+#define TRESORA_AC_ERR_TIMEOUT (-1)
+#define TRESORA_AC_ERR_NO_MEMORY (-2)
+/* The device cannot be opened (or reopened between commands). */
+#define TRESORA_AC_ERR_OPEN (-3)
+#define TRESORA_AC_ERR_WRONG_DIRECTION (-4)
+#define TRESORA_AC_ERR_FREE (-5)
+#define TRESORA_AC_ERR_CLOSE (-6)
+/* The card's answer cannot be what it claims; also a session list that repeats a
+ * page instead of ending. */
 #define TRESORA_AC_ERR_MALFORMED_ANSWER (-7)
-/* A null pointer where data is wanted (FSI_RET_INVALID_PARAMETER). */
+#define TRESORA_AC_ERR_FLUSH (-8)
+/* A command block could not be written to the device. */
+#define TRESORA_AC_ERR_WRITE (-9)
+#define TRESORA_AC_ERR_FCNTL (-10)
+/* An answer block could not be read from the device. */
+#define TRESORA_AC_ERR_READ (-11)
+#define TRESORA_AC_ERR_READ_BYTE (-12)
+/* A command, or its data (a PIN, a chunk), is longer than the card takes. */
+#define TRESORA_AC_ERR_COMMAND_TOO_LONG (-13)
+/* The device answered with a block of the wrong kind. */
+#define TRESORA_AC_ERR_ANSWER_TYPE (-14)
+/* A null or out-of-range argument; nothing was sent. */
 #define TRESORA_AC_ERR_INVALID_PARAMETER (-15)
+#define TRESORA_AC_ERR_NOT_SUPPORTED (-16)
+#define TRESORA_AC_ERR_INTERNAL (-17)
 #define TRESORA_AC_REMOUNT_INCOMPLETE 2
 #define TRESORA_AC_ERR_REFRESH (-24)
 #define TRESORA_AC_ERR_BUFFER_TOO_SMALL (-26)
@@ -120,11 +140,48 @@ static inline int tresora_ac_calculateAdminPinFromPin(const unsigned char* pin, 
     return TRESORA_AC_OK;
 }
 
+/* The name of a result code as this header spells it ("TRESORA_AC_ERR_TIMEOUT"),
+ * status words included; null for a code this header does not name. */
+const char* tresora_ac_errorName(int code);
+
 /* Whether the device, or the whole disk it belongs to, carries a card's
  * identification record. Reads only. 0 when one does; TRESORA_AC_ERR_NOT_A_CARD
- * when the device was read and neither does; FSI_RET_OPEN_ERR when the device
+ * when the device was read and neither does; TRESORA_AC_ERR_OPEN when the device
  * cannot be opened or read (the operation itself will report that). */
 int tresora_ac_checkIdentification(const char* devicePath);
+
+/* The identification record, for a caller that reads the sector itself: the two
+ * functions below only judge bytes and touch no device. */
+#define TRESORA_AC_ID_SECTOR_SIZE 512
+#define TRESORA_AC_ID_CID_SIZE 16
+
+typedef enum tresora_ac_generation {
+    TRESORA_AC_GENERATION_NONE = 0, /* the sector holds no record */
+    TRESORA_AC_GENERATION_CCV1 = 1,
+    TRESORA_AC_GENERATION_CCV2 = 2,
+    /* the maker's identification text, naming a generation this library does not know */
+    TRESORA_AC_GENERATION_UNKNOWN = 3
+} tresora_ac_generation;
+
+typedef struct tresora_ac_identification
+{
+    uint32_t generation; /* tresora_ac_generation */
+    unsigned char cid[TRESORA_AC_ID_CID_SIZE];
+    uint8_t securityActive; /* 1: security features active */
+    uint8_t readOnly;       /* 1: the card is read-only */
+    uint8_t incompatibility;
+    uint8_t securityFlags;
+} tresora_ac_identification;
+
+/* Sector number (of TRESORA_AC_ID_SECTOR_SIZE bytes) of the n-th place a record may
+ * be, looked at for n = 0, 1, ... in this order; -1 past the last. */
+int64_t tresora_ac_identificationSector(int n);
+
+/* Reads the record in `sector`, `size` bytes the caller read from one of those
+ * places. 0 with *record filled; TRESORA_AC_ERR_BUFFER_TOO_SMALL when `size` cannot
+ * hold the record's fields; TRESORA_AC_ERR_INVALID_PARAMETER for a null pointer. */
+int tresora_ac_decodeIdentification(const unsigned char* sector, uint32_t size,
+                                    tresora_ac_identification* record);
 
 /* `notice` is called, with the device path, when an operation has waited 1 s for
  * another program to release the card; null for no notice. Process-wide. */

@@ -59,7 +59,8 @@ std::string cardLockFilePath(const char* devicePath)
            std::to_string(device.st_ino) + ".lock";
 }
 
-CardLockResult lockCard(const char* devicePath, int waitMs, int* lockFd, CardLockNotice notice)
+CardLockResult acquireCardLock(const char* devicePath, int waitMs, int* lockFd,
+                               CardLockNotice notice)
 {
     *lockFd = -1;
     const std::string path = cardLockFilePath(devicePath);
@@ -86,7 +87,7 @@ CardLockResult lockCard(const char* devicePath, int waitMs, int* lockFd, CardLoc
     return CARD_LOCK_HELD;
 }
 
-void unlockCard(int lockFd)
+void releaseCardLock(int lockFd)
 {
     if (lockFd >= 0)
         ::close(lockFd);

@@ -24,11 +24,11 @@ std::string cardLockFilePath(const char* devicePath);
 typedef void (*CardLockNotice)(const char* devicePath);
 
 // Takes the exclusive lock for the device, waiting at most waitMs; on success
-// *lockFd holds it until unlockCard. The lock dies with the descriptor.
+// *lockFd holds it until releaseCardLock. The lock dies with the descriptor.
 // UNAVAILABLE: the device cannot be examined or its lock file not opened now (a
 // card that is reappearing); the caller may go on without the lock.
-CardLockResult lockCard(const char* devicePath, int waitMs, int* lockFd,
-                        CardLockNotice notice = nullptr);
-void unlockCard(int lockFd);
+CardLockResult acquireCardLock(const char* devicePath, int waitMs, int* lockFd,
+                               CardLockNotice notice = nullptr);
+void releaseCardLock(int lockFd);
 
 #endif

@@ -5,6 +5,7 @@
 #include "DiskUtilities.h"
 #include "SessionList.h"
 #include "SfcCardManager.h"
+#include "vix_version.h"
 
 #include <atomic>
 
@@ -40,7 +41,7 @@ int runFollowUp(ACTION_AFTER_COMMAND action, const char* devicePath)
 
 CardLockResult waitForCard(const char* devicePath, int* lockFd)
 {
-    return lockCard(devicePath, CARD_LOCK_WAIT_MS, lockFd, waitNotice.load());
+    return acquireCardLock(devicePath, CARD_LOCK_WAIT_MS, lockFd, waitNotice.load());
 }
 
 // Opens the channel holding the card lock. The card's partition is never kept open
@@ -53,7 +54,7 @@ int openLocked(const char* devicePath, SFC_FSI** channel, int* lockFd)
     if (opened != 0 || *lockFd >= 0)
         return opened;
     // The device appeared while the open was retrying.
-    if (lockCard(devicePath, 0, lockFd) != CARD_LOCK_TIMED_OUT)
+    if (acquireCardLock(devicePath, 0, lockFd) != CARD_LOCK_TIMED_OUT)
         return 0;
     sfc::close(*channel);
     *channel = nullptr;
@@ -76,12 +77,12 @@ int runOnCard(const char* devicePath, Command command, ACTION_AFTER_COMMAND acti
     SFC_FSI* channel = nullptr;
     const int opened = openLocked(devicePath, &channel, &lockFd);
     if (opened != 0) {
-        unlockCard(lockFd);
+        releaseCardLock(lockFd);
         return opened;
     }
     const int result = command(channel);
     sfc::close(channel);
-    unlockCard(lockFd);
+    releaseCardLock(lockFd);
 
     if (!commandSucceeded(result))
         return result;
@@ -110,7 +111,7 @@ extern "C" {
 
 const char* tresora_ac_getLibraryVersion(void)
 {
-    return TRESORA_AC_LIBRARY_VERSION;
+    return VIX_VERSION;
 }
 
 int tresora_ac_checkIdentification(const char* devicePath)

@@ -89,8 +89,7 @@ int changeSecurityOfficerPassword(SFC_FSI* channel, const unsigned char* oldPass
                                   unsigned oldLength, const unsigned char* newPassword,
                                   unsigned newLength)
 {
-    return changePassword(channel, SFC_WHO_SECURITY_OFFICER, oldPassword, oldLength, newPassword,
-                          newLength);
+    return changePassword(channel, SFC_WHO_ADMIN, oldPassword, oldLength, newPassword, newLength);
 }
 
 int unblockPassword(SFC_FSI* channel, const unsigned char* adminPin, unsigned adminPinLength,

@@ -1,6 +1,5 @@
 #include "devicemodel.h"
 
-#include "CardIdentification.h"
 #include "CardManagement.h"
 #include "utils.h"
 
@@ -15,9 +14,7 @@
 namespace {
 
 const char* const productName = "Tresora Archive Card";
-const char* const identificationPrefix = CARD_ID_TEXT_PREFIX;
-const unsigned int sectorSize = CARD_ID_SECTOR_SIZE;
-const std::size_t incompatibilityOffset = CARD_ID_INCOMPATIBILITY_OFFSET;
+const unsigned int sectorSize = TRESORA_AC_ID_SECTOR_SIZE;
 // Room for the session list before the card says how much it needs.
 const uint32_t firstSessionRoom = 4 * TRESORA_AC_MAX_SESSIONS_PER_PAGE;
 
@@ -103,10 +100,11 @@ private:
     unsigned char* buffer = nullptr;
 };
 
-std::string leadingText(const std::vector<unsigned char>& data, std::size_t limit)
+tresora_ac_identification identificationOf(const std::vector<unsigned char>& sector)
 {
-    const auto end = data.begin() + std::min(limit, data.size());
-    return std::string(data.begin(), std::find(data.begin(), end, 0));
+    tresora_ac_identification record{};
+    tresora_ac_decodeIdentification(sector.data(), uint32_t(sector.size()), &record);
+    return record;
 }
 
 QString wrongPinMessage(DeviceModel& model, bool useAdminRetries, bool adminWording)
@@ -248,9 +246,10 @@ std::vector<unsigned char> DeviceModel::readDeviceSector(const std::string& path
 
 std::vector<unsigned char> DeviceModel::readDeviceIdentifier(const std::string& path)
 {
-    for (unsigned int sector : {CARD_ID_PRIMARY_SECTOR, CARD_ID_FALLBACK_SECTOR}) {
-        std::vector<unsigned char> data = readDeviceSector(path, sector);
-        if (leadingText(data, sectorSize).rfind(identificationPrefix, 0) == 0)
+    for (int n = 0; tresora_ac_identificationSector(n) >= 0; ++n) {
+        std::vector<unsigned char> data =
+            readDeviceSector(path, unsigned(tresora_ac_identificationSector(n)));
+        if (identificationOf(data).generation != TRESORA_AC_GENERATION_NONE)
             return data;
     }
     return std::vector<unsigned char>(sectorSize, 0);
@@ -455,7 +454,7 @@ DeviceInfo DeviceModelImpl::deviceInfo()
     const std::vector<unsigned char> sector = readDeviceIdentifier(devicePath);
     return DeviceInfo(toHex(identifier, used), firmwareVersion, status.state, status.pinRetries,
                       status.adminPinRetries, status.securityFlags,
-                      sector.at(incompatibilityOffset));
+                      identificationOf(sector).incompatibility);
 }
 
 DeviceModelImpl::Status DeviceModelImpl::readStatus()

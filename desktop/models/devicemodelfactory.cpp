@@ -1,27 +1,21 @@
 #include "devicemodelfactory.h"
 
-#include "CardIdentification.h"
+#include "CardManagement.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace {
 
-const std::size_t cidOffset = CARD_ID_CID_OFFSET;
-const std::size_t cidSize = CARD_ID_CID_SIZE;
-const std::size_t securityStateOffset = CARD_ID_SECURITY_STATE_OFFSET;
-const std::size_t readOnlyOffset = CARD_ID_READ_ONLY_OFFSET;
-const std::size_t incompatibilityOffset = CARD_ID_INCOMPATIBILITY_OFFSET;
-const std::size_t securityFlagsOffset = CARD_ID_SECURITY_FLAGS_OFFSET;
-
 // Returns false when the record does not name a known identification generation.
-bool firmwareTypeOf(const std::vector<unsigned char>& ident, FirmwareType& type)
+bool firmwareTypeOf(const tresora_ac_identification& record, FirmwareType& type)
 {
-    switch (cardIdentificationGeneration(ident.data(), ident.size())) {
-    case CARD_ID_CCV1:
+    switch (record.generation) {
+    case TRESORA_AC_GENERATION_CCV1:
         type = Ccv1;
         return true;
-    case CARD_ID_CCV2:
+    case TRESORA_AC_GENERATION_CCV2:
         type = Ccv2;
         return true;
     default:
@@ -51,19 +45,21 @@ QList<Device> DeviceModelFactory::searchDevices()
             path.pop_back();
         try {
             const std::vector<unsigned char> ident = readDeviceIdentifier(path);
+            tresora_ac_identification record{};
             FirmwareType firmwareType = Ccv1;
-            if (ident.size() <= securityFlagsOffset || !firmwareTypeOf(ident, firmwareType))
+            if (tresora_ac_decodeIdentification(ident.data(), uint32_t(ident.size()), &record) !=
+                    TRESORA_AC_OK ||
+                !firmwareTypeOf(record, firmwareType))
                 continue;
-            const std::string cid(ident.begin() + cidOffset, ident.begin() + cidOffset + cidSize);
+            const std::string cid(std::begin(record.cid), std::end(record.cid));
             const DeviceTypes type = DeviceModel::deviceTypeFromCID(cid);
             if (type == UnknownCard)
                 continue;
-            const bool securityActive = ident[securityStateOffset] == 1;
+            const bool securityActive = record.securityActive == 1;
             devices.append(Device(QString::fromStdString(path),
                                   QString::fromStdString(candidate.name), type, securityActive,
-                                  firmwareType, ident[incompatibilityOffset],
-                                  ident[securityFlagsOffset]));
-            if (firmwareType == Ccv2 && securityActive && ident[readOnlyOffset] != 1)
+                                  firmwareType, record.incompatibility, record.securityFlags));
+            if (firmwareType == Ccv2 && securityActive && record.readOnly != 1)
                 switchToReadOnly(path);
         } catch (const DeviceException&) {
             // Not readable or refused the switch: nothing to report during a background scan.

@@ -2,6 +2,7 @@
 
 #include "downloadproof.h"
 #include "utils.h"
+#include "vix_version.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -854,7 +855,7 @@ void DownloadModel::writeProof(const QString& folder, const Session& session)
         QStringLiteral("Card serial number: %1\nSession: %2\nSession date: %3\n"
                        "Application: vaultdesk %4\nBackup started: %5\nBackup finished: %6\n")
             .arg(cardSerialNumber, QString::number(session.id),
-                 QString::fromStdString(session.dateTime), QStringLiteral(VIX_APP_VERSION),
+                 QString::fromStdString(session.dateTime), QStringLiteral(VIX_VERSION),
                  timeText(runStarted), timeText(QDateTime::currentDateTime()));
     writeSmallFile(folder + QLatin1Char('/') + recordName, record.toUtf8());
 

@@ -2,10 +2,11 @@
 #include "ui_about.h"
 
 #include "productnames.h"
+#include "vix_version.h"
 
 #include <QIcon>
 
-const char* const About::version = "v1.2.0-g6cce2fd";
+const char* const About::version = VIX_PROGRAM_VERSION_TEXT;
 const char* const About::homepage = "https://www.kendrova.example";
 
 namespace {

@@ -46,17 +46,17 @@ TEST_F(CardLock, HeldElsewhereTimesOutAndIsFreeAfterRelease)
 {
     const int other = holdLock();
     int fd = 123;
-    EXPECT_EQ(lockCard(path.c_str(), 50, &fd), CARD_LOCK_TIMED_OUT);
+    EXPECT_EQ(acquireCardLock(path.c_str(), 50, &fd), CARD_LOCK_TIMED_OUT);
     EXPECT_EQ(fd, -1);
     ::close(other);
 
-    ASSERT_EQ(lockCard(path.c_str(), 0, &fd), CARD_LOCK_HELD);
+    ASSERT_EQ(acquireCardLock(path.c_str(), 0, &fd), CARD_LOCK_HELD);
     int second = -1;
-    EXPECT_EQ(lockCard(path.c_str(), 0, &second), CARD_LOCK_TIMED_OUT)
+    EXPECT_EQ(acquireCardLock(path.c_str(), 0, &second), CARD_LOCK_TIMED_OUT)
         << "the lock excludes every other taker";
-    unlockCard(fd);
-    ASSERT_EQ(lockCard(path.c_str(), 0, &second), CARD_LOCK_HELD);
-    unlockCard(second);
+    releaseCardLock(fd);
+    ASSERT_EQ(acquireCardLock(path.c_str(), 0, &second), CARD_LOCK_HELD);
+    releaseCardLock(second);
 }
 
 TEST_F(CardLock, WaitsForAHolderThatReleasesInTime)
@@ -67,9 +67,9 @@ TEST_F(CardLock, WaitsForAHolderThatReleasesInTime)
         ::close(other);
     });
     int fd = -1;
-    EXPECT_EQ(lockCard(path.c_str(), 60000, &fd), CARD_LOCK_HELD);
+    EXPECT_EQ(acquireCardLock(path.c_str(), 60000, &fd), CARD_LOCK_HELD);
     releaser.join();
-    unlockCard(fd);
+    releaseCardLock(fd);
 }
 
 int noticesGiven = 0;
@@ -81,19 +81,20 @@ TEST_F(CardLock, LongWaitIsNoticedOnceAndNeverHoldsTheDeviceOpen)
     ASSERT_EQ(stat(path.c_str(), &waitedDevice), 0);
     noticesGiven = 0;
     int fd = -1;
-    EXPECT_EQ(lockCard(path.c_str(), CARD_LOCK_NOTICE_MS + 500, &fd,
-                       [](const char*) {
-                           ++noticesGiven;
-                           // Still waiting: nothing of this process may have the device open.
-                           for (const auto& entry :
-                                std::filesystem::directory_iterator("/proc/self/fd")) {
-                               struct stat open;
-                               if (stat(entry.path().c_str(), &open) == 0 &&
-                                   open.st_ino == waitedDevice.st_ino &&
-                                   open.st_dev == waitedDevice.st_dev)
-                                   ADD_FAILURE() << "the device is open while waiting";
-                           }
-                       }),
+    EXPECT_EQ(acquireCardLock(path.c_str(), CARD_LOCK_NOTICE_MS + 500, &fd,
+                              [](const char*) {
+                                  ++noticesGiven;
+                                  // Still waiting: nothing of this process may have the device
+                                  // open.
+                                  for (const auto& entry :
+                                       std::filesystem::directory_iterator("/proc/self/fd")) {
+                                      struct stat open;
+                                      if (stat(entry.path().c_str(), &open) == 0 &&
+                                          open.st_ino == waitedDevice.st_ino &&
+                                          open.st_dev == waitedDevice.st_dev)
+                                          ADD_FAILURE() << "the device is open while waiting";
+                                  }
+                              }),
               CARD_LOCK_TIMED_OUT);
     EXPECT_EQ(noticesGiven, 1);
     ::close(other);
@@ -102,7 +103,7 @@ TEST_F(CardLock, LongWaitIsNoticedOnceAndNeverHoldsTheDeviceOpen)
 TEST_F(CardLock, MissingDeviceIsUnavailableNotAWait)
 {
     int fd = 7;
-    EXPECT_EQ(lockCard((path + ".missing").c_str(), 60000, &fd), CARD_LOCK_UNAVAILABLE);
+    EXPECT_EQ(acquireCardLock((path + ".missing").c_str(), 60000, &fd), CARD_LOCK_UNAVAILABLE);
     EXPECT_EQ(fd, -1);
 }
 

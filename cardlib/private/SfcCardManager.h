@@ -25,7 +25,7 @@
 #define SFC_MAX_PROFILES_PER_SET 15
 
 #define SFC_WHO_USER 0
-#define SFC_WHO_SECURITY_OFFICER 1
+#define SFC_WHO_ADMIN 1
 
 // Answer of a malformed shape, reported with the transport's "answer size" code:
 // no status word (fewer than 2 bytes), a record count larger than the records the

@@ -1,0 +1,84 @@
+#include "CardManagement.h"
+#include "FileBasedSecurityInterface.h"
+
+// The transport's codes pass through the API unchanged.
+static_assert(TRESORA_AC_ERR_TIMEOUT == FSI_RET_TIMEOUT &&
+                  TRESORA_AC_ERR_NO_MEMORY == FSI_RET_MEM_ALLOC_ERR &&
+                  TRESORA_AC_ERR_OPEN == FSI_RET_OPEN_ERR &&
+                  TRESORA_AC_ERR_WRONG_DIRECTION == FSI_RET_WRONG_COMM_DIR &&
+                  TRESORA_AC_ERR_FREE == FSI_RET_MEM_FREE_ERR &&
+                  TRESORA_AC_ERR_CLOSE == FSI_RET_CLOSE_ERR &&
+                  TRESORA_AC_ERR_MALFORMED_ANSWER == FSI_RET_APDU_SIZE_ERR &&
+                  TRESORA_AC_ERR_FLUSH == FSI_RET_FLUSH_ERR &&
+                  TRESORA_AC_ERR_WRITE == FSI_RET_WRITE_ERR &&
+                  TRESORA_AC_ERR_FCNTL == FSI_RET_FCNTL_ERR &&
+                  TRESORA_AC_ERR_READ == FSI_RET_READ_ERR &&
+                  TRESORA_AC_ERR_READ_BYTE == FSI_RET_READ_BYTE_ERR &&
+                  TRESORA_AC_ERR_COMMAND_TOO_LONG == FSI_RET_PARAM_APDU_SIZE_ERR &&
+                  TRESORA_AC_ERR_ANSWER_TYPE == FSI_RET_PAYLOAD_TYPE_ERR &&
+                  TRESORA_AC_ERR_INVALID_PARAMETER == FSI_RET_INVALID_PARAMETER &&
+                  TRESORA_AC_ERR_NOT_SUPPORTED == FSI_FSI_NOT_SUPPORTED &&
+                  TRESORA_AC_ERR_INTERNAL == FSI_INTERNAL_ERROR,
+              "every transport code has its API name");
+
+namespace {
+
+struct ResultName
+{
+    constexpr ResultName(int code, const char* name) : code(code), name(name) {}
+    int code;
+    const char* name;
+};
+
+// Spelled by the preprocessor, so a name is always its macro's.
+#define RESULT_NAME(code) ResultName(code, #code)
+
+constexpr ResultName kResultNames[] = {
+    RESULT_NAME(TRESORA_AC_OK),
+    RESULT_NAME(TRESORA_AC_ERR_TIMEOUT),
+    RESULT_NAME(TRESORA_AC_ERR_NO_MEMORY),
+    RESULT_NAME(TRESORA_AC_ERR_OPEN),
+    RESULT_NAME(TRESORA_AC_ERR_WRONG_DIRECTION),
+    RESULT_NAME(TRESORA_AC_ERR_FREE),
+    RESULT_NAME(TRESORA_AC_ERR_CLOSE),
+    RESULT_NAME(TRESORA_AC_ERR_MALFORMED_ANSWER),
+    RESULT_NAME(TRESORA_AC_ERR_FLUSH),
+    RESULT_NAME(TRESORA_AC_ERR_WRITE),
+    RESULT_NAME(TRESORA_AC_ERR_FCNTL),
+    RESULT_NAME(TRESORA_AC_ERR_READ),
+    RESULT_NAME(TRESORA_AC_ERR_READ_BYTE),
+    RESULT_NAME(TRESORA_AC_ERR_COMMAND_TOO_LONG),
+    RESULT_NAME(TRESORA_AC_ERR_ANSWER_TYPE),
+    RESULT_NAME(TRESORA_AC_ERR_INVALID_PARAMETER),
+    RESULT_NAME(TRESORA_AC_ERR_NOT_SUPPORTED),
+    RESULT_NAME(TRESORA_AC_ERR_INTERNAL),
+    RESULT_NAME(TRESORA_AC_REMOUNT_INCOMPLETE),
+    RESULT_NAME(TRESORA_AC_ERR_REFRESH),
+    RESULT_NAME(TRESORA_AC_ERR_BUFFER_TOO_SMALL),
+    RESULT_NAME(TRESORA_AC_ERR_SYSTEM_CONFIGURATION),
+    RESULT_NAME(TRESORA_AC_ERR_FIRMWARE_UNCHANGED),
+    RESULT_NAME(TRESORA_AC_ERR_CARD_IN_USE),
+    RESULT_NAME(TRESORA_AC_ERR_NOT_A_CARD),
+    RESULT_NAME(TRESORA_AC_SW_SUCCESS),
+    RESULT_NAME(TRESORA_AC_SW_READ_ONLY_SET),
+    RESULT_NAME(TRESORA_AC_SW_WRONG_PIN),
+    RESULT_NAME(TRESORA_AC_SW_RETRIES_EXCEEDED),
+    RESULT_NAME(TRESORA_AC_SW_BLOCKED),
+    RESULT_NAME(TRESORA_AC_SW_PIN_LENGTH),
+    RESULT_NAME(TRESORA_AC_SW_INVALID_FILE_SYSTEM),
+    RESULT_NAME(TRESORA_AC_SW_TIMEOUT),
+    RESULT_NAME(TRESORA_AC_SW_NO_SECURE_ELEMENT),
+};
+
+#undef RESULT_NAME
+
+} // namespace
+
+const char* tresora_ac_errorName(int code)
+{
+    for (const ResultName& entry : kResultNames) {
+        if (entry.code == code)
+            return entry.name;
+    }
+    return nullptr;
+}
