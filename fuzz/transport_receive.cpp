@@ -84,7 +84,7 @@ int writeFile(int fd, const void* buffer, size_t size, size_t* count)
     // Only whole command blocks, only at the transfer block.
     CHECK(fd == FAKE_FD && size == FSI_BLOCK_SIZE);
     CHECK(device.position == FSI_RAW_BLOCK_OFFSET);
-    CHECK(memcmp(buffer, Identifier, FSI_IDENTIFIER_SIZE) == 0);
+    CHECK(memcmp(buffer, FSI_COMMAND_IDENTIFIER, FSI_IDENTIFIER_SIZE) == 0);
     ++device.writes;
     *count = size;
     return 0;

@@ -6,27 +6,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "CardBlockLayout.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define FSI_BLOCK_SIZE 512
-#define FSI_HEADER_SIZE 36
-#define FSI_CHUNK_PAYLOAD_SIZE 472
-#define FSI_ANSWER_HEADER_SIZE 4
-#define FSI_MAX_ANSWER_SIZE 508 /* answer payload one block can hold */
 #define FSI_MAX_COMMAND_SIZE 0x7fff
-#define FSI_RAW_BLOCK_OFFSET 2048
 #define FSI_DEFAULT_TIMEOUT_MS 120000
-#define FSI_IDENTIFIER_SIZE 32
 #define FSI_BUSY_SLEEP_MS 10
-
-/* Payload types of command blocks (byte 32) and answer blocks (byte 0). */
-#define FSI_PAYLOAD_FC 0
-#define FSI_PAYLOAD_SE 1
-#define FSI_PAYLOAD_FC_RESPONSE 2
-#define FSI_PAYLOAD_SE_RESPONSE 3
-#define FSI_PAYLOAD_BUSY 4
 
 enum {
     FSI_RET_OK = 0,
@@ -48,10 +36,6 @@ enum {
     FSI_FSI_NOT_SUPPORTED = -16,
     FSI_INTERNAL_ERROR = -17
 };
-
-/* The fixed 32 bytes that open every command block; a block that still starts
- * with them has not been answered yet. */
-extern const unsigned char Identifier[FSI_IDENTIFIER_SIZE];
 
 /* One open channel. Allocated by the open functions, freed by fsi_close. */
 typedef struct SFC_FSI

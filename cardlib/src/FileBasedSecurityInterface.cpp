@@ -6,10 +6,6 @@
 #include "CardCommandCodes.h"
 #include "os-abstraction.h"
 
-const unsigned char Identifier[FSI_IDENTIFIER_SIZE] = {
-    0x5C, 0x21, 0x9E, 0x04, 0xB7, 0x33, 0xE8, 0x6A, 0x0F, 0x91, 0xD2, 0x47, 0x7B, 0xC5, 0x18, 0xAE,
-    0x63, 0xF0, 0x2D, 0x89, 0x44, 0xBA, 0x17, 0xE2, 0x9C, 0x06, 0x71, 0xDB, 0x38, 0xA5, 0xCF, 0x12};
-
 namespace {
 
 const char DEFAULT_CONTENT[32] = "PLEASE DO NOT DELETE THIS FILE!";
@@ -146,7 +142,7 @@ int writeCommandBlock(SFC_FSI* channel, unsigned char payloadType, const unsigne
                       unsigned length, bool moreFollows)
 {
     unsigned char* block = channel->ioBlock;
-    memcpy(block, Identifier, FSI_IDENTIFIER_SIZE);
+    memcpy(block, FSI_COMMAND_IDENTIFIER, FSI_IDENTIFIER_SIZE);
     block[FSI_IDENTIFIER_SIZE] = payloadType;
     block[FSI_MORE_FOLLOWS_OFFSET] = moreFollows ? 1 : 0;
     block[FSI_LENGTH_OFFSET] = static_cast<unsigned char>(length >> 8);
@@ -202,7 +198,7 @@ enum class Poll { Waiting, Busy, Answered };
 
 Poll classifyBlock(const unsigned char* block)
 {
-    if (memcmp(block, Identifier, FSI_IDENTIFIER_SIZE) == 0)
+    if (memcmp(block, FSI_COMMAND_IDENTIFIER, FSI_IDENTIFIER_SIZE) == 0)
         return Poll::Waiting;
     if (block[0] == FSI_PAYLOAD_BUSY)
         return Poll::Busy;

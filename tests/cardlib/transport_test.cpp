@@ -173,7 +173,7 @@ protected:
 
 Bytes header(unsigned char type, bool more, unsigned length)
 {
-    Bytes bytes(Identifier, Identifier + FSI_IDENTIFIER_SIZE);
+    Bytes bytes(FSI_COMMAND_IDENTIFIER, FSI_COMMAND_IDENTIFIER + FSI_IDENTIFIER_SIZE);
     bytes.push_back(type);
     bytes.push_back(more ? 1 : 0);
     bytes.push_back(static_cast<unsigned char>(length >> 8));

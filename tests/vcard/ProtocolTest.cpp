@@ -12,7 +12,7 @@ namespace {
 Block commandBlock(std::uint8_t type, bool more, const Bytes& payload)
 {
     Block block{};
-    std::copy(kCommandIdentifier.begin(), kCommandIdentifier.end(), block.begin());
+    std::copy(std::begin(FSI_COMMAND_IDENTIFIER), std::end(FSI_COMMAND_IDENTIFIER), block.begin());
     block[32] = type;
     block[33] = more ? 1 : 0;
     block[34] = std::uint8_t(payload.size() >> 8);

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace vcard {
 
-const std::array<std::uint8_t, kIdentifierSize> kCommandIdentifier = {
-    0x5C, 0x21, 0x9E, 0x04, 0xB7, 0x33, 0xE8, 0x6A, 0x0F, 0x91, 0xD2, 0x47, 0x7B, 0xC5, 0x18, 0xAE,
-    0x63, 0xF0, 0x2D, 0x89, 0x44, 0xBA, 0x17, 0xE2, 0x9C, 0x06, 0x71, 0xDB, 0x38, 0xA5, 0xCF, 0x12};
-
 bool isCommandBlock(const Block& block)
 {
-    return std::equal(kCommandIdentifier.begin(), kCommandIdentifier.end(), block.begin());
+    return std::equal(std::begin(FSI_COMMAND_IDENTIFIER), std::end(FSI_COMMAND_IDENTIFIER),
+                      block.begin());
 }
 
 bool parseCommandBlock(const Block& block, CommandBlock& out)

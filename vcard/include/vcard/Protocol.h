@@ -8,32 +8,29 @@
 #include <cstdint>
 #include <vector>
 
+#include "CardBlockLayout.h"
 #include "CardIdentification.h"
 
 namespace vcard {
 
-constexpr std::size_t kBlockSize = 512;
-constexpr std::size_t kCommandHeaderSize = 36;
-constexpr std::size_t kCommandPayloadMax = 472;
-constexpr std::size_t kAnswerHeaderSize = 4;
-constexpr std::size_t kAnswerPayloadMax = kBlockSize - kAnswerHeaderSize;
-constexpr std::uint64_t kCommandBlockOffset = 2048;
+constexpr std::size_t kBlockSize = FSI_BLOCK_SIZE;
+constexpr std::size_t kCommandHeaderSize = FSI_HEADER_SIZE;
+constexpr std::size_t kCommandPayloadMax = FSI_CHUNK_PAYLOAD_SIZE;
+constexpr std::size_t kAnswerHeaderSize = FSI_ANSWER_HEADER_SIZE;
+constexpr std::size_t kAnswerPayloadMax = FSI_MAX_ANSWER_SIZE;
+constexpr std::uint64_t kCommandBlockOffset = FSI_RAW_BLOCK_OFFSET;
 constexpr std::uint64_t kIdentificationSector = CARD_ID_PRIMARY_SECTOR;
-constexpr std::size_t kIdentifierSize = 32;
 
 enum PayloadType : std::uint8_t {
-    kTerminalCommand = 0,
-    kSecureElementCommand = 1,
-    kTerminalAnswer = 2,
-    kSecureElementAnswer = 3,
-    kBusy = 4
+    kTerminalCommand = FSI_PAYLOAD_FC,
+    kSecureElementCommand = FSI_PAYLOAD_SE,
+    kTerminalAnswer = FSI_PAYLOAD_FC_RESPONSE,
+    kSecureElementAnswer = FSI_PAYLOAD_SE_RESPONSE,
+    kBusy = FSI_PAYLOAD_BUSY
 };
 
 using Block = std::array<std::uint8_t, kBlockSize>;
 using Bytes = std::vector<std::uint8_t>;
-
-// The 32 bytes that open every command block.
-extern const std::array<std::uint8_t, kIdentifierSize> kCommandIdentifier;
 
 struct CommandBlock
 {
