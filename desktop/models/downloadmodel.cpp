@@ -582,9 +582,14 @@ QString DownloadModel::sessionFolderName(const Session& session)
     return name;
 }
 
-bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QString destination,
-                                        ProgressCallback onProgress, OverwriteCallback onOverwrite,
-                                        QString& currentFolder)
+// The signatures of the virtual operations are the model's interface: an override may keep
+// what it is given, so the values come by copy even where this implementation only reads them.
+bool DownloadModel::CopyFilesFromDevice(
+    std::shared_ptr<DeviceModel> device, // NOLINT(performance-unnecessary-value-param)
+    QString destination,                 // NOLINT(performance-unnecessary-value-param)
+    ProgressCallback onProgress,
+    OverwriteCallback onOverwrite, // NOLINT(performance-unnecessary-value-param)
+    QString& currentFolder)
 {
     Progress progress(std::move(onProgress));
     if (progress.report())
@@ -597,62 +602,9 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     progress.startTimers();
     progress.started = true;
     runStarted = QDateTime::currentDateTime();
-    progress.pauseCopyingTimer();
-    const std::vector<Session> sessions = device->getSessions();
-    if (cardSerialNumber.isEmpty() && !sessions.empty())
-        cardSerialNumber = QString::fromStdString(device->deviceInfo().serialNumber);
-    progress.resumeCopyingTimer();
-    for (const Session& session : sessions)
-        progress.totalBytes += qint64(session.dataSize);
-
-    for (const Session& session : sessions) {
-        progress.pauseCopyingTimer();
-        device->switchToSession(int(session.id));
-        progress.resumeCopyingTimer();
-        const QString mountPoint = device->getDeviceMountpoint();
-        // An empty path would mean the current folder: copy nothing rather than that.
-        if (mountPoint.isEmpty())
-            fail(QT_TRANSLATE_NOOP(
-                "QCoreApplication",
-                "Could not find the content of the card. Please check that it is mounted."));
-        refuseBackupInto(mountPoint, destination);
-        refuseProofNames(mountPoint);
-        // The scale of the progress: the bytes the copy will read, not the hidden ones.
-        progress.sessionFileBytes = copyableSize(mountPoint);
-        progress.sessionReadBytes = 0;
-        progress.sessionCopiedBytes = 0;
-        progress.sessionSkippedBytes = 0;
-        progress.sessionBytes = qint64(session.dataSize);
-        if (progress.report())
+    for (const Session& session : listSessions(*device, progress)) {
+        if (!copySession(*device, session, destination, progress, onOverwrite, currentFolder))
             return false;
-
-        const QString folderName = sessionFolderName(session);
-        currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
-        sessionFolder = currentFolder;
-        sessionFolderKept = false;
-        sessionDigests.clear();
-        if (!copyRecursively(mountPoint, currentFolder, progress, onOverwrite))
-            return false;
-        if (!sessionFolderKept)
-            writeProof(currentFolder, session);
-        // Kept files larger than their share must not take back what was counted.
-        progress.copiedBytes += std::max<qint64>(
-            0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
-        progress.updateProgressTime();
-        if (progress.report())
-            return false;
-
-        QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
-                                               QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
-        // The checksum list changed the folder's time; without a date in the usual form the
-        // card folder's time is the one to keep.
-        if (!time.isValid() && !sessionFolderKept)
-            time = QFileInfo(mountPoint).lastModified();
-        if (time.isValid()) {
-            setFolderTime(currentFolder, time);
-            makeDurable(currentFolder);
-        }
-        makeDurable(destination);
     }
 
     progress.percent = 100;
@@ -661,6 +613,79 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     progress.report();
     currentFolder = destination;
     return true;
+}
+
+std::vector<Session> DownloadModel::listSessions(DeviceModel& device, Progress& progress)
+{
+    progress.pauseCopyingTimer();
+    std::vector<Session> sessions = device.getSessions();
+    if (cardSerialNumber.isEmpty() && !sessions.empty())
+        cardSerialNumber = QString::fromStdString(device.deviceInfo().serialNumber);
+    progress.resumeCopyingTimer();
+    for (const Session& session : sessions)
+        progress.totalBytes += qint64(session.dataSize);
+    return sessions;
+}
+
+bool DownloadModel::copySession(DeviceModel& device, const Session& session,
+                                const QString& destination, Progress& progress,
+                                const OverwriteCallback& onOverwrite, QString& currentFolder)
+{
+    const QString mountPoint = presentSession(device, session, destination, progress);
+    if (progress.report())
+        return false;
+
+    const QString folderName = sessionFolderName(session);
+    currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
+    sessionFolder = currentFolder;
+    sessionFolderKept = false;
+    sessionDigests.clear();
+    if (!copyRecursively(mountPoint, currentFolder, progress, onOverwrite))
+        return false;
+    if (!sessionFolderKept)
+        writeProof(currentFolder, session);
+    // Kept files larger than their share must not take back what was counted.
+    progress.copiedBytes += std::max<qint64>(
+        0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
+    progress.updateProgressTime();
+    if (progress.report())
+        return false;
+
+    QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
+                                           QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
+    // The checksum list changed the folder's time; without a date in the usual form the
+    // card folder's time is the one to keep.
+    if (!time.isValid() && !sessionFolderKept)
+        time = QFileInfo(mountPoint).lastModified();
+    if (time.isValid()) {
+        setFolderTime(currentFolder, time);
+        makeDurable(currentFolder);
+    }
+    makeDurable(destination);
+    return true;
+}
+
+QString DownloadModel::presentSession(DeviceModel& device, const Session& session,
+                                      const QString& destination, Progress& progress)
+{
+    progress.pauseCopyingTimer();
+    device.switchToSession(int(session.id));
+    progress.resumeCopyingTimer();
+    QString mountPoint = device.getDeviceMountpoint();
+    // An empty path would mean the current folder: copy nothing rather than that.
+    if (mountPoint.isEmpty())
+        fail(QT_TRANSLATE_NOOP(
+            "QCoreApplication",
+            "Could not find the content of the card. Please check that it is mounted."));
+    refuseBackupInto(mountPoint, destination);
+    refuseProofNames(mountPoint);
+    // The scale of the progress: the bytes the copy will read, not the hidden ones.
+    progress.sessionFileBytes = copyableSize(mountPoint);
+    progress.sessionReadBytes = 0;
+    progress.sessionCopiedBytes = 0;
+    progress.sessionSkippedBytes = 0;
+    progress.sessionBytes = qint64(session.dataSize);
+    return mountPoint;
 }
 
 void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
@@ -679,7 +704,9 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     }
 }
 
-bool DownloadModel::copy(QString source, QString target, Progress& progress)
+bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value-param)
+                         QString target, // NOLINT(performance-unnecessary-value-param)
+                         Progress& progress)
 {
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -692,46 +719,13 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     QFile& output = partial.file();
     const QString partialName = output.fileName();
 
-    // A card taken out or changed mid-file may end the file early instead of failing a read.
-    const qint64 sourceSize = input.size();
-    qint64 copiedSize = 0;
-    Sha256 hash;
-    if (chunk.isEmpty())
-        chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
-    for (;;) {
-        const qint64 count = input.read(chunk.data(), chunkSize);
-        if (count < 0)
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
-                 input.errorString());
-        if (count == 0)
-            break;
-        copiedSize += count;
-        const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
-        if (data.startsWith(protectedDataMarker))
-            fail(QT_TRANSLATE_NOOP("QCoreApplication",
-                                   "Memory device is encrypted, cannot copy data"));
-        hash.add(data.constData(), count);
-        try {
-            writeBufferToFile(output, data);
-        } catch (const std::runtime_error& error) {
-            // The user knows the target's name, not the hidden partial file's.
-            const QString message = QString::fromUtf8(error.what()).replace(partialName, target);
-            throw std::runtime_error(message.toStdString());
-        }
-
-        progress.addReadBytes(count);
-        progress.updateProgressTime();
-        if (progress.report())
-            return false;
-    }
-
-    if (copiedSize < sourceSize)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source);
+    QByteArray digest;
+    if (!copyContent(input, output, target, progress, digest))
+        return false;
     if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                             QFileDevice::FileModificationTime))
         fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."), target,
              output.errorString());
-    const QByteArray digest = hash.result();
     const qint64 size = output.size();
     const int descriptor = partial.release();
     if (descriptor < 0)
@@ -750,8 +744,53 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     return true;
 }
 
-bool DownloadModel::copyRecursively(QString source, QString target, Progress& progress,
-                                    OverwriteCallback onOverwrite)
+bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& target,
+                                Progress& progress, QByteArray& digest)
+{
+    // A card taken out or changed mid-file may end the file early instead of failing a read.
+    const qint64 sourceSize = input.size();
+    qint64 copiedSize = 0;
+    Sha256 hash;
+    if (chunk.isEmpty())
+        chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
+    for (;;) {
+        const qint64 count = input.read(chunk.data(), chunkSize);
+        if (count < 0)
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName(),
+                 input.errorString());
+        if (count == 0)
+            break;
+        copiedSize += count;
+        const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
+        if (data.startsWith(protectedDataMarker))
+            fail(QT_TRANSLATE_NOOP("QCoreApplication",
+                                   "Memory device is encrypted, cannot copy data"));
+        hash.add(data.constData(), count);
+        try {
+            writeBufferToFile(output, data);
+        } catch (const std::runtime_error& error) {
+            // The user knows the target's name, not the hidden partial file's.
+            const QString message =
+                QString::fromUtf8(error.what()).replace(output.fileName(), target);
+            throw std::runtime_error(message.toStdString());
+        }
+
+        progress.addReadBytes(count);
+        progress.updateProgressTime();
+        if (progress.report())
+            return false;
+    }
+    if (copiedSize < sourceSize)
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
+    digest = hash.result();
+    return true;
+}
+
+bool DownloadModel::copyRecursively(
+    QString source, // NOLINT(performance-unnecessary-value-param)
+    QString target, // NOLINT(performance-unnecessary-value-param)
+    Progress& progress,
+    OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
 {
     const QDir sourceDir(source);
     if (source.isEmpty() || !sourceDir.exists())
@@ -908,7 +947,7 @@ qint64 DownloadModel::copyableSize(const QString& path)
     return size;
 }
 
-qint64 DownloadModel::dirSize(QString path)
+qint64 DownloadModel::dirSize(const QString& path)
 {
     if (path.isEmpty())
         return 0;
