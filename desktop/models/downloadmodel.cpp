@@ -719,13 +719,46 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
     QFile& output = partial.file();
     const QString partialName = output.fileName();
 
-    QByteArray digest;
-    if (!copyContent(input, output, target, progress, digest))
-        return false;
+    // A card taken out or changed mid-file may end the file early instead of failing a read.
+    const qint64 sourceSize = input.size();
+    qint64 copiedSize = 0;
+    Sha256 hash;
+    if (chunk.isEmpty())
+        chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
+    for (;;) {
+        const qint64 count = input.read(chunk.data(), chunkSize);
+        if (count < 0)
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
+                 input.errorString());
+        if (count == 0)
+            break;
+        copiedSize += count;
+        const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
+        if (data.startsWith(protectedDataMarker))
+            fail(QT_TRANSLATE_NOOP("QCoreApplication",
+                                   "Memory device is encrypted, cannot copy data"));
+        hash.add(data.constData(), count);
+        try {
+            writeBufferToFile(output, data);
+        } catch (const std::runtime_error& error) {
+            // The user knows the target's name, not the hidden partial file's.
+            const QString message = QString::fromUtf8(error.what()).replace(partialName, target);
+            throw std::runtime_error(message.toStdString());
+        }
+
+        progress.addReadBytes(count);
+        progress.updateProgressTime();
+        if (progress.report())
+            return false;
+    }
+
+    if (copiedSize < sourceSize)
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source);
     if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                             QFileDevice::FileModificationTime))
         fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."), target,
              output.errorString());
+    const QByteArray digest = hash.result();
     const qint64 size = output.size();
     const int descriptor = partial.release();
     if (descriptor < 0)
@@ -741,48 +774,6 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
     CopyBatch single(QString(), false);
     single.add(std::move(entry), size);
     single.commit(checkReader());
-    return true;
-}
-
-bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& target,
-                                Progress& progress, QByteArray& digest)
-{
-    // A card taken out or changed mid-file may end the file early instead of failing a read.
-    const qint64 sourceSize = input.size();
-    qint64 copiedSize = 0;
-    Sha256 hash;
-    if (chunk.isEmpty())
-        chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
-    for (;;) {
-        const qint64 count = input.read(chunk.data(), chunkSize);
-        if (count < 0)
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName(),
-                 input.errorString());
-        if (count == 0)
-            break;
-        copiedSize += count;
-        const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
-        if (data.startsWith(protectedDataMarker))
-            fail(QT_TRANSLATE_NOOP("QCoreApplication",
-                                   "Memory device is encrypted, cannot copy data"));
-        hash.add(data.constData(), count);
-        try {
-            writeBufferToFile(output, data);
-        } catch (const std::runtime_error& error) {
-            // The user knows the target's name, not the hidden partial file's.
-            const QString message =
-                QString::fromUtf8(error.what()).replace(output.fileName(), target);
-            throw std::runtime_error(message.toStdString());
-        }
-
-        progress.addReadBytes(count);
-        progress.updateProgressTime();
-        if (progress.report())
-            return false;
-    }
-    if (copiedSize < sourceSize)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
-    digest = hash.result();
     return true;
 }
 

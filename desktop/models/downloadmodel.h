@@ -113,9 +113,6 @@ private:
     // Switches the card to the session and returns where its content shows.
     QString presentSession(DeviceModel& device, const Session& session, const QString& destination,
                            Progress& progress);
-    // Copies input's bytes to output and returns their digest; false when cancelled.
-    bool copyContent(QFile& input, QFile& output, const QString& target, Progress& progress,
-                     QByteArray& digest);
     bool copyFiles(const QString& source, const QString& target, Progress& progress,
                    const OverwriteCallback& onOverwrite);
     void removeProof(const QString& folder);
