@@ -2,8 +2,12 @@
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# ON makes every compiler warning an error, here and in the sanitizer build (CI does).
+VIX_WERROR ?= OFF
+export VIX_WERROR
 
-.PHONY: all deps configure build test sanitize demo bench package package-test clean
+.PHONY: all deps configure build test sanitize lint format format-check demo bench package \
+	package-test clean
 
 all: build
 
@@ -12,7 +16,8 @@ deps:
 
 # Tests run against fake helper programs that the test build places in its own folder.
 configure: deps
-	cmake -S . -B $(BUILD) -DVIX_HELPER_DIR=$(CURDIR)/$(BUILD)/test-helpers $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DVIX_HELPER_DIR=$(CURDIR)/$(BUILD)/test-helpers \
+	      -DVIX_WERROR=$(VIX_WERROR) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -23,6 +28,17 @@ test: build
 # A second build with clang's address and undefined-behaviour sanitizers, plus short fuzz runs.
 sanitize: deps
 	bash scripts/sanitize.sh
+
+# clang-tidy with the checks of .clang-tidy over the product code, findings as errors.
+lint: build
+	JOBS=$(JOBS) bash scripts/lint.sh $(BUILD)
+
+# format rewrites the sources in the style of .clang-format; format-check only reports.
+format: deps
+	bash scripts/format.sh
+
+format-check: deps
+	bash scripts/format.sh --check
 
 demo: deps
 	bash scripts/demo.sh

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   fdisk libcap2-bin e2fsprogs coreutils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang llvm libclang-rt-14-dev libfuzzer-14-dev
+  clang llvm libclang-rt-14-dev libfuzzer-14-dev clang-tidy clang-format
   qtbase5-dev qttools5-dev-tools qtbase5-dev-tools libqt5network5 libqt5svg5-dev
   libssl-dev libxxhash-dev
   util-linux udev xvfb libfuse3-dev

@@ -6,6 +6,7 @@
 #   FUZZ_SECONDS   time per fuzz target (default 30)
 #   JOBS           parallel build and test jobs (default: number of cores)
 #   SANITIZE_BUILD build folder (default: build-sanitize)
+#   VIX_WERROR     ON: compiler warnings are errors (default OFF)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -33,7 +34,7 @@ cmake -S "$root" -B "$build" \
   -DCMAKE_C_FLAGS="$sanitizers" -DCMAKE_CXX_FLAGS="$sanitizers" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers" \
   -DVIX_HELPER_DIR="$build/test-helpers" \
-  -DVIX_BUILD_FUZZ=ON -DVIX_BUILD_BENCH=OFF
+  -DVIX_BUILD_FUZZ=ON -DVIX_BUILD_BENCH=OFF -DVIX_WERROR="${VIX_WERROR:-OFF}"
 cmake --build "$build" -j"$jobs"
 echo "sanitize: build finished after $(elapsed) s"
 

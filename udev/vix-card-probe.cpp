@@ -90,9 +90,9 @@ std::uint64_t firstPartitionStart(Device& device)
     const unsigned char* mbr = device.read(0);
     if (mbr == nullptr || mbr[510] != 0x55 || mbr[511] != 0xAA)
         return 0;
-    constexpr unsigned kEntries = 446;
-    constexpr unsigned kEntrySize = 16;
-    for (unsigned entry = 0; entry < 4; ++entry) {
+    constexpr std::size_t kEntries = 446;
+    constexpr std::size_t kEntrySize = 16;
+    for (std::size_t entry = 0; entry < 4; ++entry) {
         const unsigned char* fields = mbr + kEntries + entry * kEntrySize;
         const unsigned char type = fields[4];
         const std::uint32_t start = littleEndian32(fields + 8);

@@ -14,8 +14,6 @@
 #error "VIX_HELPER_DIR must name the folder of the helper programs"
 #endif
 
-extern char** environ;
-
 const char* const MOUNTPOINT_MANAGER_PATH = VIX_HELPER_DIR "/mountpoint_manager";
 const char* const PARTRESCAN_PATH = VIX_HELPER_DIR "/partrescan";
 

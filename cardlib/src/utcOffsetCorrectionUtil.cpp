@@ -5,7 +5,7 @@
 namespace {
 
 const int PACKED_YEAR_BASE = 2020 - 1900;
-const long SECONDS_PER_QUARTER_HOUR = 15 * 60;
+const long SECONDS_PER_QUARTER_HOUR = 15L * 60;
 
 bool isValidDate(const std::tm& time)
 {

@@ -66,7 +66,7 @@ void DeviceWatcher::stop()
     thread.wait();
 }
 
-void DeviceWatcher::setRecognizedDevices(DeviceList recognizedDevices)
+void DeviceWatcher::setRecognizedDevices(const DeviceList& recognizedDevices)
 {
     {
         QMutexLocker lock(&mutex);

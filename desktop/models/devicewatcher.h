@@ -30,7 +30,7 @@ public:
     void stop();
 
 public slots:
-    void setRecognizedDevices(DeviceList recognizedDevices);
+    void setRecognizedDevices(const DeviceList& recognizedDevices);
     // Blocks until a running scan has finished; must not be called on the watcher's thread.
     void setEnabled(bool isEnabled);
 

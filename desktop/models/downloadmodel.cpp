@@ -585,9 +585,14 @@ QString DownloadModel::sessionFolderName(const Session& session)
     return name;
 }
 
-bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QString destination,
-                                        ProgressCallback onProgress, OverwriteCallback onOverwrite,
-                                        QString& currentFolder)
+// The signatures of the virtual operations are the model's interface: an override may keep
+// what it is given, so the values come by copy even where this implementation only reads them.
+bool DownloadModel::CopyFilesFromDevice(
+    std::shared_ptr<DeviceModel> device, // NOLINT(performance-unnecessary-value-param)
+    QString destination,                 // NOLINT(performance-unnecessary-value-param)
+    ProgressCallback onProgress,
+    OverwriteCallback onOverwrite, // NOLINT(performance-unnecessary-value-param)
+    QString& currentFolder)
 {
     Progress progress(std::move(onProgress));
     if (progress.report())
@@ -600,62 +605,9 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     progress.startTimers();
     progress.started = true;
     runStarted = QDateTime::currentDateTime();
-    progress.pauseCopyingTimer();
-    const std::vector<Session> sessions = device->getSessions();
-    if (cardSerialNumber.isEmpty() && !sessions.empty())
-        cardSerialNumber = QString::fromStdString(device->deviceInfo().serialNumber);
-    progress.resumeCopyingTimer();
-    for (const Session& session : sessions)
-        progress.totalBytes += qint64(session.dataSize);
-
-    for (const Session& session : sessions) {
-        progress.pauseCopyingTimer();
-        device->switchToSession(int(session.id));
-        progress.resumeCopyingTimer();
-        const QString mountPoint = device->getDeviceMountpoint();
-        // An empty path would mean the current folder: copy nothing rather than that.
-        if (mountPoint.isEmpty())
-            fail(QT_TRANSLATE_NOOP(
-                "QCoreApplication",
-                "Could not find the content of the card. Please check that it is mounted."));
-        refuseBackupInto(mountPoint, destination);
-        refuseProofNames(mountPoint);
-        // The scale of the progress: the bytes the copy will read, not the hidden ones.
-        progress.sessionFileBytes = copyableSize(mountPoint);
-        progress.sessionReadBytes = 0;
-        progress.sessionCopiedBytes = 0;
-        progress.sessionSkippedBytes = 0;
-        progress.sessionBytes = qint64(session.dataSize);
-        if (progress.report())
+    for (const Session& session : listSessions(*device, progress)) {
+        if (!copySession(*device, session, destination, progress, onOverwrite, currentFolder))
             return false;
-
-        const QString folderName = sessionFolderName(session);
-        currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
-        sessionFolder = currentFolder;
-        sessionFolderKept = false;
-        sessionDigests.clear();
-        if (!copyRecursively(mountPoint, currentFolder, progress, onOverwrite))
-            return false;
-        if (!sessionFolderKept)
-            writeProof(currentFolder, session);
-        // Kept files larger than their share must not take back what was counted.
-        progress.copiedBytes += std::max<qint64>(
-            0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
-        progress.updateProgressTime();
-        if (progress.report())
-            return false;
-
-        QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
-                                               QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
-        // The checksum list changed the folder's time; without a date in the usual form the
-        // card folder's time is the one to keep.
-        if (!time.isValid() && !sessionFolderKept)
-            time = QFileInfo(mountPoint).lastModified();
-        if (time.isValid()) {
-            setFolderTime(currentFolder, time);
-            makeDurable(currentFolder);
-        }
-        makeDurable(destination);
     }
 
     progress.percent = 100;
@@ -664,6 +616,79 @@ bool DownloadModel::CopyFilesFromDevice(std::shared_ptr<DeviceModel> device, QSt
     progress.report();
     currentFolder = destination;
     return true;
+}
+
+std::vector<Session> DownloadModel::listSessions(DeviceModel& device, Progress& progress)
+{
+    progress.pauseCopyingTimer();
+    std::vector<Session> sessions = device.getSessions();
+    if (cardSerialNumber.isEmpty() && !sessions.empty())
+        cardSerialNumber = QString::fromStdString(device.deviceInfo().serialNumber);
+    progress.resumeCopyingTimer();
+    for (const Session& session : sessions)
+        progress.totalBytes += qint64(session.dataSize);
+    return sessions;
+}
+
+bool DownloadModel::copySession(DeviceModel& device, const Session& session,
+                                const QString& destination, Progress& progress,
+                                const OverwriteCallback& onOverwrite, QString& currentFolder)
+{
+    const QString mountPoint = presentSession(device, session, destination, progress);
+    if (progress.report())
+        return false;
+
+    const QString folderName = sessionFolderName(session);
+    currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
+    sessionFolder = currentFolder;
+    sessionFolderKept = false;
+    sessionDigests.clear();
+    if (!copyRecursively(mountPoint, currentFolder, progress, onOverwrite))
+        return false;
+    if (!sessionFolderKept)
+        writeProof(currentFolder, session);
+    // Kept files larger than their share must not take back what was counted.
+    progress.copiedBytes += std::max<qint64>(
+        0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
+    progress.updateProgressTime();
+    if (progress.report())
+        return false;
+
+    QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
+                                           QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
+    // The checksum list changed the folder's time; without a date in the usual form the
+    // card folder's time is the one to keep.
+    if (!time.isValid() && !sessionFolderKept)
+        time = QFileInfo(mountPoint).lastModified();
+    if (time.isValid()) {
+        setFolderTime(currentFolder, time);
+        makeDurable(currentFolder);
+    }
+    makeDurable(destination);
+    return true;
+}
+
+QString DownloadModel::presentSession(DeviceModel& device, const Session& session,
+                                      const QString& destination, Progress& progress)
+{
+    progress.pauseCopyingTimer();
+    device.switchToSession(int(session.id));
+    progress.resumeCopyingTimer();
+    QString mountPoint = device.getDeviceMountpoint();
+    // An empty path would mean the current folder: copy nothing rather than that.
+    if (mountPoint.isEmpty())
+        fail(QT_TRANSLATE_NOOP(
+            "QCoreApplication",
+            "Could not find the content of the card. Please check that it is mounted."));
+    refuseBackupInto(mountPoint, destination);
+    refuseProofNames(mountPoint);
+    // The scale of the progress: the bytes the copy will read, not the hidden ones.
+    progress.sessionFileBytes = copyableSize(mountPoint);
+    progress.sessionReadBytes = 0;
+    progress.sessionCopiedBytes = 0;
+    progress.sessionSkippedBytes = 0;
+    progress.sessionBytes = qint64(session.dataSize);
+    return mountPoint;
 }
 
 void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
@@ -682,7 +707,9 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     }
 }
 
-bool DownloadModel::copy(QString source, QString target, Progress& progress)
+bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value-param)
+                         QString target, // NOLINT(performance-unnecessary-value-param)
+                         Progress& progress)
 {
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -757,8 +784,11 @@ bool DownloadModel::copy(QString source, QString target, Progress& progress)
     return true;
 }
 
-bool DownloadModel::copyRecursively(QString source, QString target, Progress& progress,
-                                    OverwriteCallback onOverwrite)
+bool DownloadModel::copyRecursively(
+    QString source, // NOLINT(performance-unnecessary-value-param)
+    QString target, // NOLINT(performance-unnecessary-value-param)
+    Progress& progress,
+    OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
 {
     const QDir sourceDir(source);
     if (source.isEmpty() || !sourceDir.exists())
@@ -915,7 +945,7 @@ qint64 DownloadModel::copyableSize(const QString& path)
     return size;
 }
 
-qint64 DownloadModel::dirSize(QString path)
+qint64 DownloadModel::dirSize(const QString& path)
 {
     if (path.isEmpty())
         return 0;

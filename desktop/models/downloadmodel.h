@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class DigestReader;
 
@@ -80,7 +81,7 @@ public:
     virtual bool copyRecursively(QString source, QString target, Progress& progress,
                                  OverwriteCallback onOverwrite);
 
-    qint64 dirSize(QString path);
+    qint64 dirSize(const QString& path);
     // Bytes of the files copyRecursively copies from path (no hidden or left-out entries).
     qint64 copyableSize(const QString& path);
 
@@ -103,6 +104,15 @@ protected:
 private:
     class CopyBatch;
     class FolderCommit;
+    // The card's sessions, with their sizes counted into the total and the serial number read
+    // for the records.
+    std::vector<Session> listSessions(DeviceModel& device, Progress& progress);
+    bool copySession(DeviceModel& device, const Session& session, const QString& destination,
+                     Progress& progress, const OverwriteCallback& onOverwrite,
+                     QString& currentFolder);
+    // Switches the card to the session and returns where its content shows.
+    QString presentSession(DeviceModel& device, const Session& session, const QString& destination,
+                           Progress& progress);
     bool copyFiles(const QString& source, const QString& target, Progress& progress,
                    const OverwriteCallback& onOverwrite);
     void removeProof(const QString& folder);

@@ -14,7 +14,7 @@ QString firmwareVersionText(unsigned int version)
 }
 } // namespace
 
-DeviceInfoDialog::DeviceInfoDialog(std::shared_ptr<DeviceModel> model, QWidget* parent)
+DeviceInfoDialog::DeviceInfoDialog(const std::shared_ptr<DeviceModel>& model, QWidget* parent)
     : OperationDialog(parent), ui(new Ui::DeviceInfoDialog),
       viewModel(new DeviceInfoViewModel(model))
 {

@@ -16,7 +16,7 @@ class DeviceInfoDialog : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit DeviceInfoDialog(std::shared_ptr<DeviceModel> model, QWidget* parent = nullptr);
+    explicit DeviceInfoDialog(const std::shared_ptr<DeviceModel>& model, QWidget* parent = nullptr);
     ~DeviceInfoDialog() override;
 
 private:

@@ -3,7 +3,7 @@
 
 #include "FactoryResetViewModel.h"
 
-FactoryResetDialog::FactoryResetDialog(std::shared_ptr<DeviceModel> model, QWidget* parent)
+FactoryResetDialog::FactoryResetDialog(const std::shared_ptr<DeviceModel>& model, QWidget* parent)
     : OperationDialog(parent), ui(new Ui::FactoryResetDialog),
       viewModel(new FactoryResetViewModel(model))
 {

@@ -15,7 +15,8 @@ class FactoryResetDialog : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit FactoryResetDialog(std::shared_ptr<DeviceModel> model, QWidget* parent = nullptr);
+    explicit FactoryResetDialog(const std::shared_ptr<DeviceModel>& model,
+                                QWidget* parent = nullptr);
     ~FactoryResetDialog() override;
 
 private:

@@ -7,7 +7,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-SessionViewer::SessionViewer(std::shared_ptr<DeviceModel> model, QDialog* parent)
+SessionViewer::SessionViewer(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::SessionViewer), model(model),
       viewModel(new SessionViewerViewModel(model))
 {

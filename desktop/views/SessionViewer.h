@@ -17,7 +17,7 @@ class SessionViewer : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit SessionViewer(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit SessionViewer(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~SessionViewer() override;
 
 private:

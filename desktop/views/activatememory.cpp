@@ -8,7 +8,7 @@ namespace {
 constexpr int unplugPollIntervalMs = 200;
 } // namespace
 
-ActivateMemory::ActivateMemory(std::shared_ptr<DeviceModel> model, QDialog* parent)
+ActivateMemory::ActivateMemory(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::ActivateMemory),
       viewModel(new ActivateMemoryViewModel(model, unplugPollIntervalMs))
 {

@@ -15,7 +15,7 @@ class ActivateMemory : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit ActivateMemory(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit ActivateMemory(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~ActivateMemory() override;
 
     // After a successful activation the dialog ends only when the card is unplugged.

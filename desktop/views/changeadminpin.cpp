@@ -3,7 +3,7 @@
 
 #include "changeadminpinviewmodel.h"
 
-ChangeAdminPin::ChangeAdminPin(std::shared_ptr<DeviceModel> model, QDialog* parent)
+ChangeAdminPin::ChangeAdminPin(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::ChangeAdminPin),
       viewModel(new ChangeAdminPinViewModel(model))
 {

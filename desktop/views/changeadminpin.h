@@ -15,7 +15,7 @@ class ChangeAdminPin : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit ChangeAdminPin(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit ChangeAdminPin(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~ChangeAdminPin() override;
 
 private:

@@ -4,7 +4,7 @@
 #include "changepinviewmodel.h"
 #include "messagebox.h"
 
-ChangePin::ChangePin(std::shared_ptr<DeviceModel> model, QDialog* parent)
+ChangePin::ChangePin(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::ChangePin), viewModel(new ChangePinViewModel(model))
 {
     setUpThreePinForm(*ui, model->getDevicePath(), viewModel, &ChangePinViewModel::changePin,

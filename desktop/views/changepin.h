@@ -15,7 +15,7 @@ class ChangePin : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit ChangePin(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit ChangePin(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~ChangePin() override;
 
 private:

@@ -11,7 +11,7 @@ namespace {
 constexpr int loginCheckGraceMs = 300;
 } // namespace
 
-Login::Login(std::shared_ptr<DeviceModel> model, QDialog* parent)
+Login::Login(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::Login), viewModel(new LoginViewModel(model))
 {
     ui->setupUi(this);

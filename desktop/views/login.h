@@ -17,7 +17,7 @@ class Login : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit Login(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit Login(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~Login() override;
 
     // Returns Accepted at once, without showing the dialog, when the card needs no login.

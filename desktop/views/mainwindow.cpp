@@ -8,9 +8,9 @@
 #include "activatememory.h"
 #include "changeadminpin.h"
 #include "changepin.h"
-#include "download.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
+#include "download.h"
 #include "login.h"
 #include "messagebox.h"
 #include "productnames.h"
@@ -296,7 +296,7 @@ void MainWindow::reinitializeViewModel(bool goBackToMainView)
 QString MainWindow::documentationPath()
 {
     const QString manual = QStringLiteral("Vix_manual.pdf");
-    const QString besideProgram = QCoreApplication::applicationDirPath() + '/' + manual;
+    QString besideProgram = QCoreApplication::applicationDirPath() + '/' + manual;
     if (QFileInfo::exists(besideProgram))
         return besideProgram;
     return QStringLiteral(VIX_DOC_DIR "/") + manual;

@@ -15,50 +15,8 @@ SingleApplication::SingleApplication(int& argc, char** argv, bool allowSecondary
     const StartLock startLock(d->blockServerName, options & Mode::User);
     d->randomSleep();
 
-    {
-        // Attaching and letting go makes the system drop a block that no process holds any more.
-        QSharedMemory leftOver(d->blockServerName);
-        leftOver.attach();
-    }
-    d->memory = new QSharedMemory(d->blockServerName);
-    if (d->memory->create(sizeof(InstancesInfo))) {
-        if (!d->memory->lock()) {
-            qCritical() << "SingleApplication: Unable to lock memory block after create.";
-            abortSafely();
-        }
-        d->initializeMemoryBlock();
-    } else if (d->memory->error() == QSharedMemory::AlreadyExists) {
-        if (!d->memory->attach()) {
-            qCritical() << "SingleApplication: Unable to attach to shared memory block.";
-            abortSafely();
-        }
-        if (!d->memory->lock()) {
-            qCritical() << "SingleApplication: Unable to lock memory block after attach.";
-            abortSafely();
-        }
-    } else {
-        qCritical() << "SingleApplication: Unable to create block.";
-        abortSafely();
-    }
-
-    QElapsedTimer waited;
-    waited.start();
-    while (d->blockChecksum() != d->block()->checksum) {
-        if (waited.elapsed() > 5000) {
-            qWarning() << "SingleApplication: Shared memory block has been in an inconsistent "
-                          "state from more than 5s. Assuming primary instance failure.";
-            d->initializeMemoryBlock();
-            break;
-        }
-        if (!d->memory->unlock())
-            qDebug() << "SingleApplication: Unable to unlock memory for random wait."
-                     << d->memory->errorString();
-        d->randomSleep();
-        if (!d->memory->lock()) {
-            qCritical() << "SingleApplication: Unable to lock memory after random wait.";
-            abortSafely();
-        }
-    }
+    openSharedBlock();
+    waitForConsistentBlock();
 
     if (!d->block()->primary || d->recordedPrimaryIsGone()) {
         d->startPrimary();
@@ -91,6 +49,62 @@ SingleApplication::SingleApplication(int& argc, char** argv, bool allowSecondary
     if (isSecondary()) {
         delete d;
         ::exit(EXIT_SUCCESS);
+    }
+}
+
+// Creates the shared block, or attaches to the one of a running instance, and locks it.
+void SingleApplication::openSharedBlock()
+{
+    Q_D(SingleApplication);
+    {
+        // Attaching and letting go makes the system drop a block that no process holds any more.
+        QSharedMemory leftOver(d->blockServerName);
+        leftOver.attach();
+    }
+    d->memory = new QSharedMemory(d->blockServerName);
+    if (d->memory->create(sizeof(InstancesInfo))) {
+        if (!d->memory->lock()) {
+            qCritical() << "SingleApplication: Unable to lock memory block after create.";
+            abortSafely();
+        }
+        d->initializeMemoryBlock();
+    } else if (d->memory->error() == QSharedMemory::AlreadyExists) {
+        if (!d->memory->attach()) {
+            qCritical() << "SingleApplication: Unable to attach to shared memory block.";
+            abortSafely();
+        }
+        if (!d->memory->lock()) {
+            qCritical() << "SingleApplication: Unable to lock memory block after attach.";
+            abortSafely();
+        }
+    } else {
+        qCritical() << "SingleApplication: Unable to create block.";
+        abortSafely();
+    }
+}
+
+// A block whose checksum does not match is being written by another start; one that stays
+// so is left over from an instance that died while writing it.
+void SingleApplication::waitForConsistentBlock()
+{
+    Q_D(SingleApplication);
+    QElapsedTimer waited;
+    waited.start();
+    while (d->blockChecksum() != d->block()->checksum) {
+        if (waited.elapsed() > 5000) {
+            qWarning() << "SingleApplication: Shared memory block has been in an inconsistent "
+                          "state from more than 5s. Assuming primary instance failure.";
+            d->initializeMemoryBlock();
+            break;
+        }
+        if (!d->memory->unlock())
+            qDebug() << "SingleApplication: Unable to unlock memory for random wait."
+                     << d->memory->errorString();
+        d->randomSleep();
+        if (!d->memory->lock()) {
+            qCritical() << "SingleApplication: Unable to lock memory after random wait.";
+            abortSafely();
+        }
     }
 }
 

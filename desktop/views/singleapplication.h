@@ -46,6 +46,8 @@ private:
     SingleApplicationPrivate* d_ptr;
     Q_DECLARE_PRIVATE(SingleApplication)
     void abortSafely();
+    void openSharedBlock();
+    void waitForConsistentBlock();
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(SingleApplication::Options)

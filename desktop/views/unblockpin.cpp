@@ -3,7 +3,7 @@
 
 #include "unblockpinviewmodel.h"
 
-UnblockPin::UnblockPin(std::shared_ptr<DeviceModel> model, QDialog* parent)
+UnblockPin::UnblockPin(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::UnblockPin), viewModel(new UnblockPinViewModel(model))
 {
     setUpThreePinForm(*ui, model->getDevicePath(), viewModel, &UnblockPinViewModel::unblockPin,

@@ -15,7 +15,7 @@ class UnblockPin : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit UnblockPin(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit UnblockPin(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~UnblockPin() override;
 
 private:

@@ -137,7 +137,7 @@ void WaitingSpinnerWidget::setInnerRadius(int radius)
     updateSize();
 }
 
-void WaitingSpinnerWidget::setColor(QColor color)
+void WaitingSpinnerWidget::setColor(const QColor& color)
 {
     m_color = color;
 }

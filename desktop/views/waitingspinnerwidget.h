@@ -17,7 +17,7 @@ public:
     WaitingSpinnerWidget(Qt::WindowModality modality, QWidget* parent = nullptr,
                          bool centerOnParent = true, bool disableParentWhenSpinning = true);
 
-    void setColor(QColor color);
+    void setColor(const QColor& color);
     void setRoundness(double roundness);
     void setMinimumTrailOpacity(double minimumTrailOpacity);
     void setTrailFadePercentage(double trail);

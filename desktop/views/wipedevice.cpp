@@ -3,7 +3,7 @@
 
 #include "wipeDeviceViewModel.h"
 
-WipeDevice::WipeDevice(std::shared_ptr<DeviceModel> model, QDialog* parent)
+WipeDevice::WipeDevice(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     : OperationDialog(parent), ui(new Ui::WipeDevice), viewModel(new WipeDeviceViewModel(model))
 {
     ui->setupUi(this);

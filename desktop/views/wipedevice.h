@@ -15,7 +15,7 @@ class WipeDevice : public OperationDialog
     Q_OBJECT
 
 public:
-    explicit WipeDevice(std::shared_ptr<DeviceModel> model, QDialog* parent = nullptr);
+    explicit WipeDevice(const std::shared_ptr<DeviceModel>& model, QDialog* parent = nullptr);
     ~WipeDevice() override;
 
 private:

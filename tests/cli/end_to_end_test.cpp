@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using clitest::CliProcess;
@@ -126,6 +127,16 @@ TEST(CliUsage, MalformedLinesPrintUsageAndExit1)
         {"/nonexistent/sdz1", "activate", "--pin", "1234", "--adminPin", "12345678",
          "--retryCounter", "256"},
         {"/nonexistent/sdz1", "status", "a", "b", "c", "d", "e", "f", "g", "h", "i"},
+        {"-vv"},
+        {"--help", "/nonexistent/sdz1", "status"},
+        {"status"},
+        {"/nonexistent/sdz1", "Status"},
+        {"/nonexistent/sdz1", "login", "--pin"},
+        {"/nonexistent/sdz1", "login", "--adminPin", "12345678"},
+        {"/nonexistent/sdz1", "switchToSession", "--id", "-1"},
+        {"/nonexistent/sdz1", "activate", "--pin", "1234", "--retryCounter", "five"},
+        {"/nonexistent/sdz1", "changePin", "--adminPin", "1234", "--newPin", "5678"},
+        {"/nonexistent/sdz1", "firmwareUpdate", "--file", "fw.bin", "--pin", "1234"},
     };
     for (const auto& line : lines) {
         const CliResult result = cli.run(line);
@@ -154,6 +165,56 @@ TEST(CliUsage, MalformedLinesPrintUsageAndExit1)
     EXPECT_EQ(longPath.err.rfind("Failed, error: -3, system error: ", 0), 0u) << longPath.err;
     EXPECT_EQ(longPath.exitStatus, 253);
     std::filesystem::remove_all(folder);
+}
+
+// Every accepted form of the command line runs its own operation: the card
+// refuses the one command that operation sends, and vaultcli reports exactly that.
+TEST_F(CliEndToEnd, EachCommandFormReachesItsOwnCardCommand)
+{
+    VirtualCardOptions options;
+    options.pin = "1234";
+    options.adminPin = "12345678";
+    startCard(options);
+    const std::string package = card_->folder() + "/update.bin";
+    clitest::writeFile(package, std::string(128, '\x5a'));
+    const std::vector<std::pair<std::vector<std::string>, const char*>> forms = {
+        {{"status"}, "status"},
+        {{"controllerID"}, "controller-id"},
+        {{"firmwareVersion"}, "firmware-version"},
+        {{"logout"}, "logout"},
+        {{"setReadOnly"}, "set-read-only"},
+        {{"setReadWrite"}, "set-read-write"},
+        {{"listSessions"}, "list-sessions"},
+        {{"discardCurrentSession"}, "discard-session"},
+        {{"startNewSession"}, "new-session"},
+        {{"login", "--pin", "1234"}, "verify"},
+        {{"factoryReset", "--pin", "12345678"}, "factory-reset"},
+        {{"factoryReset", "--adminPin", "12345678"}, "factory-reset"},
+        {{"wipeContent", "--pin", "12345678"}, "wipe"},
+        {{"wipeContent", "--adminPin", "12345678"}, "wipe"},
+        {{"switchToSession", "--id", "12"}, "switch-session"},
+        {{"activate", "--pin", "1234", "--retryCounter", "5"}, "activate"},
+        {{"activate", "--pin", "1234", "--adminPin", "12345678", "--retryCounter", "5"},
+         "activate"},
+        {{"changePin", "--pin", "1234", "--newPin", "5678"}, "change-pin"},
+        {{"unblockPin", "--adminPin", "12345678", "--newPin", "5678"}, "unblock"},
+        {{"changeAdminPin", "--adminPin", "12345678", "--newAdminPin", "87654321"},
+         "change-admin-pin"},
+        {{"firmwareUpdate", "--pin", "12345678", "--file", package}, "firmware-transfer"},
+        {{"firmwareUpdate", "--adminPin", "12345678", "--file", package}, "firmware-transfer"},
+    };
+    for (const auto& [arguments, cardCommand] : forms) {
+        card_->clearFaults();
+        card_->setFault(cardCommand, Fault::StatusWord, Repeat::Always, 0x6A86);
+        const CliResult result = run(arguments);
+        const std::string line = testing::PrintToString(arguments);
+        EXPECT_EQ(result.exitStatus, 0x86) << line;
+        EXPECT_NE(result.err.find("Failed, error: 0x6a86\n"), std::string::npos)
+            << line << ": " << result.err;
+    }
+    card_->clearFaults();
+    EXPECT_EQ(state("pin"), hex("1234"));
+    EXPECT_EQ(state("admin-pin"), hex("12345678"));
 }
 
 TEST_F(CliEndToEnd, QueriesOfAFreshCard)

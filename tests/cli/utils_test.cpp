@@ -16,48 +16,6 @@ std::string text(const Secret& secret)
     return std::string(secret.view());
 }
 
-TEST(CliCommandGroup, MatchesWholeTextOnlyInPatternOrder)
-{
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"", 0},
-        {"-h", 1},
-        {"--help", 1},
-        {"-h extra", 0},
-        {"--help /dev/sdb1 status", 0},
-        {"-v", 2},
-        {"--version", 2},
-        {"-vv", 0},
-        {"/dev/sdb1 status", 3},
-        {"/dev/sdb1 status extra", 0},
-        {"/dev/sdb1 Status", 0},
-        {"/dev/sdb1 status ", 0},
-        {"/dev/sdb1  status", 0},
-        {"status", 0},
-        {"/dev/sdb1 startNewSession", 3},
-        {"/dev/sdb1 login --pin 1234", 4},
-        {"/dev/sdb1 login --pin", 0},
-        {"/dev/sdb1 login --adminPin 12345678", 0},
-        {"/dev/sdb1 factoryReset --adminPin 12345678", 4},
-        {"/dev/sdb1 wipeContent --pin 1234", 4},
-        {"/dev/sdb1 switchToSession --id 12", 4},
-        {"/dev/sdb1 switchToSession --id 1a", 0},
-        {"/dev/sdb1 switchToSession --id -1", 0},
-        {"/dev/sdb1 activate --pin 1234 --retryCounter 5", 5},
-        {"/dev/sdb1 activate --pin 1234 --retryCounter five", 0},
-        {"/dev/sdb1 activate --pin 1234 --adminPin 12345678 --retryCounter 5", 6},
-        {"/dev/sdb1 activate --pin 1234 --retryCounter 5 --adminPin 12345678", 0},
-        {"/dev/sdb1 changePin --pin 1234 --newPin 5678", 5},
-        {"/dev/sdb1 changePin --adminPin 1234 --newPin 5678", 0},
-        {"/dev/sdb1 unblockPin --adminPin 12345678 --newPin 5678", 5},
-        {"/dev/sdb1 changeAdminPin --adminPin 12345678 --newAdminPin 87654321", 5},
-        {"/dev/sdb1 firmwareUpdate --pin 1234 --file fw.bin", 5},
-        {"/dev/sdb1 firmwareUpdate --adminPin 12345678 --file fw.bin", 5},
-        {"/dev/sdb1 firmwareUpdate --file fw.bin --pin 1234", 0},
-    };
-    for (const auto& [line, group] : cases)
-        EXPECT_EQ(commandGroup(line), group) << '"' << line << '"';
-}
-
 TEST(CliArguments, RejectsEmptyArgumentsAndWhiteSpace)
 {
     const char* good[] = {"vaultcli", "/dev/sdb1", "login", "--pin", "12 34"};

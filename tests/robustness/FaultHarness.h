@@ -1,13 +1,19 @@
-// Helpers of the fault-injection suite: a guard over the card's data blocks, a
-// watchdog for calls that must end, and a runner for vaultcli.
+// Helpers of the fault-injection suite: a guard over the card's data blocks, the
+// fixture of a guarded card, a watchdog for calls that must end, and a runner for
+// vaultcli.
 #ifndef VIX_TEST_ROBUSTNESS_FAULT_HARNESS_H
 #define VIX_TEST_ROBUSTNESS_FAULT_HARNESS_H
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "VirtualCard.h"
+#include "fakehelpers.h"
 
 namespace robustness {
 
@@ -29,6 +35,19 @@ public:
 private:
     int fd_ = -1;
     uint64_t size_ = 0;
+};
+
+// A virtual card made with `options()`, served while the test runs, whose data
+// blocks must come through the test untouched.
+template <vixtest::VirtualCardOptions (*options)()> class GuardedCard : public testing::Test
+{
+protected:
+    void TearDown() override { EXPECT_EQ(guard.changedBlocks(), std::vector<uint64_t>{}); }
+
+    vixtest::FakeHelpers helpers;
+    vixtest::VirtualCard card{options()};
+    DataBlockGuard guard{card.devicePath()};
+    const std::string device = card.devicePath();
 };
 
 // Result of runBounded for a call that hangs.

@@ -215,16 +215,7 @@ TEST_P(ApiFault, GivesDocumentedResultAndLeavesDataAlone)
 
 INSTANTIATE_TEST_SUITE_P(EveryOperation, ApiFault, testing::ValuesIn(allCases()), caseName);
 
-class ApiAnswers : public testing::Test
-{
-protected:
-    vixtest::FakeHelpers helpers;
-    VirtualCard card{activatedCardWithAdminUser()};
-    DataBlockGuard guard{card.devicePath()};
-    const std::string device = card.devicePath();
-
-    void TearDown() override { EXPECT_EQ(guard.changedBlocks(), std::vector<uint64_t>{}); }
-};
+using ApiAnswers = robustness::GuardedCard<activatedCardWithAdminUser>;
 
 TEST_F(ApiAnswers, ChosenStatusWordsComeBackAsTheirCodes)
 {

@@ -162,25 +162,22 @@ TEST_P(CliFault, ReportsCodeAndLeavesDataAlone)
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, CliFault, testing::ValuesIn(allCases()), caseName);
 
-class CliAnswers : public testing::Test
+VirtualCardOptions activatedCardWithExampleSessions()
+{
+    VirtualCardOptions options;
+    options.exampleSessions = true;
+    options.extraArgs = {"--size", "1M", "--activate", "1234"};
+    return options;
+}
+
+class CliAnswers : public robustness::GuardedCard<activatedCardWithExampleSessions>
 {
 protected:
-    vixtest::FakeHelpers helpers;
-    VirtualCard card{[] {
-        VirtualCardOptions options;
-        options.exampleSessions = true;
-        options.extraArgs = {"--size", "1M", "--activate", "1234"};
-        return options;
-    }()};
-    DataBlockGuard guard{card.devicePath()};
-
     robustness::ProcessResult vaultcli(std::vector<std::string> arguments)
     {
-        arguments.insert(arguments.begin(), {VAULTCLI_PATH, card.devicePath()});
+        arguments.insert(arguments.begin(), {VAULTCLI_PATH, device});
         return runProcess(arguments, std::chrono::seconds(60));
     }
-
-    void TearDown() override { EXPECT_EQ(guard.changedBlocks(), std::vector<uint64_t>{}); }
 };
 
 TEST_F(CliAnswers, InconsistentSessionCountPrintsHeaderAndFails)

@@ -23,7 +23,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using robustness::DataBlockGuard;
 using robustness::exitStatusForCode;
 using robustness::isFailureReport;
 using robustness::lastLine;
@@ -56,16 +55,7 @@ void removeOnSecond(VirtualCard& card, const std::string& command)
     card.setFaultLine(command + " vanish");
 }
 
-class CardRemoved : public testing::Test
-{
-protected:
-    vixtest::FakeHelpers helpers;
-    VirtualCard card{cardWithManySessions()};
-    DataBlockGuard guard{card.devicePath()};
-    const std::string device = card.devicePath();
-
-    void TearDown() override { EXPECT_EQ(guard.changedBlocks(), std::vector<uint64_t>{}); }
-};
+using CardRemoved = robustness::GuardedCard<cardWithManySessions>;
 
 TEST_F(CardRemoved, DuringSessionPagingLoop)
 {

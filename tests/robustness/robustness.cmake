@@ -44,6 +44,7 @@ endif()
 if(TARGET vix_test_support AND TARGET cardlib AND TARGET vix_fake_helpers AND TARGET vaultcli)
   add_library(robustness_harness STATIC ${CMAKE_CURRENT_LIST_DIR}/FaultHarness.cpp)
   target_include_directories(robustness_harness PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(robustness_harness PUBLIC vix_test_support vix_fake_helpers GTest::gtest)
 
   foreach(suite api_faults cli_faults removal)
     add_executable(robustness_${suite}_test ${CMAKE_CURRENT_LIST_DIR}/${suite}_test.cpp)

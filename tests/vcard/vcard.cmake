@@ -2,16 +2,16 @@
 # through the real transport and command layer.
 if(TARGET vcard)
   add_executable(vcard_unit_tests
-    ${CMAKE_CURRENT_LIST_DIR}/CardTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ProtocolTest.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/card_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/protocol_test.cpp)
   target_link_libraries(vcard_unit_tests PRIVATE vcard GTest::gtest_main)
   gtest_discover_tests(vcard_unit_tests DISCOVERY_TIMEOUT 60)
 endif()
 
 if(TARGET vix_test_support)
   add_executable(vcard_fixture_test
-    ${CMAKE_CURRENT_LIST_DIR}/FixtureTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ProgramTest.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/fixture_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp)
   target_link_libraries(vcard_fixture_test PRIVATE vix_test_support GTest::gtest_main)
   gtest_discover_tests(vcard_fixture_test DISCOVERY_TIMEOUT 60)
 endif()
@@ -20,8 +20,8 @@ endif()
 # the fake helper programs.
 if(TARGET vix_test_support AND TARGET cardlib AND TARGET vix_fake_helpers)
   add_executable(vcard_cardlib_tests
-    ${CMAKE_CURRENT_LIST_DIR}/FaultTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/LifeCycleTest.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/fault_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/life_cycle_test.cpp)
   target_link_libraries(vcard_cardlib_tests PRIVATE cardlib vix_test_support vix_fake_helpers
                                                     GTest::gtest_main)
   gtest_discover_tests(vcard_cardlib_tests DISCOVERY_TIMEOUT 60)
@@ -29,7 +29,7 @@ endif()
 
 # Disk mode (root only; the tests skip with the reason otherwise).
 if(TARGET vix_test_support)
-  add_executable(vcard_disk_tests ${CMAKE_CURRENT_LIST_DIR}/DiskTest.cpp)
+  add_executable(vcard_disk_tests ${CMAKE_CURRENT_LIST_DIR}/disk_test.cpp)
   target_link_libraries(vcard_disk_tests PRIVATE vix_test_support GTest::gtest_main)
   gtest_discover_tests(vcard_disk_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_LOCK vix_disk)
 endif()

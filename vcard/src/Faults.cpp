@@ -206,7 +206,7 @@ bool FaultPlan::parse(const std::string& text, std::string& error)
         }
         FaultRule rule;
         if (!parseFaultRule(line, rule, error)) {
-            error = "line " + std::to_string(number) + ": " + error;
+            error.insert(0, "line " + std::to_string(number) + ": ");
             return false;
         }
         rules.push_back(rule);

@@ -111,7 +111,7 @@ std::string contentPathFor(const std::string& image)
     return image + ".content";
 }
 
-ContentStore::ContentStore(std::string image)
+ContentStore::ContentStore(const std::string& image)
     : sessions_(sessionsPathFor(image)), content_(contentPathFor(image))
 {
 }

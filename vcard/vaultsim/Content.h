@@ -17,7 +17,7 @@ std::string contentPathFor(const std::string& image);
 class ContentStore
 {
 public:
-    explicit ContentStore(std::string image);
+    explicit ContentStore(const std::string& image);
 
     // Removes the folders of sessions the card no longer has, makes sure the
     // current session has one, and rebuilds the presented folder when what the

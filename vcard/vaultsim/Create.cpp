@@ -22,7 +22,7 @@ namespace vaultsim {
 
 namespace {
 
-constexpr std::uint64_t kMinimumSize = 64 * 1024;
+constexpr std::uint64_t kMinimumSize = std::uint64_t{64} * 1024;
 
 std::vector<SessionPlan> exampleSessions()
 {
@@ -256,7 +256,11 @@ bool parseSessionPlan(const std::string& text, SessionPlan& plan, std::string& e
     for (std::string piece; std::getline(sizes, piece, ',');) {
         std::uint64_t size = 0;
         if (!parseSize(piece, size)) {
-            error = "bad file size \"" + piece + "\" in \"" + text + "\"";
+            error.assign("bad file size \"")
+                .append(piece)
+                .append("\" in \"")
+                .append(text)
+                .append("\"");
             return false;
         }
         plan.fileSizes.push_back(size);

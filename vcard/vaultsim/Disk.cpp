@@ -134,6 +134,7 @@ bool ownerAlive(const DiskRecord& record)
 int run(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
@@ -358,7 +359,7 @@ bool DiskRecord::save() const
 {
     std::string text;
     for (const auto& [key, value] : values) {
-        text += key + "=" + value + "\n";
+        text.append(key).append("=").append(value).append("\n");
     }
     return writeTextFile(path, text);
 }

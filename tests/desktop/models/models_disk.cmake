@@ -3,6 +3,4 @@
 if(TARGET vaultdesk_models AND TARGET vix_test_support AND TARGET vix_disk_helper_paths)
   vix_models_test(models_disk_test disk_test.cpp vix_disk_helper_paths vix_test_support)
   set_tests_properties(models_disk_test PROPERTIES RESOURCE_LOCK vix_disk)
-  target_compile_options(models_disk_test PRIVATE
-    $<$<CXX_COMPILER_ID:Clang>:-Wno-gnu-zero-variadic-macro-arguments>)
 endif()
