@@ -28,8 +28,8 @@ int remountDeviceAfterPartitionsChanged(const char* devicePath);
 // Runs the mount helper with `action` ("unmount" or "remount"); 0 on success.
 int mountPointManager(const char* devicePath, const std::string& action);
 
-// The disk that holds a partition: the path resolved through links, trailing digits dropped, and a "p" that
-// separates them from a disk name ending in a digit (/dev/mmcblk0p1 -> /dev/mmcblk0).
+// The disk that holds a partition: the path resolved through links, trailing digits dropped, and a
+// "p" that separates them from a disk name ending in a digit (/dev/mmcblk0p1 -> /dev/mmcblk0).
 std::string wholeDiskPath(const char* partitionPath);
 
 // Runs argv[0] (searched on PATH when it has no slash) with the given

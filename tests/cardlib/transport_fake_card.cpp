@@ -145,7 +145,8 @@ void FakeCard::onWrite(int fd, const void* buffer, size_t size)
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     const off_t position = lseek(fd, 0, SEEK_CUR);
     blocks_.push_back({static_cast<uint64_t>(position), Bytes(bytes, bytes + size)});
-    if (size != FSI_BLOCK_SIZE || std::memcmp(bytes, FSI_COMMAND_IDENTIFIER, FSI_IDENTIFIER_SIZE) != 0)
+    if (size != FSI_BLOCK_SIZE ||
+        std::memcmp(bytes, FSI_COMMAND_IDENTIFIER, FSI_IDENTIFIER_SIZE) != 0)
         return;
     const unsigned length = (unsigned{bytes[34]} << 8) | bytes[35];
     pendingCommand_.insert(pendingCommand_.end(), bytes + FSI_HEADER_SIZE,
