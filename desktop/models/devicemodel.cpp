@@ -239,7 +239,7 @@ std::vector<unsigned char> DeviceModel::readDeviceSector(const std::string& path
     // The first read may return stale data of the card's firmware; the second is current.
     reader.read(sector);
     reader.read(sector);
-    std::vector<unsigned char> result(2 * sectorSize, 0);
+    std::vector<unsigned char> result(std::size_t(2) * sectorSize, 0);
     std::copy(reader.data(), reader.data() + sectorSize, result.begin());
     return result;
 }

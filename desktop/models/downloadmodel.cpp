@@ -707,21 +707,9 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     }
 }
 
-bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value-param)
-                         QString target, // NOLINT(performance-unnecessary-value-param)
-                         Progress& progress)
+bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& target,
+                                Progress& progress, CardDigests& digests)
 {
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source,
-             input.errorString());
-    PartialFile partial(target);
-    if (!partial.isOpen())
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
-             partial.file().errorString());
-    QFile& output = partial.file();
-    const QString partialName = output.fileName();
-
     // A card taken out or changed mid-file may end the file early instead of failing a read.
     const qint64 sourceSize = input.size();
     qint64 copiedSize = 0;
@@ -732,7 +720,7 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
     for (;;) {
         const qint64 count = input.read(chunk.data(), chunkSize);
         if (count < 0)
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
+            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName(),
                  input.errorString());
         if (count == 0)
             break;
@@ -749,7 +737,8 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
             writeBufferToFile(output, data);
         } catch (const std::runtime_error& error) {
             // The user knows the target's name, not the hidden partial file's.
-            const QString message = QString::fromUtf8(error.what()).replace(partialName, target);
+            const QString message =
+                QString::fromUtf8(error.what()).replace(output.fileName(), target);
             throw std::runtime_error(message.toStdString());
         }
 
@@ -760,20 +749,41 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
     }
 
     if (copiedSize < sourceSize)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source);
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
+    digests = {hash.result(), check.result()};
+    return true;
+}
+
+bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value-param)
+                         QString target, // NOLINT(performance-unnecessary-value-param)
+                         Progress& progress)
+{
+    QFile input(source);
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source,
+             input.errorString());
+    PartialFile partial(target);
+    if (!partial.isOpen())
+        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
+             partial.file().errorString());
+    QFile& output = partial.file();
+    const QString partialName = output.fileName();
+
+    CardDigests digests;
+    if (!copyContent(input, output, target, progress, digests))
+        return false;
     if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
                             QFileDevice::FileModificationTime))
         fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."), target,
              output.errorString());
-    const QByteArray digest = hash.result();
     const qint64 size = output.size();
     const int descriptor = partial.release();
     if (descriptor < 0)
         fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
              systemReason(errno));
-    sessionDigests.insert(target, digest);
+    sessionDigests.insert(target, digests.sha256);
     // Durable and checked on the disk before it gets the final name.
-    CopyBatch::Entry entry{partialName, target, descriptor, digest, check.result()};
+    CopyBatch::Entry entry{partialName, target, descriptor, digests.sha256, digests.check};
     if (folderCommit) {
         folderCommit->add(std::move(entry), size);
         return true;

@@ -115,6 +115,16 @@ private:
                            Progress& progress);
     bool copyFiles(const QString& source, const QString& target, Progress& progress,
                    const OverwriteCallback& onOverwrite);
+    // What the card gave for one file: SHA-256 for the checksum list, and the CopyCheck its
+    // copy on the disk is compared with.
+    struct CardDigests
+    {
+        QByteArray sha256;
+        QByteArray check;
+    };
+    // Reads the whole input into the output, hashing what the card gives. False when cancelled.
+    bool copyContent(QFile& input, QFile& output, const QString& target, Progress& progress,
+                     CardDigests& digests);
     void removeProof(const QString& folder);
     void writeProof(const QString& folder, const Session& session);
     // Flushed to disk before it gets its name.

@@ -121,7 +121,7 @@ SecretUtf8::SecretUtf8(std::size_t size) : m_value(size, '\0') {}
 SecretUtf8::~SecretUtf8()
 {
     // Through a volatile pointer so the store is not dropped as dead before the free.
-    volatile char* bytes = &m_value[0];
+    volatile char* bytes = m_value.data();
     for (size_t i = 0; i < m_value.size(); ++i)
         bytes[i] = '\0';
 }

@@ -119,7 +119,7 @@ public:
     SecretUtf8& operator=(const SecretUtf8&) = delete;
 
     const std::string& str() const { return m_value; }
-    unsigned char* data() { return reinterpret_cast<unsigned char*>(&m_value[0]); }
+    unsigned char* data() { return reinterpret_cast<unsigned char*>(m_value.data()); }
     operator const std::string&() const { return m_value; }
 
 private:

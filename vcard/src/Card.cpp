@@ -228,58 +228,27 @@ std::uint16_t Card::query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, B
     }
     switch (p1) {
     case SFC_QUERY_STATUS:
-        out = {0, state_.state, state_.pinTries, state_.adminTries};
-        appendU32(out, 0);
-        out.insert(out.end(), {0, 0});
-        appendU32(out, state_.cdromArea);
-        out.push_back(state_.securityFlags);
+        out = statusAnswer();
         return sw::kOk;
     case SFC_QUERY_ID:
         out = makeCid(state_);
         return sw::kOk;
     case SFC_QUERY_VERSION:
-        if (p2 == SFC_VERSION_APP) {
-            appendU32(out, state_.firmwareVersion);
-            return sw::kOk;
-        }
-        if (p2 == SFC_VERSION_BASE) {
-            std::string text = versionText(state_.firmwareVersion);
-            text.resize(8, ' ');
-            out.assign(text.begin(), text.end());
-            appendU32(out, state_.firmwareVersion);
-            return sw::kOk;
-        }
-        return sw::kWrongParameters;
+        return versionAnswer(p2, out);
     case SFC_QUERY_NVRAM_STATUS:
-        appendU32(out, std::uint32_t(state_.nvram.size()));
-        out.insert(out.end(), state_.nvramConfig.begin(), state_.nvramConfig.begin() + 2);
-        out.insert(out.end(), state_.nvramConfig.begin() + 2, state_.nvramConfig.end());
-        appendU32(out, 0);
-        out.push_back(state_.extendedFlags);
+        out = nvramStatusAnswer();
         return sw::kOk;
     case SFC_QUERY_EXCEPTION_STATUS:
-        appendU32(out, state_.cdromArea);
-        appendU32(out, state_.readException);
-        appendU32(out, std::uint32_t(state_.profiles.size()));
-        appendU32(out, state_.firmwareReceived);
-        appendU32(out, state_.extendedFlags);
+        out = exceptionStatusAnswer();
         return sw::kOk;
     case SFC_QUERY_CONTROLLER_ID:
         out = state_.controllerId;
         return sw::kOk;
     case SFC_QUERY_PROFILES:
-        out.push_back(std::uint8_t(state_.profiles.size()));
-        for (const Profile& profile : state_.profiles) {
-            out.push_back(profile.kind);
-            out.insert(out.end(), 7, 0);
-            appendU64(out, profile.value);
-        }
+        out = profilesAnswer();
         return sw::kOk;
     case SFC_QUERY_PARTITION:
-        appendU32(out, std::uint32_t(state_.sizeBytes / 512));
-        appendU32(out, 0);
-        out.push_back(0x0C);
-        out.resize(64, 0);
+        out = partitionAnswer();
         return sw::kOk;
     case SFC_QUERY_SIZE_USB:
         appendU32(out, std::uint32_t(state_.sizeBytes / 512));
@@ -287,6 +256,74 @@ std::uint16_t Card::query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, B
     default:
         return sw::kWrongParameters;
     }
+}
+
+Bytes Card::statusAnswer() const
+{
+    Bytes out = {0, state_.state, state_.pinTries, state_.adminTries};
+    appendU32(out, 0);
+    out.insert(out.end(), {0, 0});
+    appendU32(out, state_.cdromArea);
+    out.push_back(state_.securityFlags);
+    return out;
+}
+
+std::uint16_t Card::versionAnswer(std::uint8_t which, Bytes& out) const
+{
+    if (which == SFC_VERSION_APP) {
+        appendU32(out, state_.firmwareVersion);
+        return sw::kOk;
+    }
+    if (which == SFC_VERSION_BASE) {
+        std::string text = versionText(state_.firmwareVersion);
+        text.resize(8, ' ');
+        out.assign(text.begin(), text.end());
+        appendU32(out, state_.firmwareVersion);
+        return sw::kOk;
+    }
+    return sw::kWrongParameters;
+}
+
+Bytes Card::nvramStatusAnswer() const
+{
+    Bytes out;
+    appendU32(out, std::uint32_t(state_.nvram.size()));
+    out.insert(out.end(), state_.nvramConfig.begin(), state_.nvramConfig.end());
+    appendU32(out, 0);
+    out.push_back(state_.extendedFlags);
+    return out;
+}
+
+Bytes Card::exceptionStatusAnswer() const
+{
+    Bytes out;
+    appendU32(out, state_.cdromArea);
+    appendU32(out, state_.readException);
+    appendU32(out, std::uint32_t(state_.profiles.size()));
+    appendU32(out, state_.firmwareReceived);
+    appendU32(out, state_.extendedFlags);
+    return out;
+}
+
+Bytes Card::profilesAnswer() const
+{
+    Bytes out = {std::uint8_t(state_.profiles.size())};
+    for (const Profile& profile : state_.profiles) {
+        out.push_back(profile.kind);
+        out.insert(out.end(), 7, 0);
+        appendU64(out, profile.value);
+    }
+    return out;
+}
+
+Bytes Card::partitionAnswer() const
+{
+    Bytes out;
+    appendU32(out, std::uint32_t(state_.sizeBytes / 512));
+    appendU32(out, 0);
+    out.push_back(0x0C);
+    out.resize(64, 0);
+    return out;
 }
 
 std::uint16_t Card::checkSecret(const std::string& given, const std::string& expected,

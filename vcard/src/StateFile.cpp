@@ -132,120 +132,125 @@ bool parseChoice(const std::string& text, const char* yes, const char* no, bool&
     return text == yes || text == no;
 }
 
-bool applyKey(const std::string& key, const std::string& value, CardState& state)
+// The state file's fields, each read by its own parser into the card's state.
+using FieldParser = bool (*)(const std::string& value, CardState& state);
+
+template <auto Member> bool numberField(const std::string& value, CardState& state)
+{
+    return parseNumber(value, state.*Member);
+}
+
+template <auto Member> bool hexField(const std::string& value, CardState& state)
 {
     Bytes raw;
-    if (key == "format") {
-        return value == std::to_string(kFormatVersion);
+    if (!fromHex(value, raw)) {
+        return false;
     }
-    if (key == "generation") {
-        return parseGeneration(value, state);
+    (state.*Member).assign(raw.begin(), raw.end());
+    return true;
+}
+
+bool formatField(const std::string& value, CardState&)
+{
+    return value == std::to_string(kFormatVersion);
+}
+
+bool sessionField(const std::string& value, CardState& state)
+{
+    Session session;
+    if (!parseSession(value, session)) {
+        return false;
     }
-    if (key == "form-factor") {
-        return parseFormFactor(value, state);
+    state.sessions.push_back(session);
+    return true;
+}
+
+bool profileField(const std::string& value, CardState& state)
+{
+    Profile profile;
+    if (!parseProfile(value, profile)) {
+        return false;
     }
-    if (key == "size") {
-        return parseNumber(value, state.sizeBytes);
+    state.profiles.push_back(profile);
+    return true;
+}
+
+bool nvramSizeField(const std::string& value, CardState& state)
+{
+    std::uint32_t size = 0;
+    if (!parseNumber(value, size) || size > 65536) {
+        return false;
     }
-    if (key == "partition-start") {
-        return parseNumber(value, state.partitionStart);
+    state.nvram.assign(size, 0);
+    return true;
+}
+
+// Written after nvram-size, which it must fit.
+bool nvramField(const std::string& value, CardState& state)
+{
+    Bytes raw;
+    if (!fromHex(value, raw) || raw.size() > state.nvram.size()) {
+        return false;
     }
-    if (key == "state") {
-        return parseStateName(value, state.state);
-    }
-    if (key == "pin" || key == "admin-pin") {
-        if (!fromHex(value, raw)) {
-            return false;
-        }
-        (key == "pin" ? state.pin : state.adminPin).assign(raw.begin(), raw.end());
-        return true;
-    }
-    if (key == "security-flags") {
-        return parseNumber(value, state.securityFlags);
-    }
-    if (key == "retry-limit") {
-        return parseNumber(value, state.retryLimit);
-    }
-    if (key == "pin-tries") {
-        return parseNumber(value, state.pinTries);
-    }
-    if (key == "admin-tries") {
-        return parseNumber(value, state.adminTries);
-    }
-    if (key == "cdrom-area") {
-        return parseNumber(value, state.cdromArea);
-    }
-    if (key == "read-exception") {
-        return parseNumber(value, state.readException);
-    }
-    if (key == "firmware-version") {
-        return parseVersion(value, state.firmwareVersion);
-    }
-    if (key == "firmware-update") {
-        return parseUpdateVersion(value, state);
-    }
-    if (key == "firmware-received") {
-        return parseNumber(value, state.firmwareReceived);
-    }
-    if (key == "controller-id") {
-        return parseControllerId(value, state);
-    }
-    if (key == "file-system") {
-        return parseChoice(value, "valid", "invalid", state.fileSystemValid);
-    }
-    if (key == "secure-element") {
-        return parseChoice(value, "present", "absent", state.secureElementPresent);
-    }
-    if (key == "long-command-ms") {
-        return parseLongCommandMs(value, state.longCommandMs);
-    }
-    if (key == "incompatibility-flags") {
-        return parseNumber(value, state.incompatibilityFlags);
-    }
-    if (key == "session") {
-        Session session;
-        if (!parseSession(value, session)) {
-            return false;
-        }
-        state.sessions.push_back(session);
-        return true;
-    }
-    if (key == "current-session") {
-        return parseSession(value, state.current);
-    }
-    if (key == "shown-session") {
-        return parseNumber(value, state.shownSession);
-    }
-    if (key == "profile") {
-        Profile profile;
-        if (!parseProfile(value, profile)) {
-            return false;
-        }
-        state.profiles.push_back(profile);
-        return true;
-    }
-    if (key == "nvram-size") {
-        std::uint32_t size = 0;
-        if (!parseNumber(value, size) || size > 65536) {
-            return false;
-        }
-        state.nvram.assign(size, 0);
-        return true;
-    }
-    if (key == "nvram") {
-        return fromHex(value, raw) && raw.size() <= state.nvram.size() &&
-               (std::copy(raw.begin(), raw.end(), state.nvram.begin()), true);
-    }
-    if (key == "nvram-config") {
-        return fromHex(value, state.nvramConfig) && state.nvramConfig.size() == 10;
-    }
-    if (key == "extended-flags") {
-        return parseNumber(value, state.extendedFlags);
-    }
-    if (key == "customization") {
-        return fromHex(value, state.customization);
-    }
-    return false;
+    std::copy(raw.begin(), raw.end(), state.nvram.begin());
+    return true;
+}
+
+const std::map<std::string, FieldParser>& fieldParsers()
+{
+    static const std::map<std::string, FieldParser> parsers = {
+        {"format", formatField},
+        {"generation", parseGeneration},
+        {"form-factor", parseFormFactor},
+        {"size", numberField<&CardState::sizeBytes>},
+        {"partition-start", numberField<&CardState::partitionStart>},
+        {"state", [](const std::string& v, CardState& s) { return parseStateName(v, s.state); }},
+        {"pin", hexField<&CardState::pin>},
+        {"admin-pin", hexField<&CardState::adminPin>},
+        {"security-flags", numberField<&CardState::securityFlags>},
+        {"retry-limit", numberField<&CardState::retryLimit>},
+        {"pin-tries", numberField<&CardState::pinTries>},
+        {"admin-tries", numberField<&CardState::adminTries>},
+        {"cdrom-area", numberField<&CardState::cdromArea>},
+        {"read-exception", numberField<&CardState::readException>},
+        {"firmware-version",
+         [](const std::string& v, CardState& s) { return parseVersion(v, s.firmwareVersion); }},
+        {"firmware-update", parseUpdateVersion},
+        {"firmware-received", numberField<&CardState::firmwareReceived>},
+        {"controller-id", parseControllerId},
+        {"file-system",
+         [](const std::string& v, CardState& s) {
+             return parseChoice(v, "valid", "invalid", s.fileSystemValid);
+         }},
+        {"secure-element",
+         [](const std::string& v, CardState& s) {
+             return parseChoice(v, "present", "absent", s.secureElementPresent);
+         }},
+        {"long-command-ms",
+         [](const std::string& v, CardState& s) { return parseLongCommandMs(v, s.longCommandMs); }},
+        {"incompatibility-flags", numberField<&CardState::incompatibilityFlags>},
+        {"session", sessionField},
+        {"current-session",
+         [](const std::string& v, CardState& s) { return parseSession(v, s.current); }},
+        {"shown-session", numberField<&CardState::shownSession>},
+        {"profile", profileField},
+        {"nvram-size", nvramSizeField},
+        {"nvram", nvramField},
+        {"nvram-config",
+         [](const std::string& v, CardState& s) {
+             return fromHex(v, s.nvramConfig) && s.nvramConfig.size() == 10;
+         }},
+        {"extended-flags", numberField<&CardState::extendedFlags>},
+        {"customization",
+         [](const std::string& v, CardState& s) { return fromHex(v, s.customization); }},
+    };
+    return parsers;
+}
+
+bool applyKey(const std::string& key, const std::string& value, CardState& state)
+{
+    const auto parser = fieldParsers().find(key);
+    return parser != fieldParsers().end() && parser->second(value, state);
 }
 
 std::string trim(const std::string& text)

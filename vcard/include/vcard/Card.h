@@ -128,6 +128,13 @@ private:
                       std::time_t now, Bytes& out);
 
     std::uint16_t query(std::uint8_t p1, std::uint8_t p2, const Bytes& data, Bytes& out);
+    // The answers of the queries that report the card's state.
+    Bytes statusAnswer() const;
+    std::uint16_t versionAnswer(std::uint8_t which, Bytes& out) const;
+    Bytes nvramStatusAnswer() const;
+    Bytes exceptionStatusAnswer() const;
+    Bytes profilesAnswer() const;
+    Bytes partitionAnswer() const;
     std::uint16_t activate(std::uint8_t mode, const Bytes& data, std::time_t now);
     std::uint16_t verify(const Bytes& data);
     std::uint16_t lock(const Bytes& data);
