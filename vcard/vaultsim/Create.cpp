@@ -167,8 +167,8 @@ std::string derivedAdminPin(const std::string& pin)
     std::uint32_t length = TRESORA_AC_DERIVED_ADMIN_PIN_LENGTH(pinLength);
     std::string adminPin(length, '\0');
     tresora_ac_calculateAdminPinFromPin(reinterpret_cast<const unsigned char*>(pin.data()),
-                                        pinLength, reinterpret_cast<unsigned char*>(adminPin.data()),
-                                        &length);
+                                        pinLength,
+                                        reinterpret_cast<unsigned char*>(adminPin.data()), &length);
     return adminPin;
 }
 
