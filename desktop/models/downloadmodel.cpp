@@ -735,6 +735,8 @@ bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& targ
         check.add(data.constData(), count);
         try {
             writeBufferToFile(output, data);
+            // Written back while the card is read, so that the batch's flush finds little left.
+            ::sync_file_range(output.handle(), copiedSize - count, count, SYNC_FILE_RANGE_WRITE);
         } catch (const std::runtime_error& error) {
             // The user knows the target's name, not the hidden partial file's.
             const QString message =
