@@ -29,6 +29,7 @@ namespace {
 
 const qint64 chunkSize = 1 << 20;
 const qint64 readAheadSize = 2 * chunkSize;
+const qint64 writeBackStride = 16 * chunkSize;
 const QByteArray protectedDataMarker = QByteArrayLiteral("*PROTECTED DATA*");
 const QString communicationFileName = QStringLiteral("__communicationFile");
 const QString systemFolderName = QStringLiteral("System Volume Information");
@@ -735,8 +736,11 @@ bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& targ
         check.add(data.constData(), count);
         try {
             writeBufferToFile(output, data);
-            // Written back while the card is read, so that the batch's flush finds little left.
-            ::sync_file_range(output.handle(), copiedSize - count, count, SYNC_FILE_RANGE_WRITE);
+            // Large files go to the disk while the card is read, so that the batch's flush
+            // finds little left; small ones are left to it, which writes them out in one go.
+            if (copiedSize % writeBackStride == 0)
+                ::sync_file_range(output.handle(), copiedSize - writeBackStride, writeBackStride,
+                                  SYNC_FILE_RANGE_WRITE);
         } catch (const std::runtime_error& error) {
             // The user knows the target's name, not the hidden partial file's.
             const QString message =
