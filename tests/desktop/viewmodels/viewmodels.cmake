@@ -15,13 +15,13 @@ function(add_viewmodels_test name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endfunction()
 
-add_viewmodels_test(viewmodels_base_test ${viewmodels_test_dir}/tst_viewmodel.cpp)
-add_viewmodels_test(viewmodels_operations_test ${viewmodels_test_dir}/tst_operationviewmodels.cpp)
-add_viewmodels_test(viewmodels_download_test ${viewmodels_test_dir}/tst_downloadviewmodel.cpp)
-add_viewmodels_test(viewmodels_main_test ${viewmodels_test_dir}/tst_mainviewmodel.cpp)
+add_viewmodels_test(viewmodels_base_test ${viewmodels_test_dir}/viewmodel_test.cpp)
+add_viewmodels_test(viewmodels_operations_test ${viewmodels_test_dir}/operationviewmodels_test.cpp)
+add_viewmodels_test(viewmodels_download_test ${viewmodels_test_dir}/downloadviewmodel_test.cpp)
+add_viewmodels_test(viewmodels_main_test ${viewmodels_test_dir}/mainviewmodel_test.cpp)
 
 # End-to-end paths over the real card model need the virtual card and the fake host helpers.
 if(TARGET vix_test_support AND TARGET vix_fake_helpers)
-  add_viewmodels_test(viewmodels_card_test ${viewmodels_test_dir}/tst_cardviewmodels.cpp)
+  add_viewmodels_test(viewmodels_card_test ${viewmodels_test_dir}/cardviewmodels_test.cpp)
   target_link_libraries(viewmodels_card_test PRIVATE vix_test_support vix_fake_helpers)
 endif()

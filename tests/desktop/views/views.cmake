@@ -16,15 +16,15 @@ function(add_views_test name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()
 
-add_views_test(views_messagebox_test ${views_test_dir}/tst_messagebox.cpp)
-add_views_test(views_widgets_test ${views_test_dir}/tst_widgets.cpp)
-add_views_test(views_startup_test ${views_test_dir}/tst_startup.cpp)
+add_views_test(views_messagebox_test ${views_test_dir}/messagebox_test.cpp)
+add_views_test(views_widgets_test ${views_test_dir}/widgets_test.cpp)
+add_views_test(views_startup_test ${views_test_dir}/startup_test.cpp)
 target_compile_definitions(views_startup_test PRIVATE VIX_QM_DIR="${VIX_QM_DIR}")
 add_dependencies(views_startup_test vaultdesk_translations)
 
 # The window on virtual cards attached as disks (root); skips with the reason elsewhere.
 if(TARGET vix_test_support)
-  add_views_test(views_mainwindow_test ${views_test_dir}/tst_mainwindow.cpp)
+  add_views_test(views_mainwindow_test ${views_test_dir}/mainwindow_test.cpp)
   target_link_libraries(views_mainwindow_test PRIVATE vix_test_support)
   target_compile_definitions(views_mainwindow_test PRIVATE
       VIX_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
@@ -34,7 +34,7 @@ endif()
 # The single-instance guard, started as separate processes.
 add_executable(vix_guard_probe ${views_test_dir}/guard_probe.cpp)
 target_link_libraries(vix_guard_probe PRIVATE vaultdesk_views)
-add_views_test(views_guard_test ${views_test_dir}/tst_guard.cpp)
+add_views_test(views_guard_test ${views_test_dir}/guard_test.cpp)
 target_compile_definitions(views_guard_test PRIVATE
     VIX_GUARD_PROBE="$<TARGET_FILE:vix_guard_probe>")
 add_dependencies(views_guard_test vix_guard_probe)

@@ -2,13 +2,13 @@
 if(NOT COMMAND add_views_test)
   return()
 endif()
-add_views_test(views_operationdialogs_test ${views_test_dir}/tst_operationdialogs.cpp
+add_views_test(views_operationdialogs_test ${views_test_dir}/operationdialogs_test.cpp
                ${views_test_dir}/UrlRecorder.h)
 target_include_directories(views_operationdialogs_test PRIVATE ${views_test_dir}/../viewmodels)
 
 # vaultdesk on a virtual card attached as a disk, under Xvfb (root only; skips otherwise).
 if(TARGET vix_test_support AND TARGET vix_disk_helper_paths)
-  add_executable(views_desktop_disk_test ${views_test_dir}/tst_desktop_disk.cpp
+  add_executable(views_desktop_disk_test ${views_test_dir}/desktop_disk_test.cpp
                  ${views_test_dir}/UrlRecorder.h)
   set_target_properties(views_desktop_disk_test PROPERTIES AUTOMOC ON)
   target_include_directories(views_desktop_disk_test PRIVATE ${views_test_dir})

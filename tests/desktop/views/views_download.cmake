@@ -4,11 +4,11 @@ if(NOT TARGET vaultdesk_views)
   return()
 endif()
 
-add_views_test(views_download_test ${views_test_dir}/tst_download.cpp)
+add_views_test(views_download_test ${views_test_dir}/download_test.cpp)
 target_include_directories(views_download_test PRIVATE ${views_test_dir}/../viewmodels)
 
 if(TARGET vix_test_support AND TARGET vix_disk_helper_paths)
-  add_executable(views_download_card_test ${views_test_dir}/tst_download_card.cpp)
+  add_executable(views_download_card_test ${views_test_dir}/download_card_test.cpp)
   set_target_properties(views_download_card_test PROPERTIES AUTOMOC ON)
   target_include_directories(views_download_card_test PRIVATE ${views_test_dir})
   target_link_libraries(views_download_card_test PRIVATE

@@ -533,4 +533,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(OperationViewModelsTest)
-#include "tst_operationviewmodels.moc"
+#include "operationviewmodels_test.moc"

@@ -88,4 +88,4 @@ private slots:
 };
 
 QTEST_MAIN(MessageBoxTest)
-#include "tst_messagebox.moc"
+#include "messagebox_test.moc"

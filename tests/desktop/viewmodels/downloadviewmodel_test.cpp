@@ -409,4 +409,4 @@ private:
 };
 
 QTEST_GUILESS_MAIN(DownloadViewModelTest)
-#include "tst_downloadviewmodel.moc"
+#include "downloadviewmodel_test.moc"

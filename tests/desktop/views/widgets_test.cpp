@@ -206,4 +206,4 @@ private slots:
 };
 
 QTEST_MAIN(WidgetsTest)
-#include "tst_widgets.moc"
+#include "widgets_test.moc"

@@ -564,4 +564,4 @@ private:
 };
 
 QTEST_MAIN(OperationDialogsTest)
-#include "tst_operationdialogs.moc"
+#include "operationdialogs_test.moc"

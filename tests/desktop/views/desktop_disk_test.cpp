@@ -497,4 +497,4 @@ void addBoxStep(UserScript& script, const QString& screenshot, QString* text)
 } // namespace
 
 QTEST_MAIN(DesktopDiskTest)
-#include "tst_desktop_disk.moc"
+#include "desktop_disk_test.moc"

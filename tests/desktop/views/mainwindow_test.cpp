@@ -306,4 +306,4 @@ private slots:
 };
 
 QTEST_MAIN(MainWindowTest)
-#include "tst_mainwindow.moc"
+#include "mainwindow_test.moc"

@@ -176,4 +176,4 @@ private slots:
 };
 
 QTEST_MAIN(StartupTest)
-#include "tst_startup.moc"
+#include "startup_test.moc"

@@ -163,4 +163,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(CardViewModelsTest)
-#include "tst_cardviewmodels.moc"
+#include "cardviewmodels_test.moc"

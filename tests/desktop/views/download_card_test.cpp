@@ -350,4 +350,4 @@ int main(int argc, char* argv[])
     DownloadOnCardTest test;
     return QTest::qExec(&test, argc, argv);
 }
-#include "tst_download_card.moc"
+#include "download_card_test.moc"

@@ -320,4 +320,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(MainViewModelTest)
-#include "tst_mainviewmodel.moc"
+#include "mainviewmodel_test.moc"

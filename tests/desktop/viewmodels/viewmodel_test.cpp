@@ -178,4 +178,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(ViewModelTest)
-#include "tst_viewmodel.moc"
+#include "viewmodel_test.moc"

@@ -224,4 +224,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(GuardTest)
-#include "tst_guard.moc"
+#include "guard_test.moc"
