@@ -172,7 +172,9 @@ desktop_tour() {
     local pictures=$desktop_folder/pictures
     xvfb-run -a -s "-screen 0 1280x1024x24" vaultdesk_tour "$partition" "$attached_image" \
         "$pictures" "$desktop_folder/backup" || fail "the desktop tour failed"
-    montage -label '%t' "$pictures"/[0-9]*.png -tile 4x -geometry +8+8 -background '#d8d8d8' \
+    # '1x1<' resizes nothing but gives every tile the same size: without it a row of tall
+    # pictures hides the labels of the row above.
+    montage -label '%t' "$pictures"/[0-9]*.png -tile 4x -geometry '1x1<+8+8' -background '#d8d8d8' \
         "$pictures/contact-sheet.png" || fail "montage could not make the contact sheet"
     detach_card
     say "The desktop tour completed. A picture of every step and a contact sheet" \
