@@ -81,6 +81,11 @@ std::string shellLine(const std::string& ready)
 pid_t startServer(int argc, char** argv, const std::string& image, int output)
 {
     const std::string log = image + ".log";
+    // By its own path, not /proc/self/exe, so that the server shows as vaultsim.
+    char program[4096] = {};
+    if (::readlink("/proc/self/exe", program, sizeof program - 1) <= 0) {
+        return -1;
+    }
     pid_t pid = ::fork();
     if (pid != 0) {
         return pid;
@@ -97,7 +102,7 @@ pid_t startServer(int argc, char** argv, const std::string& image, int output)
         arguments.push_back(argv[i]);
     }
     arguments.push_back(nullptr);
-    ::execv("/proc/self/exe", arguments.data());
+    ::execv(program, arguments.data());
     ::_exit(127);
 }
 

@@ -121,13 +121,46 @@ std::vector<DiskRecord> allRecords()
     return records;
 }
 
+// Clock ticks from boot to the start of a process: with the pid it names one
+// process for good, even once the pid is given to another.
+std::string processStart(pid_t pid)
+{
+    std::string stat;
+    if (!readTextFile("/proc/" + std::to_string(pid) + "/stat", stat)) {
+        return {};
+    }
+    const std::size_t nameEnd = stat.rfind(')');
+    // The fields after the program's name start with the third, the state; the start is the 22nd.
+    const std::vector<std::string> fields =
+        words(nameEnd == std::string::npos ? std::string() : stat.substr(nameEnd + 1));
+    return fields.size() > 19 ? fields[19] : std::string();
+}
+
+std::string programOf(pid_t pid)
+{
+    char path[4096] = {};
+    const ssize_t length =
+        ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), path, sizeof path - 1);
+    std::string program = length > 0 ? std::string(path, std::size_t(length)) : std::string();
+    // A program rebuilt while it runs still owns its disks.
+    const std::string replaced = " (deleted)";
+    if (program.size() > replaced.size() &&
+        program.compare(program.size() - replaced.size(), replaced.size(), replaced) == 0) {
+        program.resize(program.size() - replaced.size());
+    }
+    return program;
+}
+
 bool ownerAlive(const DiskRecord& record)
 {
-    pid_t pid = pid_t(std::atol(record.get("owner").c_str()));
-    std::string comm;
-    return pid > 0 && ::kill(pid, 0) == 0 &&
-           readTextFile("/proc/" + std::to_string(pid) + "/comm", comm) &&
-           comm.rfind("vaultsim", 0) == 0;
+    const pid_t pid = pid_t(std::atol(record.get("owner").c_str()));
+    const std::string started = pid > 0 ? processStart(pid) : std::string();
+    if (started.empty()) {
+        return false;
+    }
+    const std::string recorded = record.get("owner-start");
+    // Records of earlier versions name no start time, only the program.
+    return recorded.empty() ? programOf(pid) == record.get("program") : started == recorded;
 }
 
 // Runs a program and waits; its exit status, or -1.
@@ -412,13 +445,14 @@ bool Disk::attach(const DiskOptions& options, std::string& error)
             error = "no free /dev/sd<letter> name";
             return false;
         }
-        char program[4096] = {};
-        if (::readlink("/proc/self/exe", program, sizeof program - 1) <= 0) {
+        const std::string program = programOf(::getpid());
+        if (program.empty()) {
             error = systemError("cannot find this program");
             return false;
         }
         record_.path = std::string(kRunFolder) + "/" + name + ".disk";
         record_.values = {{"owner", std::to_string(::getpid())},
+                          {"owner-start", processStart(::getpid())},
                           {"program", program},
                           {"image", options.image},
                           {"disk", "/dev/" + name},
