@@ -332,6 +332,14 @@ std::vector<std::string> VirtualCard::serveArguments() const
     return arguments;
 }
 
+void VirtualCard::pull()
+{
+    if (disk_ && pid_ > 0) {
+        runAndWait({vaultsimPath(), "detach", partitionNode_});
+    }
+    stop();
+}
+
 void VirtualCard::stop()
 {
     if (pid_ <= 0) {

@@ -84,6 +84,10 @@ public:
 
     void stop();  // SIGTERM and wait; the state stays
     void start(); // serve again, waits for readiness (throws after a Vanish fault: no image)
+    // Disk mode: taken from its reader with `vaultsim detach` (reads in flight fail, the card
+    // loses power) and put back in, perhaps under another letter. Else the same as stop/start.
+    void pull();
+    void plugIn() { start(); }
     bool isRunning() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
 

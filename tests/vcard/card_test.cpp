@@ -418,4 +418,36 @@ TEST_F(CardTest, IdentificationSectorFollowsTheState)
                  "Kendrova-SFC-SD-ccv1");
 }
 
+TEST(CardPower, APowerCycleKeepsOnlyWhatTheCardStores)
+{
+    const struct
+    {
+        std::uint8_t before;
+        std::uint8_t after;
+    } cases[] = {{kUnlocked, kLocked}, {kLocked, kLocked}, {kTransparent, kTransparent}};
+    for (const auto& test : cases) {
+        CardState state;
+        state.state = test.before;
+        state.pin = "1234";
+        state.pinTries = 2;
+        state.cdromArea = kWholeCardReadOnly;
+        state.readException = 7;
+        state.sessions = {Session{1}};
+        state.current.id = 2;
+        state.shownSession = 1;
+        state.firmwareReceived = 256;
+        Card card(state);
+        card.powerCycle();
+        const CardState& now = card.state();
+        EXPECT_EQ(now.state, test.after);
+        EXPECT_EQ(now.cdromArea, 0u);
+        EXPECT_EQ(now.shownSession, 0u);
+        EXPECT_EQ(now.firmwareReceived, 0u);
+        EXPECT_EQ(now.pin, "1234");
+        EXPECT_EQ(now.pinTries, 2);
+        EXPECT_EQ(now.readException, 7u);
+        EXPECT_EQ(now.sessions.size(), 1u);
+    }
+}
+
 } // namespace

@@ -2,13 +2,21 @@
 // nothing of them outlives the card, however the card ends.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "VirtualCard.h"
@@ -87,6 +95,102 @@ vixtest::VirtualCardOptions diskCard()
     return options;
 }
 
+// Standard output of a shell command line.
+std::string output(const std::string& command)
+{
+    std::string text;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    for (char buffer[256]; pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe);) {
+        text += buffer;
+    }
+    if (pipe != nullptr) {
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+std::string vaultcli(const std::string& partition, const std::string& command)
+{
+    return output(std::string(VAULTCLI_DISK_PATH) + " " + partition + " " + command + " 2>&1");
+}
+
+// A file in the session the card shows, and a command, after which the card presents it.
+void putInShownSession(const vixtest::VirtualCard& card, const std::string& partition,
+                       const std::string& name, std::size_t size)
+{
+    std::ofstream(card.sessionsDir() + "/1/" + name) << std::string(size, 'v');
+    vaultcli(partition, "status");
+}
+
+// A card attached as from the shell, with `vaultsim attach`. A keeper process
+// detaches it when the test ends, also when the test dies.
+class ShellAttachedCard
+{
+public:
+    explicit ShellAttachedCard(const std::string& image)
+    {
+        keeper_ = ::fork();
+        if (keeper_ == 0) {
+            sigset_t end;
+            sigemptyset(&end);
+            sigaddset(&end, SIGTERM);
+            ::sigprocmask(SIG_BLOCK, &end, nullptr);
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            int ignored = 0;
+            ::sigwait(&end, &ignored);
+            const std::string program = vixtest::vaultsimPath();
+            ::execl(program.c_str(), program.c_str(), "detach", image.c_str(), nullptr);
+            ::_exit(127);
+        }
+        std::istringstream(output(vixtest::vaultsimPath() + " attach " + image)) >> disk_ >>
+            partition_ >> mount_;
+    }
+    ~ShellAttachedCard()
+    {
+        ::kill(keeper_, SIGTERM);
+        ::waitpid(keeper_, nullptr, 0);
+    }
+    ShellAttachedCard(const ShellAttachedCard&) = delete;
+    ShellAttachedCard& operator=(const ShellAttachedCard&) = delete;
+
+    const std::string& partition() const { return partition_; }
+    const std::string& mountPoint() const { return mount_; }
+
+private:
+    pid_t keeper_ = -1;
+    std::string disk_;
+    std::string partition_;
+    std::string mount_;
+};
+
+// Reads a file or node from start to end, as a copy does.
+struct Reader
+{
+    std::string path;
+    int flags = 0;
+    std::size_t chunk = 0;
+    std::size_t total = 0; // what there is to read
+    std::atomic<bool> opened{false};
+    std::size_t got = 0;
+    int error = 0;
+
+    void run()
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | flags);
+        opened = true;
+        void* buffer = nullptr;
+        if (fd < 0 || ::posix_memalign(&buffer, 4096, chunk) != 0) {
+            error = errno;
+        }
+        for (ssize_t now = 1; error == 0 && now > 0; got += std::size_t(std::max<ssize_t>(now, 0))) {
+            now = ::read(fd, buffer, chunk);
+            error = now < 0 ? errno : 0;
+        }
+        std::free(buffer);
+        ::close(fd);
+    }
+};
+
 TEST(Disk, PresentsTheCardAsAPartitionedDiskAndTakesItAwayOnStop)
 {
     SKIP_WITHOUT_DISK_MODE();
@@ -134,6 +238,98 @@ TEST(Disk, AnImageWithoutPartitionTableIsRefused)
         (vixtest::vaultsimPath() + " serve " + card.imagePath() + " --disk >/dev/null 2>&1")
             .c_str());
     EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+TEST(Disk, CardsAttachedTogetherEachKeepTheirOwnDisk)
+{
+    SKIP_WITHOUT_DISK_MODE();
+    vixtest::VirtualCard first(diskCard());
+    first.pull();
+    ShellAttachedCard shellAttached(first.imagePath());
+    // Attaching, and cleaning up, take away only what no running card owns.
+    vixtest::VirtualCard second(diskCard());
+    ASSERT_EQ(std::system((vixtest::vaultsimPath() + " clean-up >/dev/null").c_str()), 0);
+
+    const struct
+    {
+        const vixtest::VirtualCard& card;
+        std::string partition;
+        std::string mountPoint;
+    } cards[] = {{first, shellAttached.partition(), shellAttached.mountPoint()},
+                 {second, second.devicePath(), second.mountPoint()}};
+    ASSERT_NE(cards[0].partition, cards[1].partition);
+    for (const auto& card : cards) {
+        SCOPED_TRACE(card.partition);
+        EXPECT_NE(vaultcli(card.partition, "status").find("Card state: Transparent"),
+                  std::string::npos);
+        putInShownSession(card.card, card.partition, "name.txt", 3);
+        std::ifstream presented(card.mountPoint + "/name.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(presented), {}), "vvv");
+    }
+}
+
+TEST(Disk, PullingTheCardFailsTheReadsInFlight)
+{
+    SKIP_WITHOUT_DISK_MODE();
+    vixtest::VirtualCardOptions options = diskCard();
+    options.extraArgs = {"--size", "32M"};
+    options.readBytesPerSecond = 2000000;
+    vixtest::VirtualCard card(options);
+    putInShownSession(card, card.devicePath(), "big.bin", 16 << 20);
+
+    Reader readers[2];
+    readers[0].path = card.mountPoint() + "/big.bin";
+    readers[0].chunk = 1 << 20;
+    readers[0].total = 16 << 20;
+    readers[1].path = card.devicePath();
+    readers[1].flags = O_DIRECT;
+    readers[1].chunk = 4 << 20;
+    readers[1].total = 32 << 20;
+    std::vector<std::thread> threads;
+    for (Reader& reader : readers) {
+        threads.emplace_back(&Reader::run, &reader);
+    }
+    for (Reader& reader : readers) {
+        while (!reader.opened) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    // At this read speed the first chunk of each is still on its way.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    card.pull();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const Reader& reader : readers) {
+        SCOPED_TRACE(reader.path);
+        EXPECT_TRUE(reader.error == EIO || reader.error == ENODEV || reader.error == ENXIO)
+            << std::strerror(reader.error);
+        EXPECT_LT(reader.got, reader.total);
+    }
+}
+
+TEST(Disk, PluggingInAgainIsAPowerCycle)
+{
+    SKIP_WITHOUT_DISK_MODE();
+    const struct
+    {
+        std::string pin;
+        std::string stateAfter;
+    } cases[] = {{"1234", "Card state: Locked"}, {"", "Card state: Transparent"}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.stateAfter);
+        vixtest::VirtualCardOptions options = diskCard();
+        options.pin = test.pin;
+        vixtest::VirtualCard card(options);
+        ::setenv("VIX_MOUNT_STATE_DIR", (card.folder() + "/mount-notes").c_str(), 1);
+        vaultcli(card.devicePath(), "setReadOnly");
+        ASSERT_NE(vaultcli(card.devicePath(), "status").find("Read-only: true"), std::string::npos);
+        card.pull();
+        card.plugIn();
+        const std::string status = vaultcli(card.devicePath(), "status");
+        EXPECT_NE(status.find(test.stateAfter), std::string::npos) << status;
+        EXPECT_NE(status.find("Read-only: false"), std::string::npos) << status;
+    }
 }
 
 } // namespace

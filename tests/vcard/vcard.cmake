@@ -27,9 +27,12 @@ if(TARGET vix_test_support AND TARGET cardlib AND TARGET vix_fake_helpers)
   gtest_discover_tests(vcard_cardlib_tests DISCOVERY_TIMEOUT 60)
 endif()
 
-# Disk mode (root only; the tests skip with the reason otherwise).
-if(TARGET vix_test_support)
+# Disk mode (root only; the tests skip with the reason otherwise), with vaultcli as
+# the host's side.
+if(TARGET vix_test_support AND TARGET vaultcli_disk)
   add_executable(vcard_disk_tests ${CMAKE_CURRENT_LIST_DIR}/disk_test.cpp)
   target_link_libraries(vcard_disk_tests PRIVATE vix_test_support GTest::gtest_main)
+  target_compile_definitions(vcard_disk_tests PRIVATE
+                             VAULTCLI_DISK_PATH="$<TARGET_FILE:vaultcli_disk>")
   gtest_discover_tests(vcard_disk_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_LOCK vix_disk)
 endif()

@@ -613,6 +613,18 @@ std::uint16_t Card::reset(std::uint8_t mode, const Bytes& data, std::time_t now)
     return sw::kOk;
 }
 
+// Kept only while powered: the login, the read-only switch, the switched-to
+// session and a firmware transfer under way.
+void Card::powerCycle()
+{
+    if (activated()) {
+        state_.state = kLocked;
+    }
+    state_.cdromArea = 0;
+    state_.shownSession = 0;
+    state_.firmwareReceived = 0;
+}
+
 std::uint32_t Card::shownSessionId() const
 {
     return state_.shownSession != 0 ? state_.shownSession : state_.current.id;

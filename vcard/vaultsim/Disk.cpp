@@ -250,7 +250,24 @@ std::string trimmed(std::string text)
     return text;
 }
 
-// Only a loop device that still serves this image is taken away.
+// Far beyond the end of any image, and aligned for direct I/O.
+constexpr std::uint64_t kBeyondAnyImage = 1ull << 50;
+
+// Pulls the image from under a loop device as a card is pulled from its reader:
+// past the image's end, the requests still queued or held by the read limit
+// find nothing to read and fail, and the device shrinks to nothing.
+void cutBacking(int fd)
+{
+    loop_info64 info{};
+    if (::ioctl(fd, LOOP_GET_STATUS64, &info) == 0) {
+        info.lo_offset = kBeyondAnyImage;
+        info.lo_sizelimit = 0;
+        ::ioctl(fd, LOOP_SET_STATUS64, &info);
+    }
+}
+
+// Only a loop device that still serves this image is cut and taken away; one
+// still open goes when its last user closes it.
 void clearLoop(const std::string& node, const std::string& image)
 {
     std::string backing;
@@ -264,6 +281,7 @@ void clearLoop(const std::string& node, const std::string& image)
     }
     int fd = ::open(node.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
+        cutBacking(fd);
         ::ioctl(fd, LOOP_CLR_FD, 0);
         ::close(fd);
     }
@@ -290,27 +308,33 @@ bool installMountHelper(std::string& error)
     return true;
 }
 
-// Takes away everything the record names. Call with the registry locked.
+// Takes everything the record names away, in the order of a card pulled from
+// its reader: every read in flight fails before anything is unmounted or
+// removed. Call with the registry locked.
 bool release(const DiskRecord& record, std::string& error)
 {
+    const std::string marker = pulledMarkerOf(record);
+    ::close(::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    for (const std::string& loop : words(record.get("loops"))) {
+        clearLoop(loop, record.get("image"));
+    }
+    // Lifting the limit lets the held requests go on, to fail at once.
+    removeThrottle(record);
     const std::string partition = record.get("partition");
     bool ok = partition.empty() || unmountAll(partition, error);
     if (record.get("mount-made") == "1") {
         ::rmdir(record.get("mount").c_str());
     }
-    removeThrottle(record);
     const char* const nodes[][2] = {{"disk", "disk-numbers"}, {"partition", "partition-numbers"}};
     for (const auto& node : nodes) {
         if (isBlockNode(record.get(node[0]), record.get(node[1]))) {
             ::unlink(record.get(node[0]).c_str());
         }
     }
-    for (const std::string& loop : words(record.get("loops"))) {
-        clearLoop(loop, record.get("image"));
-    }
     for (const std::string& node : words(record.get("loop-nodes-made"))) {
         ::unlink(node.c_str());
     }
+    ::unlink(marker.c_str());
     ::unlink(record.path.c_str());
     removeMountHelperIfUnused();
     return ok;
@@ -582,12 +606,12 @@ bool Disk::detach(std::string& error)
     }
     attached_ = false;
     RegistryLock lock;
+    const bool released = release(record_, error);
     for (int fd : loopFds_) {
-        ::ioctl(fd, LOOP_CLR_FD, 0);
         ::close(fd);
     }
     loopFds_.clear();
-    return release(record_, error);
+    return released;
 }
 
 void Disk::dropCaches() const
@@ -618,6 +642,11 @@ bool findDisk(const std::string& name, DiskRecord& record)
 std::string contentFolderOf(const DiskRecord& record)
 {
     return contentPathFor(record.get("image"));
+}
+
+std::string pulledMarkerOf(const DiskRecord& record)
+{
+    return record.path.substr(0, record.path.rfind('.')) + ".pulled";
 }
 
 } // namespace vaultsim

@@ -77,6 +77,8 @@ int cleanStaleDisks();
 bool findDisk(const std::string& name, DiskRecord& record);
 // The folder a disk's record names as the card's presented content.
 std::string contentFolderOf(const DiskRecord& record);
+// The file that exists from the moment the disk is pulled until it is gone.
+std::string pulledMarkerOf(const DiskRecord& record);
 
 } // namespace vaultsim
 

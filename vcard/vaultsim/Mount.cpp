@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <fuse.h>
 #include <mutex>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -28,8 +30,11 @@ constexpr auto kPaceSlack = std::chrono::milliseconds(20);
 struct Presented
 {
     std::string root;                 // the folder that holds what the card presents
+    std::string pulledMarker;         // exists once the card is pulled
     std::uint64_t bytesPerSecond = 0; // 0: reads not limited
-    std::mutex paceLock;
+    std::mutex lock;
+    std::condition_variable pulledNow;
+    bool pulled = false; // for good: a pulled card never answers again
     Clock::time_point nextFree{};
 };
 
@@ -37,6 +42,50 @@ Presented& presented()
 {
     static Presented instance;
     return instance;
+}
+
+void notePulled()
+{
+    Presented& p = presented();
+    std::lock_guard<std::mutex> lock(p.lock);
+    p.pulled = true;
+    p.pulledNow.notify_all();
+}
+
+// Asked before every answer: from the pull on, everything fails as on a removed disk.
+bool cardPulled()
+{
+    {
+        Presented& p = presented();
+        std::lock_guard<std::mutex> lock(p.lock);
+        if (p.pulled) {
+            return true;
+        }
+    }
+    if (::access(presented().pulledMarker.c_str(), F_OK) != 0) {
+        return false;
+    }
+    notePulled();
+    return true;
+}
+
+// Sees the marker come even when it is gone again before anyone asks, and
+// wakes the reads waiting for their share of the read limit.
+void watchForPull(int notify)
+{
+    const std::string name =
+        presented().pulledMarker.substr(presented().pulledMarker.rfind('/') + 1);
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t length; (length = ::read(notify, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && name == event->name) {
+                notePulled();
+                return;
+            }
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
 }
 
 std::string full(const char* path)
@@ -58,12 +107,18 @@ void* initialise(fuse_conn_info* connection, fuse_config* config)
 
 int getAttributes(const char* path, struct stat* info, fuse_file_info*)
 {
+    if (cardPulled()) {
+        return -EIO;
+    }
     return ::lstat(full(path).c_str(), info) == 0 ? 0 : -errno;
 }
 
 int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
                fuse_readdir_flags)
 {
+    if (cardPulled()) {
+        return -EIO;
+    }
     DIR* folder = ::opendir(full(path).c_str());
     if (folder == nullptr) {
         return -errno;
@@ -84,6 +139,9 @@ int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse
 
 int openFile(const char* path, fuse_file_info* file)
 {
+    if (cardPulled()) {
+        return -EIO;
+    }
     if ((file->flags & O_ACCMODE) != O_RDONLY) {
         return -EROFS;
     }
@@ -104,16 +162,13 @@ void pace(std::size_t bytes)
         return;
     }
     const auto share = std::chrono::nanoseconds(bytes * 1000000000ull / p.bytesPerSecond);
-    Clock::time_point done;
-    {
-        std::lock_guard<std::mutex> lock(p.paceLock);
-        p.nextFree = std::max(p.nextFree, Clock::now()) + share;
-        done = p.nextFree;
-    }
+    std::unique_lock<std::mutex> lock(p.lock);
+    p.nextFree = std::max(p.nextFree, Clock::now()) + share;
     // Sleeping only once the time line is well ahead keeps small reads from
     // paying the timer's slack each time; the long-run rate stays the same.
+    const Clock::time_point done = p.nextFree;
     if (done - Clock::now() > kPaceSlack) {
-        std::this_thread::sleep_until(done - kPaceSlack);
+        p.pulledNow.wait_until(lock, done - kPaceSlack, [&p] { return p.pulled; });
     }
 }
 
@@ -124,7 +179,7 @@ int readFile(const char*, char* buffer, size_t size, off_t offset, fuse_file_inf
         return -errno;
     }
     pace(std::size_t(got));
-    return int(got);
+    return cardPulled() ? -EIO : int(got);
 }
 
 int releaseFile(const char*, fuse_file_info* file)
@@ -135,6 +190,9 @@ int releaseFile(const char*, fuse_file_info* file)
 
 int fileSystemStatus(const char*, struct statvfs* status)
 {
+    if (cardPulled()) {
+        return -EIO;
+    }
     return ::statvfs(presented().root.c_str(), status) == 0 ? 0 : -errno;
 }
 
@@ -168,6 +226,15 @@ int mountContent(int argc, char** argv)
         return 32;
     }
     presented().root = contentFolderOf(record);
+    presented().pulledMarker = pulledMarkerOf(record);
+    // Watched from before the mount, so that no pull goes unseen.
+    const std::string folder = record.path.substr(0, record.path.rfind('/'));
+    const int notify = inotify_init1(IN_CLOEXEC);
+    if (notify < 0 || inotify_add_watch(notify, folder.c_str(), IN_CREATE | IN_MOVED_TO) < 0) {
+        std::fprintf(stderr, "vaultsim: cannot watch %s: %s\n", folder.c_str(),
+                     std::strerror(errno));
+        return 32;
+    }
     presented().bytesPerSecond = std::strtoull(record.get("read-bps").c_str(), nullptr, 10);
     // Mount options given on the command line (a remount repeats the old ones)
     // are the kernel's own; the content is always served the same way.
@@ -189,6 +256,7 @@ int mountContent(int argc, char** argv)
         fuse_destroy(session);
         return 32;
     }
+    std::thread(watchForPull, notify).detach();
     fuse_loop_config* loop = fuse_loop_cfg_create();
     int result = fuse_loop_mt(session, loop);
     fuse_loop_cfg_destroy(loop);

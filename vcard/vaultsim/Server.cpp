@@ -306,7 +306,10 @@ void Server::answer(const vcard::Response& response)
 {
     if (response.busyMs > 0) {
         replaceCommandBlock(vcard::makeBusyBlock());
-        pause(response.busyMs);
+        // A disk stopped meanwhile was pulled: no answer comes any more.
+        if (!pause(response.busyMs) && options_.disk) {
+            return;
+        }
     }
     if (!replaceCommandBlock(vcard::makeAnswerBlock(response.answer))) {
         log(std::string("cannot write the answer: ") + std::strerror(errno));
@@ -388,10 +391,15 @@ int Server::run()
     std::printf("%s\n", readyText().c_str());
     std::fflush(stdout);
     serveLoop();
-    persist(false);
+    // A disk stops as a card is pulled: every read in flight fails, and the
+    // card loses power.
     if (!disk_.detach(error)) {
         log(error);
     }
+    if (options_.disk) {
+        card_.powerCycle();
+    }
+    persist(false);
     if (!options_.pidFile.empty()) {
         ::unlink(options_.pidFile.c_str());
     }

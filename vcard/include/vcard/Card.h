@@ -112,6 +112,8 @@ public:
     Response process(std::uint8_t payloadType, const Bytes& command, std::time_t now);
 
     const CardState& state() const { return state_; }
+    // What the card keeps only while it has power goes back to how it starts.
+    void powerCycle();
     CardState& state() { return state_; }
 
     // Session whose content the card presents: the switched one, or the current one.
