@@ -182,7 +182,8 @@ struct Reader
         if (fd < 0 || ::posix_memalign(&buffer, 4096, chunk) != 0) {
             error = errno;
         }
-        for (ssize_t now = 1; error == 0 && now > 0; got += std::size_t(std::max<ssize_t>(now, 0))) {
+        for (ssize_t now = 1; error == 0 && now > 0;
+             got += std::size_t(std::max<ssize_t>(now, 0))) {
             now = ::read(fd, buffer, chunk);
             error = now < 0 ? errno : 0;
         }
@@ -306,6 +307,22 @@ TEST(Disk, PullingTheCardFailsTheReadsInFlight)
             << std::strerror(reader.error);
         EXPECT_LT(reader.got, reader.total);
     }
+}
+
+TEST(Disk, PullingTheCardFailsTheCommandInFlight)
+{
+    SKIP_WITHOUT_DISK_MODE();
+    vixtest::VirtualCard card(diskCard());
+    card.setFault("activate", vixtest::Fault::StayBusy);
+    std::string exchange;
+    std::thread host(
+        [&] { exchange = vaultcli(card.devicePath(), "activate --pin 1234 --retryCounter 3"); });
+    // An activation waits minutes for its answer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    card.pull();
+    host.join();
+    // A read error (TRESORA_AC_ERR_READ), not the end of the wait.
+    EXPECT_NE(exchange.find("error: -11,"), std::string::npos) << exchange;
 }
 
 TEST(Disk, PluggingInAgainIsAPowerCycle)
