@@ -179,13 +179,18 @@ struct Reader
         const int fd = ::open(path.c_str(), O_RDONLY | flags);
         opened = true;
         void* buffer = nullptr;
-        if (fd < 0 || ::posix_memalign(&buffer, 4096, chunk) != 0) {
+        if (fd < 0) {
             error = errno;
+        } else if (::posix_memalign(&buffer, 4096, chunk) != 0) {
+            error = ENOMEM;
         }
-        for (ssize_t now = 1; error == 0 && now > 0;
-             got += std::size_t(std::max<ssize_t>(now, 0))) {
-            now = ::read(fd, buffer, chunk);
-            error = now < 0 ? errno : 0;
+        while (error == 0) {
+            const ssize_t now = ::read(fd, buffer, chunk);
+            if (now <= 0) {
+                error = now < 0 ? errno : 0;
+                break;
+            }
+            got += std::size_t(now);
         }
         std::free(buffer);
         ::close(fd);

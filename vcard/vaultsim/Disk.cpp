@@ -314,7 +314,10 @@ bool installMountHelper(std::string& error)
 bool release(const DiskRecord& record, std::string& error)
 {
     const std::string marker = pulledMarkerOf(record);
-    ::close(::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    const int markerFd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (markerFd >= 0) {
+        ::close(markerFd);
+    }
     for (const std::string& loop : words(record.get("loops"))) {
         clearLoop(loop, record.get("image"));
     }
