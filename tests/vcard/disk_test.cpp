@@ -17,6 +17,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "CardBlockLayout.h"
 #include "VirtualCard.h"
 
 namespace {
@@ -117,6 +118,14 @@ void putInShownSession(const vixtest::VirtualCard& card, const std::string& name
 {
     std::ofstream(card.sessionsDir() + "/1/" + name) << std::string(size, 'v');
     vaultcli(card.devicePath(), "status");
+}
+
+// Whether the card has taken a command and answers busy.
+bool answersBusy(const vixtest::VirtualCard& card)
+{
+    std::ifstream image(card.imagePath(), std::ios::binary);
+    image.seekg(std::stoll(card.stateValue("partition-start")) * 512 + FSI_RAW_BLOCK_OFFSET);
+    return image.get() == FSI_PAYLOAD_BUSY;
 }
 
 // Reads a file or node from start to end, as a copy does.
@@ -279,9 +288,13 @@ TEST(Disk, PullingTheCardFailsTheCommandInFlight)
     std::thread host(
         [&] { exchange = vaultcli(card.devicePath(), "activate --pin 1234 --retryCounter 3"); });
     // An activation waits minutes for its answer.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (int wait = 0; wait < 400 && !answersBusy(card); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    const bool taken = answersBusy(card);
     card.pull();
     host.join();
+    ASSERT_TRUE(taken) << exchange;
     // A read error (TRESORA_AC_ERR_READ), not the end of the wait.
     EXPECT_NE(exchange.find("error: -11,"), std::string::npos) << exchange;
 }
