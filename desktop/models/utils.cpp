@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QUrl>
 #ifndef QT_NO_SSL
 #include <QSslConfiguration>
 #endif
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -80,14 +82,48 @@ bool isDeviceOrPartition(const std::string& name, const std::string& device)
     return allDigits(suffix);
 }
 
+bool blockDeviceNumber(const std::string& path, dev_t& number)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+        return false;
+    number = info.st_rdev;
+    return true;
+}
+
+// The mount point of the block device numbered `number`, whatever its node is called.
+QString mountPointByNumber(dev_t number, std::istream& mounts)
+{
+    std::string line;
+    while (std::getline(mounts, line)) {
+        const std::vector<std::string> fields = splitAtBlanks(line);
+        dev_t mounted = 0;
+        if (fields.size() >= 2 && !fields[0].empty() && fields[0][0] == '/' &&
+            blockDeviceNumber(decodeOctalEscapes(fields[0]), mounted) && mounted == number)
+            return QString::fromStdString(decodeOctalEscapes(fields[1]));
+    }
+    return {};
+}
+
 } // namespace
 
-QList<StorageInfo> getMacAndLinuxMountedDevices(const QString& filter,
+bool mayBeCardNode(const QString& name)
+{
+    static const QRegularExpression mmcArea(QStringLiteral("^mmcblk\\d+(boot\\d+|rpmb)$"));
+    return !mmcArea.match(name).hasMatch();
+}
+
+QList<StorageInfo> getMacAndLinuxMountedDevices(const QStringList& filters,
                                                 const QString& deviceDirectory)
 {
     const QDir directory(deviceDirectory);
-    const QStringList names = directory.entryList(
-        {filter}, QDir::Dirs | QDir::Files | QDir::Drives | QDir::System, QDir::Unsorted);
+    QStringList names = directory.entryList(
+        filters, QDir::Dirs | QDir::Files | QDir::Drives | QDir::System, QDir::Unsorted);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& name) { return !mayBeCardNode(name); }),
+                names.end());
     QList<StorageInfo> devices;
     for (const QString& name : names) {
         const QString devicePath = QDir::cleanPath(deviceDirectory + QDir::separator() + name);
@@ -100,10 +136,16 @@ QList<StorageInfo> getMacAndLinuxMountedDevices(const QString& filter,
 
 QString getMountpoint(const QString& devicePath)
 {
+    const std::string device = devicePath.toUtf8().toStdString();
     std::ifstream mounts("/proc/mounts");
     if (!mounts)
         return {};
-    return mountPointForDevice_linux(devicePath.toUtf8().constData(), mounts);
+    const QString byName = mountPointForDevice_linux(device.c_str(), mounts);
+    dev_t number = 0;
+    if (!byName.isEmpty() || !blockDeviceNumber(device, number))
+        return byName;
+    std::ifstream again("/proc/mounts");
+    return mountPointByNumber(number, again);
 }
 
 QString mountPointForDevice_linux(const char* device, std::istream& mounts)
