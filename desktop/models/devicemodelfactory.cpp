@@ -147,17 +147,18 @@ bool DeviceModelFactory::mediumOf(const std::string& devicePath, Medium& medium)
 }
 
 // Read-only keeps what the card holds from changing; the unclosed session is discarded
-// only when it holds nothing, since a recording in it exists nowhere else.
+// only when it holds nothing, since a recording in it exists nowhere else. It is measured
+// after the switch, once it can no longer grow.
 void DeviceModelFactory::switchToReadOnly(const std::string& devicePath)
 {
+    const std::unique_ptr<DeviceModel> model(createDeviceModel(devicePath));
+    model->setReadOnly();
     qint64 recorded = -1;
     try {
         recorded = unclosedRecordingBytes(devicePath);
     } catch (const DeviceException&) {
         // Unknown counts as not empty: it is kept.
     }
-    const std::unique_ptr<DeviceModel> model(createDeviceModel(devicePath));
-    model->setReadOnly();
     if (recorded == 0)
         model->discardCurrentSession();
     else
