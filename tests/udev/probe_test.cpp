@@ -90,8 +90,8 @@ TEST(CardProbe, BuiltInSlotNodesAreProbedButNotTheEmmcAreas)
     {
         const char* node;
         bool card;
-    } nodes[] = {{"mmcblk0", true},       {"mmcblk0p1", true},      {"mmcblk12p3", true},
-                 {"mmcblk0boot0", false}, {"mmcblk1boot1", false},  {"mmcblk0rpmb", false},
+    } nodes[] = {{"mmcblk0", true},       {"mmcblk0p1", true},     {"mmcblk12p3", true},
+                 {"mmcblk0boot0", false}, {"mmcblk1boot1", false}, {"mmcblk0rpmb", false},
                  {"mmcblkboot0", true},   {"mmcblk0bootx", true}};
     vixtest::TempFolder folder;
     for (const auto& node : nodes) {
