@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -107,6 +109,25 @@ QString mountPointByNumber(dev_t number, std::istream& mounts)
     return {};
 }
 
+std::string mountTableText()
+{
+    std::ifstream mounts("/proc/mounts");
+    return std::string(std::istreambuf_iterator<char>(mounts), std::istreambuf_iterator<char>());
+}
+
+// By the node's name, else by its device number.
+QString mountPointIn(const std::string& mountTable, const QString& devicePath)
+{
+    const std::string device = devicePath.toUtf8().toStdString();
+    std::istringstream byName(mountTable);
+    const QString mountPoint = mountPointForDevice_linux(device.c_str(), byName);
+    dev_t number = 0;
+    if (!mountPoint.isEmpty() || !blockDeviceNumber(device, number))
+        return mountPoint;
+    std::istringstream byNumber(mountTable);
+    return mountPointByNumber(number, byNumber);
+}
+
 } // namespace
 
 bool mayBeCardNode(const QString& name)
@@ -124,28 +145,22 @@ QList<StorageInfo> getMacAndLinuxMountedDevices(const QStringList& filters,
     names.erase(std::remove_if(names.begin(), names.end(),
                                [](const QString& name) { return !mayBeCardNode(name); }),
                 names.end());
+    // Read once per scan: the kernel writes the whole table at every read.
+    const std::string mounts = mountTableText();
     QList<StorageInfo> devices;
     for (const QString& name : names) {
         const QString devicePath = QDir::cleanPath(deviceDirectory + QDir::separator() + name);
-        const QString mountPoint = getMountpoint(devicePath);
-        const QStorageInfo volume(mountPoint.isEmpty() ? devicePath : mountPoint);
-        devices.append({devicePath.toStdString(), volume.name().toStdString()});
+        const QString mountPoint = mountPointIn(mounts, devicePath);
+        // An unmounted node has no volume of its own; the folder holding it is not one.
+        const QString volume = mountPoint.isEmpty() ? QString() : QStorageInfo(mountPoint).name();
+        devices.append({devicePath.toStdString(), volume.toStdString()});
     }
     return devices;
 }
 
 QString getMountpoint(const QString& devicePath)
 {
-    const std::string device = devicePath.toUtf8().toStdString();
-    std::ifstream mounts("/proc/mounts");
-    if (!mounts)
-        return {};
-    const QString byName = mountPointForDevice_linux(device.c_str(), mounts);
-    dev_t number = 0;
-    if (!byName.isEmpty() || !blockDeviceNumber(device, number))
-        return byName;
-    std::ifstream again("/proc/mounts");
-    return mountPointByNumber(number, again);
+    return mountPointIn(mountTableText(), devicePath);
 }
 
 QString mountPointForDevice_linux(const char* device, std::istream& mounts)
