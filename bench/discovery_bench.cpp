@@ -40,12 +40,11 @@ double publishedAfter(DeviceWatcher& watcher, Change change, Done done)
 {
     QEventLoop loop;
     QElapsedTimer clock;
-    const QMetaObject::Connection connection =
-        QObject::connect(&watcher, &DeviceWatcher::recognizedDevicesChanged, &loop,
-                         [&](const DeviceList& devices) {
-                             if (done(devices))
-                                 loop.quit();
-                         });
+    const QMetaObject::Connection connection = QObject::connect(
+        &watcher, &DeviceWatcher::recognizedDevicesChanged, &loop, [&](const DeviceList& devices) {
+            if (done(devices))
+                loop.quit();
+        });
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     clock.start();
     change();

@@ -120,7 +120,7 @@ QString mountPointIn(const std::string& mountTable, const QString& devicePath)
 {
     const std::string device = devicePath.toUtf8().toStdString();
     std::istringstream byName(mountTable);
-    const QString mountPoint = mountPointForDevice_linux(device.c_str(), byName);
+    QString mountPoint = mountPointForDevice_linux(device.c_str(), byName);
     dev_t number = 0;
     if (!mountPoint.isEmpty() || !blockDeviceNumber(device, number))
         return mountPoint;
