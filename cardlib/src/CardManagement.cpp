@@ -9,7 +9,6 @@
 #include "vix_version.h"
 
 #include <atomic>
-#include <fstream>
 
 namespace {
 
@@ -333,8 +332,7 @@ int tresora_ac_getCurrentSessionSize(const char* devicePath, uint64_t* bytes)
 {
     if (devicePath == nullptr || bytes == nullptr)
         return FSI_RET_INVALID_PARAMETER;
-    std::ifstream mounts("/proc/mounts");
-    const std::string folder = mountFolderOf(devicePath, mounts);
+    const std::string folder = mountFolderOf(devicePath, "/proc/mounts");
     if (folder.empty() || !contentSectorBytes(folder, bytes))
         return TRESORA_AC_ERR_CONTENT_UNREADABLE;
     return TRESORA_AC_OK;

@@ -1,61 +1,46 @@
 #include "MountedContent.h"
 
 #include <filesystem>
-#include <sstream>
+#include <mntent.h>
 #include <sys/stat.h>
 
 namespace {
 
 constexpr std::uint64_t kSectorSize = 512;
 
-bool blockDeviceNumber(const std::string& path, dev_t* number)
+bool blockDeviceNumber(const char* path, dev_t* number)
 {
     struct stat info
     {
     };
-    if (::stat(path.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+    if (::stat(path, &info) != 0 || !S_ISBLK(info.st_mode))
         return false;
     *number = info.st_rdev;
     return true;
 }
 
-// The kernel writes blank, tab, newline and backslash in mount table fields as \ooo.
-std::string decodeField(const std::string& field)
-{
-    std::string decoded;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        const bool escape = field[i] == '\\' && i + 3 < field.size() &&
-                            field.find_first_not_of("01234567", i + 1) >= i + 4;
-        if (escape) {
-            decoded += char(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
-                            (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            decoded += field[i];
-        }
-    }
-    return decoded;
-}
-
 } // namespace
 
-std::string mountFolderOf(const char* devicePath, std::istream& mounts)
+std::string mountFolderOf(const char* devicePath, const char* mountTable)
 {
     dev_t wanted = 0;
     if (devicePath == nullptr || !blockDeviceNumber(devicePath, &wanted))
         return {};
-    std::string line;
-    while (std::getline(mounts, line)) {
-        std::istringstream fields(line);
-        std::string source;
-        std::string folder;
-        if (!(fields >> source >> folder) || source.empty() || source[0] != '/')
-            continue;
+    FILE* mounts = ::setmntent(mountTable, "re");
+    if (mounts == nullptr)
+        return {};
+    std::string folder;
+    mntent entry{};
+    char strings[4096];
+    // getmntent_r decodes the kernel's octal escapes (a blank is \040) in every field.
+    while (folder.empty() && ::getmntent_r(mounts, &entry, strings, sizeof strings) != nullptr) {
         dev_t number = 0;
-        if (blockDeviceNumber(decodeField(source), &number) && number == wanted)
-            return decodeField(folder);
+        if (entry.mnt_fsname[0] == '/' && blockDeviceNumber(entry.mnt_fsname, &number) &&
+            number == wanted)
+            folder = entry.mnt_dir;
     }
-    return {};
+    ::endmntent(mounts);
+    return folder;
 }
 
 bool contentSectorBytes(const std::string& folder, std::uint64_t* bytes)

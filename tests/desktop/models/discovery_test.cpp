@@ -180,7 +180,6 @@ private slots:
     void identifierComesFromSector26ElseSector13();
     void formFactorComesFromTheCid();
     void scanListsCardsAndSwitchesOnlySecuredCcv2Cards();
-    void scanKeepsACardWhoseSwitchFails();
     void switchDiscardsOnlyAnEmptyUnclosedSession_data();
     void switchDiscardsOnlyAnEmptyUnclosedSession();
     void nonCardsAreReadAgainOnlyWhenTheirMediumChanges();
@@ -326,15 +325,19 @@ void DiscoveryTest::scanListsCardsAndSwitchesOnlySecuredCcv2Cards()
 void DiscoveryTest::switchDiscardsOnlyAnEmptyUnclosedSession_data()
 {
     QTest::addColumn<qint64>("unclosedBytes");
+    QTest::addColumn<bool>("refused");
     QTest::addColumn<bool>("discarded");
-    QTest::newRow("empty") << qint64(0) << true;
-    QTest::newRow("2 MB clip") << qint64(2 * 1024 * 1024) << false;
-    QTest::newRow("size unknown") << qint64(-1) << false;
+    QTest::newRow("empty") << qint64(0) << false << true;
+    QTest::newRow("2 MB clip") << qint64(2 * 1024 * 1024) << false << false;
+    QTest::newRow("size unknown") << qint64(-1) << false << false;
+    // The card stays listed; nothing is discarded or kept.
+    QTest::newRow("switch refused") << qint64(0) << true << false;
 }
 
 void DiscoveryTest::switchDiscardsOnlyAnEmptyUnclosedSession()
 {
     QFETCH(qint64, unclosedBytes);
+    QFETCH(bool, refused);
     QFETCH(bool, discarded);
     QTemporaryDir devices(dir.filePath("dev-XXXXXX"));
     Identification writable;
@@ -342,16 +345,20 @@ void DiscoveryTest::switchDiscardsOnlyAnEmptyUnclosedSession()
     writeImage(devices.filePath("sdb1"), {{26, identificationSector(writable)}});
     FolderFactory factory(devices.path());
     factory.unclosedBytes = unclosedBytes;
+    factory.refuseSwitch = refused;
     QCOMPARE(factory.searchDevices().size(), 1);
 
     const QString path = QDir::cleanPath(devices.filePath("sdb1"));
-    QStringList expected = {"readOnly " + path};
+    QStringList expected;
+    if (!refused)
+        expected << "readOnly " + path;
     if (discarded)
         expected << "discard " + path;
     QCOMPARE(factory.switches, expected);
     const QList<KeptRecording> kept = factory.takeKeptRecordings();
-    QCOMPARE(kept.size(), discarded ? 0 : 1);
-    if (!discarded) {
+    const bool keptOne = !refused && !discarded;
+    QCOMPARE(kept.size(), keptOne ? 1 : 0);
+    if (keptOne) {
         QCOMPARE(kept[0].devicePath, path);
         QCOMPARE(kept[0].bytes, unclosedBytes);
     }
@@ -404,19 +411,6 @@ void DiscoveryTest::nodesAppearingAndVanishingAreSeenWithoutThePeriodicScan()
     QTRY_COMPARE_WITH_TIMEOUT(published.count(), 2, patience);
     QVERIFY(published[1][0].value<DeviceList>().isEmpty());
     watcher.stop();
-}
-
-void DiscoveryTest::scanKeepsACardWhoseSwitchFails()
-{
-    QTemporaryDir devices(dir.filePath("dev-XXXXXX"));
-    Identification locked;
-    locked.readOnly = 0;
-    writeImage(devices.filePath("sdb"), {{26, identificationSector(locked)}});
-    FolderFactory factory(devices.path());
-    factory.refuseSwitch = true;
-    const QList<Device> found = factory.searchDevices();
-    QCOMPARE(found.size(), 1);
-    QVERIFY(factory.switches.isEmpty());
 }
 
 void DiscoveryTest::watcherPublishesOnlyChanges()
