@@ -28,7 +28,22 @@ constexpr int settleMs = 50;
 constexpr uint32_t folderEvents =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_ONLYDIR;
 
-// True when one of the events read from the inotify descriptor names a card's node.
+// The name an event record carries, bounded by the bytes read.
+QString nameOf(const char* record, const inotify_event& event, std::size_t bytesLeft)
+{
+    const char* name = record + sizeof(inotify_event);
+    const std::size_t room = std::min<std::size_t>(event.len, bytesLeft - sizeof(inotify_event));
+    return QFile::decodeName(QByteArray(name, int(strnlen(name, room))));
+}
+
+bool concernsCardNode(const inotify_event& event, const QString& name)
+{
+    if ((event.mask & IN_Q_OVERFLOW) != 0) // events were lost: look anyway
+        return true;
+    return QDir::match(cardNodeFilters, name) && mayBeCardNode(name);
+}
+
+// True when one of the events read from the inotify descriptor concerns a card's node.
 bool namesCardNode(int descriptor)
 {
     alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + NAME_MAX + 1)];
@@ -40,17 +55,26 @@ bool namesCardNode(int descriptor)
         for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= length;) {
             inotify_event event{};
             std::memcpy(&event, buffer + offset, sizeof event);
-            const std::size_t nameRoom = std::min<std::size_t>(
-                event.len, std::size_t(length - offset) - sizeof(inotify_event));
-            const QString name = QFile::decodeName(
-                QByteArray(buffer + offset + sizeof(inotify_event),
-                           int(strnlen(buffer + offset + sizeof(inotify_event), nameRoom))));
-            const bool lostEvents = (event.mask & IN_Q_OVERFLOW) != 0;
-            relevant = relevant || lostEvents ||
-                       (QDir::match(cardNodeFilters, name) && mayBeCardNode(name));
+            const QString name = nameOf(buffer + offset, event, std::size_t(length - offset));
+            relevant = concernsCardNode(event, name) || relevant;
             offset += ssize_t(sizeof(inotify_event) + event.len);
         }
     }
+}
+
+// An inotify descriptor watching folder, or -1 (with a warning) when there is none.
+int openFolderWatch(const QString& folder)
+{
+    const int descriptor = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (descriptor >= 0 &&
+        ::inotify_add_watch(descriptor, QFile::encodeName(folder).constData(), folderEvents) >= 0)
+        return descriptor;
+    const int error = errno;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    qWarning() << "Cards are found only by the periodic scan: cannot watch" << folder << ":"
+               << std::strerror(error);
+    return -1;
 }
 
 } // namespace
@@ -151,16 +175,9 @@ void DeviceWatcher::scan()
 
 void DeviceWatcher::watchDeviceFolder(QTimer* timer)
 {
-    const int descriptor = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (descriptor < 0 ||
-        ::inotify_add_watch(descriptor, QFile::encodeName(factory->folder()).constData(),
-                            folderEvents) < 0) {
-        qWarning() << "Cards are found only by the periodic scan: cannot watch" << factory->folder()
-                   << ":" << std::strerror(errno);
-        if (descriptor >= 0)
-            ::close(descriptor);
+    const int descriptor = openFolderWatch(factory->folder());
+    if (descriptor < 0)
         return;
-    }
     auto* settle = new QTimer(timer);
     settle->setSingleShot(true);
     settle->setInterval(settleMs);
