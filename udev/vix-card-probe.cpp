@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -102,8 +103,35 @@ std::uint64_t firstPartitionStart(Device& device)
     return 0;
 }
 
+bool allDigits(const char* text)
+{
+    const std::size_t length = std::strlen(text);
+    return length > 0 && std::strspn(text, "0123456789") == length;
+}
+
+// An eMMC's boot areas (mmcblkNbootM) and replay-protected area (mmcblkNrpmb) never hold
+// a card; they are not even read.
+bool isMmcHardwareArea(const char* path)
+{
+    const char* name = std::strrchr(path, '/');
+    name = name != nullptr ? name + 1 : path;
+    constexpr char kDisk[] = "mmcblk";
+    if (std::strncmp(name, kDisk, sizeof kDisk - 1) != 0)
+        return false;
+    const char* number = name + sizeof kDisk - 1;
+    const std::size_t digits = std::strspn(number, "0123456789");
+    const char* area = number + digits;
+    if (digits == 0)
+        return false;
+    if (std::strcmp(area, "rpmb") == 0)
+        return true;
+    return std::strncmp(area, "boot", 4) == 0 && allDigits(area + 4);
+}
+
 bool isCard(const char* path)
 {
+    if (isMmcHardwareArea(path))
+        return false;
     Device device(path);
     if (hasRecordFrom(device, 0))
         return true;

@@ -50,6 +50,8 @@ extern "C" {
 #define TRESORA_AC_ERR_CARD_IN_USE (-29)
 /* The device and its whole disk carry no identification record: not a card. */
 #define TRESORA_AC_ERR_NOT_A_CARD (-30)
+/* The card's partition is not mounted on the host, or its files cannot be read. */
+#define TRESORA_AC_ERR_CONTENT_UNREADABLE (-31)
 
 /* Card status words with a meaning of their own. */
 #define TRESORA_AC_SW_SUCCESS 0x9000
@@ -228,6 +230,13 @@ int tresora_ac_listAllSessions(const char* devicePath, tresora_ac_session_entry*
                                uint32_t capacity, uint32_t* count);
 int tresora_ac_switchToSession(const char* devicePath, uint32_t sessionId);
 int tresora_ac_discardCurrentSession(const char* devicePath);
+/* Bytes recorded in the current (unclosed) session, each file counted in whole 512-byte
+ * sectors as the session list counts them. The card reports no size for that session,
+ * so it is measured from the files the card presents through the host's mount of the
+ * partition (found by device number): valid while the card shows its current session,
+ * which it does unless switched to a recorded one. Reads only; sends no command.
+ * TRESORA_AC_ERR_CONTENT_UNREADABLE when nothing is mounted or a folder cannot be read. */
+int tresora_ac_getCurrentSessionSize(const char* devicePath, uint64_t* bytes);
 int tresora_ac_startNewSession(const char* devicePath);
 int tresora_ac_firmwareUpdateTransfer(const char* devicePath, uint32_t offset,
                                       const unsigned char* chunk, uint16_t chunkLength);

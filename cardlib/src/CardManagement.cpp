@@ -3,6 +3,7 @@
 #include "CardLock.h"
 #include "CardRecognition.h"
 #include "DiskUtilities.h"
+#include "MountedContent.h"
 #include "SessionList.h"
 #include "SfcCardManager.h"
 #include "vix_version.h"
@@ -325,6 +326,16 @@ int tresora_ac_firmwareUpdateApply(const char* devicePath, const unsigned char* 
     if (result != TRESORA_AC_OK)
         return result;
     return newVersion == oldVersion ? TRESORA_AC_ERR_FIRMWARE_UNCHANGED : TRESORA_AC_OK;
+}
+
+int tresora_ac_getCurrentSessionSize(const char* devicePath, uint64_t* bytes)
+{
+    if (devicePath == nullptr || bytes == nullptr)
+        return FSI_RET_INVALID_PARAMETER;
+    const std::string folder = mountFolderOf(devicePath, "/proc/mounts");
+    if (folder.empty() || !contentSectorBytes(folder, bytes))
+        return TRESORA_AC_ERR_CONTENT_UNREADABLE;
+    return TRESORA_AC_OK;
 }
 
 } // extern "C"

@@ -8,8 +8,10 @@
 #include <QThread>
 
 class DeviceModelFactory;
+class QTimer;
 
-// Scans for cards on a thread of its own and publishes the list when it changes.
+// Scans for cards on a thread of its own and publishes the list when it changes: every
+// interval, and soon after a card's node appears in or vanishes from the device folder.
 class DeviceWatcher : public QObject
 {
     Q_OBJECT
@@ -38,9 +40,13 @@ signals:
     void recognizedDevicesChanged(DeviceList recognizedDevices);
     void isEnabledChanged(bool isEnabled);
     void finishedInitialScan();
+    // The automatic read-only switch kept a recording on the card; bytes -1: size unknown.
+    void unclosedRecordingKept(QString devicePath, qint64 bytes);
 
 private:
     void scan();
+    // Runs on the watcher's thread: scans shortly after the device folder changes.
+    void watchDeviceFolder(QTimer* timer);
 
     mutable QMutex mutex;
     DeviceList devices;

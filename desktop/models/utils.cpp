@@ -3,16 +3,20 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QUrl>
 #ifndef QT_NO_SSL
 #include <QSslConfiguration>
 #endif
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -80,30 +84,83 @@ bool isDeviceOrPartition(const std::string& name, const std::string& device)
     return allDigits(suffix);
 }
 
+bool blockDeviceNumber(const std::string& path, dev_t& number)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+        return false;
+    number = info.st_rdev;
+    return true;
+}
+
+// The mount point of the block device numbered `number`, whatever its node is called.
+QString mountPointByNumber(dev_t number, std::istream& mounts)
+{
+    std::string line;
+    while (std::getline(mounts, line)) {
+        const std::vector<std::string> fields = splitAtBlanks(line);
+        dev_t mounted = 0;
+        if (fields.size() >= 2 && !fields[0].empty() && fields[0][0] == '/' &&
+            blockDeviceNumber(decodeOctalEscapes(fields[0]), mounted) && mounted == number)
+            return QString::fromStdString(decodeOctalEscapes(fields[1]));
+    }
+    return {};
+}
+
+std::string mountTableText()
+{
+    std::ifstream mounts("/proc/mounts");
+    return std::string(std::istreambuf_iterator<char>(mounts), std::istreambuf_iterator<char>());
+}
+
+// By the node's name, else by its device number.
+QString mountPointIn(const std::string& mountTable, const QString& devicePath)
+{
+    const std::string device = devicePath.toUtf8().toStdString();
+    std::istringstream byName(mountTable);
+    QString mountPoint = mountPointForDevice_linux(device.c_str(), byName);
+    dev_t number = 0;
+    if (!mountPoint.isEmpty() || !blockDeviceNumber(device, number))
+        return mountPoint;
+    std::istringstream byNumber(mountTable);
+    return mountPointByNumber(number, byNumber);
+}
+
 } // namespace
 
-QList<StorageInfo> getMacAndLinuxMountedDevices(const QString& filter,
+bool mayBeCardNode(const QString& name)
+{
+    static const QRegularExpression mmcArea(QStringLiteral("^mmcblk\\d+(boot\\d+|rpmb)$"));
+    return !mmcArea.match(name).hasMatch();
+}
+
+QList<StorageInfo> getMacAndLinuxMountedDevices(const QStringList& filters,
                                                 const QString& deviceDirectory)
 {
     const QDir directory(deviceDirectory);
-    const QStringList names = directory.entryList(
-        {filter}, QDir::Dirs | QDir::Files | QDir::Drives | QDir::System, QDir::Unsorted);
+    QStringList names = directory.entryList(
+        filters, QDir::Dirs | QDir::Files | QDir::Drives | QDir::System, QDir::Unsorted);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& name) { return !mayBeCardNode(name); }),
+                names.end());
+    // Read once per scan: the kernel writes the whole table at every read.
+    const std::string mounts = mountTableText();
     QList<StorageInfo> devices;
     for (const QString& name : names) {
         const QString devicePath = QDir::cleanPath(deviceDirectory + QDir::separator() + name);
-        const QString mountPoint = getMountpoint(devicePath);
-        const QStorageInfo volume(mountPoint.isEmpty() ? devicePath : mountPoint);
-        devices.append({devicePath.toStdString(), volume.name().toStdString()});
+        const QString mountPoint = mountPointIn(mounts, devicePath);
+        // An unmounted node has no volume of its own; the folder holding it is not one.
+        const QString volume = mountPoint.isEmpty() ? QString() : QStorageInfo(mountPoint).name();
+        devices.append({devicePath.toStdString(), volume.toStdString()});
     }
     return devices;
 }
 
 QString getMountpoint(const QString& devicePath)
 {
-    std::ifstream mounts("/proc/mounts");
-    if (!mounts)
-        return {};
-    return mountPointForDevice_linux(devicePath.toUtf8().constData(), mounts);
+    return mountPointIn(mountTableText(), devicePath);
 }
 
 QString mountPointForDevice_linux(const char* device, std::istream& mounts)

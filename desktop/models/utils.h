@@ -18,11 +18,20 @@ struct StorageInfo
     std::string name;       // volume name reported by the system, may be empty
 };
 
-// Every node of deviceDirectory matching filter, mounted or not, in directory order.
-QList<StorageInfo> getMacAndLinuxMountedDevices(const QString& filter,
+// Name patterns of the nodes that may be a card's: USB readers give sdX and sdXN, built-in
+// slots mmcblkN and mmcblkNpM.
+const QStringList cardNodeFilters = {QStringLiteral("sd*"), QStringLiteral("mmcblk*")};
+// False for the nodes a matching pattern takes in that never hold a card: an eMMC's boot
+// and replay-protected areas (mmcblkNbootM, mmcblkNrpmb).
+bool mayBeCardNode(const QString& name);
+
+// Every node of deviceDirectory matching one of the filters and mayBeCardNode, mounted or
+// not, in directory order.
+QList<StorageInfo> getMacAndLinuxMountedDevices(const QStringList& filters,
                                                 const QString& deviceDirectory = "/dev");
 
-// Mount point of the device or of one of its partitions, empty when not mounted.
+// Mount point of the device or of one of its partitions, empty when not mounted. A node of
+// another name for a mounted device (same device number) finds its mount point too.
 QString getMountpoint(const QString& devicePath);
 // Lines in /proc/mounts form; "/dev/sdb" matches "/dev/sdb1" but not "/dev/sdb10" for
 // "/dev/sdb1" nor "/dev/sdba1" for "/dev/sdb". Octal escapes are decoded.

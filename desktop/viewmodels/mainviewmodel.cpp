@@ -17,6 +17,8 @@ MainViewModel::MainViewModel(DeviceModelFactory* factory, DeviceWatcher* watcher
     connect(m_watcher, &DeviceWatcher::recognizedDevicesChanged, this,
             &MainViewModel::splitRecognizedDevices);
     connect(m_watcher, &DeviceWatcher::finishedInitialScan, this, [this] { setIsUpdating(false); });
+    connect(m_watcher, &DeviceWatcher::unclosedRecordingKept, this,
+            &MainViewModel::noticeKeptRecording);
     m_watcher->start();
 
     // resetModel() must run before updateDisplayedView() so the page sees the new model.
@@ -47,6 +49,26 @@ void MainViewModel::splitRecognizedDevices(const DeviceList& devices)
         (device.supported ? supported : unsupported).append(device);
     setAvailableDevices(supported);
     setUnsupportedDevices(unsupported);
+    const bool noticedCardPresent =
+        std::any_of(devices.cbegin(), devices.cend(),
+                    [this](const Device& d) { return d.devicePath == m_keptRecordingDevice; });
+    if (!noticedCardPresent)
+        setUnclosedRecordingNotice(QString());
+}
+
+void MainViewModel::noticeKeptRecording(const QString& devicePath, qint64 bytes)
+{
+    m_keptRecordingDevice = devicePath;
+    if (bytes < 0)
+        setUnclosedRecordingNotice(
+            tr("The card %1 was made read-only. It may hold an unclosed recording, which was "
+               "kept and can be backed up.")
+                .arg(devicePath));
+    else
+        setUnclosedRecordingNotice(
+            tr("The card %1 was made read-only. It holds an unclosed recording of %2, which was "
+               "kept and can be backed up.")
+                .arg(devicePath, Session::getFormattedDataSize(float(bytes))));
 }
 
 void MainViewModel::updateDisplayedView()

@@ -27,6 +27,9 @@ class MainViewModel : public ViewModel
     VIEWMODEL_PROPERTY(DeviceList, availableDevices, AvailableDevices, DeviceList())
     VIEWMODEL_PROPERTY(DeviceList, unsupportedDevices, UnsupportedDevices, DeviceList())
     VIEWMODEL_PROPERTY(Device, selectedDevice, SelectedDevice, Device())
+    // Tells that the automatic read-only switch kept a card's unclosed recording; empty when
+    // there is nothing to tell or that card is gone.
+    VIEWMODEL_PROPERTY(QString, unclosedRecordingNotice, UnclosedRecordingNotice, QString())
 
 public:
     // Takes ownership of factory and watcher and starts the watcher.
@@ -48,10 +51,12 @@ Q_SIGNALS:
 
 private:
     void splitRecognizedDevices(const DeviceList& devices);
+    void noticeKeptRecording(const QString& devicePath, qint64 bytes);
 
     // The window copies the model from the GUI thread while this thread may replace it.
     mutable QMutex m_deviceModelMutex;
     std::shared_ptr<DeviceModel> m_deviceModel;
     DeviceModelFactory* m_factory;
     DeviceWatcher* m_watcher;
+    QString m_keptRecordingDevice;
 };

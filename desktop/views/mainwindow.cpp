@@ -25,6 +25,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPointer>
 #include <QToolButton>
 #include <QUrl>
@@ -64,6 +65,7 @@ MainWindow::MainWindow(QWidget* parent, const QString& deviceFolder)
     m_spinner = new WaitingSpinnerWidget(nullptr, false, false);
     ui->loadingIndicator->addWidget(m_spinner);
     m_spinner->start();
+    addRecordingNotice();
 
     auto* factory = new DeviceModelFactory(deviceFolder);
     auto* watcher = new DeviceWatcher(scanIntervalMs, new DeviceModelFactory(deviceFolder));
@@ -112,6 +114,23 @@ void MainWindow::connectViewModel()
             });
     connect(m_viewModel, &MainViewModel::selectedDeviceRemoved, this,
             &MainWindow::closeDialogsOfRemovedDevice);
+    connect(m_viewModel, &MainViewModel::unclosedRecordingNoticeChanged, this,
+            [this](const QString& notice) {
+                m_recordingNotice->setText(notice);
+                m_recordingNotice->setVisible(!notice.isEmpty());
+                growToFitContent();
+            });
+}
+
+// Above every page: the card it speaks of may be listed, selected or being searched for.
+void MainWindow::addRecordingNotice()
+{
+    m_recordingNotice = new QLabel(this);
+    m_recordingNotice->setObjectName(QStringLiteral("lblUnclosedRecording"));
+    m_recordingNotice->setWordWrap(true);
+    m_recordingNotice->setStyleSheet(QStringLiteral("color: rgb(170, 0, 0);"));
+    m_recordingNotice->hide();
+    ui->verticalLayout->insertWidget(0, m_recordingNotice);
 }
 
 void MainWindow::connectActions()

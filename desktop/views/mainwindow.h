@@ -12,6 +12,7 @@ namespace Ui {
 class MainWindow;
 }
 class DeviceModel;
+class QLabel;
 class WaitingSpinnerWidget;
 
 // The application's only main window: one of four pages chosen by the main view model, which
@@ -59,6 +60,7 @@ private:
     void showSelectedDevice(const Device& device);
     void showUnsupportedDevices(const DeviceList& devices, const QString& pattern);
     void closeDialogsOfRemovedDevice();
+    void addRecordingNotice();
     void growToFitContent();
     void goBackToDeviceList();
     Device selectedDevice() const;
@@ -68,6 +70,7 @@ private:
     QThread m_thread;
     Ui::MainWindow* ui;
     WaitingSpinnerWidget* m_spinner;
+    QLabel* m_recordingNotice = nullptr;
     MainViewModel* m_viewModel;
     Device m_selectedDevice;
 };

@@ -22,17 +22,19 @@ TEST(ResultNames, EveryTransportCodeHasItsOwnApiName)
 
 TEST(ResultNames, CodesTheHeaderDoesNotNameHaveNone)
 {
-    for (int code : {-18, -25, -31, 1, 0x6A80})
+    for (int code : {-18, -25, -32, 1, 0x6A80})
         EXPECT_EQ(tresora_ac_errorName(code), nullptr) << code;
 }
 
 TEST(ResultNames, FailuresOfTheApiAreNamed)
 {
     uint32_t value = 0;
+    uint64_t bytes = 0;
     const int results[] = {
         tresora_ac_getFirmwareVersion(nullptr, &value),
         tresora_ac_getFirmwareVersion("/nonexistent/card", &value),
         tresora_ac_checkIdentification("/nonexistent/card"),
+        tresora_ac_getCurrentSessionSize("/nonexistent/card", &bytes),
     };
     for (int result : results)
         EXPECT_NE(tresora_ac_errorName(result), nullptr) << result;

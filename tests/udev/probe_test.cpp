@@ -84,6 +84,24 @@ TEST(CardProbe, TagsCardsAndNothingElse)
     }
 }
 
+TEST(CardProbe, BuiltInSlotNodesAreProbedButNotTheEmmcAreas)
+{
+    const struct
+    {
+        const char* node;
+        bool card;
+    } nodes[] = {{"mmcblk0", true},       {"mmcblk0p1", true},     {"mmcblk12p3", true},
+                 {"mmcblk0boot0", false}, {"mmcblk1boot1", false}, {"mmcblk0rpmb", false},
+                 {"mmcblkboot0", true},   {"mmcblk0bootx", true}};
+    vixtest::TempFolder folder;
+    for (const auto& node : nodes) {
+        const std::string path = folder.path() + "/" + node.node;
+        writeImage(path, {64, 0, 0, {{26, "Kendrova-SFC-SD-ccv2"}}});
+        const auto run = vixtest::runProgram({CARD_PROBE_PROGRAM, path});
+        EXPECT_EQ(run.out, node.card ? "VIX_CARD=1\n" : "") << node.node;
+    }
+}
+
 TEST(CardProbe, UnreadableOrMissingDeviceIsNoCard)
 {
     vixtest::TempFolder folder;

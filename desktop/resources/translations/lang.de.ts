@@ -407,6 +407,17 @@ Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Z
     </message>
 </context>
 <context>
+    <name>MainViewModel</name>
+    <message>
+        <source>The card %1 was made read-only. It may hold an unclosed recording, which was kept and can be backed up.</source>
+        <translation>Die Karte %1 wurde schreibgeschützt. Sie enthält möglicherweise eine nicht abgeschlossene Aufnahme; diese wurde behalten und kann gesichert werden.</translation>
+    </message>
+    <message>
+        <source>The card %1 was made read-only. It holds an unclosed recording of %2, which was kept and can be backed up.</source>
+        <translation>Die Karte %1 wurde schreibgeschützt. Sie enthält eine nicht abgeschlossene Aufnahme von %2; diese wurde behalten und kann gesichert werden.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Searching for %1</source>

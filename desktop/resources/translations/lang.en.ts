@@ -404,6 +404,17 @@ Log in and wipe the card with your new PIN. A factory reset still needs your old
     </message>
 </context>
 <context>
+    <name>MainViewModel</name>
+    <message>
+        <source>The card %1 was made read-only. It may hold an unclosed recording, which was kept and can be backed up.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The card %1 was made read-only. It holds an unclosed recording of %2, which was kept and can be backed up.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Searching for %1</source>

@@ -1,4 +1,5 @@
 // Identification sectors, the device scan on image files and the periodic watcher.
+#include "CardManagement.h"
 #include "Device.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
@@ -76,25 +77,40 @@ private:
     bool refuse;
 };
 
-// Scans a folder of image files instead of /dev.
+// Scans a folder of image files as it would scan /dev, counting the reads of each node.
 class FolderFactory : public DeviceModelFactory
 {
 public:
-    explicit FolderFactory(QString folder) : folder(std::move(folder)) {}
+    explicit FolderFactory(const QString& folder) : DeviceModelFactory(folder) {}
     DeviceModel* createDeviceModel(const std::string& devicePath) override
     {
         return new SwitchRecorder(devicePath, switches, refuseSwitch);
     }
-    QList<StorageInfo> mountedDevices() override
+    std::vector<unsigned char> readDeviceIdentifier(const std::string& devicePath) override
     {
-        return getMacAndLinuxMountedDevices("sd*", folder);
+        QMutexLocker lock(&mutex);
+        ++reads[QFileInfo(QString::fromStdString(devicePath)).fileName()];
+        return DeviceModelFactory::readDeviceIdentifier(devicePath);
+    }
+    qint64 unclosedRecordingBytes(const std::string&) override
+    {
+        if (unclosedBytes < 0)
+            throw DeviceException(TRESORA_AC_ERR_CONTENT_UNREADABLE);
+        return unclosedBytes;
+    }
+    int readsOf(const QString& name)
+    {
+        QMutexLocker lock(&mutex);
+        return reads.value(name);
     }
 
     QStringList switches;
     bool refuseSwitch = false;
+    qint64 unclosedBytes = 0;
 
 private:
-    QString folder;
+    QMutex mutex;
+    QHash<QString, int> reads;
 };
 
 // Hands out prepared scan results; can hold a scan until the test releases it.
@@ -164,7 +180,10 @@ private slots:
     void identifierComesFromSector26ElseSector13();
     void formFactorComesFromTheCid();
     void scanListsCardsAndSwitchesOnlySecuredCcv2Cards();
-    void scanKeepsACardWhoseSwitchFails();
+    void switchDiscardsOnlyAnEmptyUnclosedSession_data();
+    void switchDiscardsOnlyAnEmptyUnclosedSession();
+    void nonCardsAreReadAgainOnlyWhenTheirMediumChanges();
+    void nodesAppearingAndVanishingAreSeenWithoutThePeriodicScan();
     void watcherPublishesOnlyChanges();
     void watcherWithoutCardsStillFinishesItsInitialScan();
     void negativeIntervalNeverScans();
@@ -266,8 +285,12 @@ void DiscoveryTest::scanListsCardsAndSwitchesOnlySecuredCcv2Cards()
     otherText.text = "Kendrova-SFC-SD-ccv3";
     card("sdf", otherText);
     card("sdg", Identification{});
+    card("mmcblk0p1", locked);
     card("other", locked);
+    card("mmcblk0boot0", locked);
+    card("mmcblk0rpmb", locked);
     writeImage(devices.filePath("sda"), {});
+    writeImage(devices.filePath("mmcblk0"), {});
     QVERIFY(QDir(devices.path()).mkdir("sdh"));
 
     FolderFactory factory(devices.path());
@@ -275,7 +298,9 @@ void DiscoveryTest::scanListsCardsAndSwitchesOnlySecuredCcv2Cards()
     std::sort(found.begin(), found.end(),
               [](const Device& a, const Device& b) { return a.devicePath < b.devicePath; });
     const QString base = QDir::cleanPath(devices.path());
-    QCOMPARE(found.size(), 4);
+    QCOMPARE(found.size(), 5);
+    QCOMPARE(found[0].devicePath, base + "/mmcblk0p1");
+    found.removeFirst();
     QCOMPARE(found[0].devicePath, base + "/sdb");
     QCOMPARE(found[0].type, MicroSdCard);
     QVERIFY(found[0].securityActive);
@@ -290,21 +315,102 @@ void DiscoveryTest::scanListsCardsAndSwitchesOnlySecuredCcv2Cards()
     QVERIFY(!found[2].securityActive);
     QCOMPARE(found[3].devicePath, base + "/sdg");
 
+    factory.switches.sort();
     QCOMPARE(factory.switches,
-             QStringList({"readOnly " + base + "/sdb", "discard " + base + "/sdb"}));
+             QStringList({"discard " + base + "/mmcblk0p1", "discard " + base + "/sdb",
+                          "readOnly " + base + "/mmcblk0p1", "readOnly " + base + "/sdb"}));
+    QCOMPARE(factory.takeKeptRecordings().size(), 0);
 }
 
-void DiscoveryTest::scanKeepsACardWhoseSwitchFails()
+void DiscoveryTest::switchDiscardsOnlyAnEmptyUnclosedSession_data()
+{
+    QTest::addColumn<qint64>("unclosedBytes");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<bool>("discarded");
+    QTest::newRow("empty") << qint64(0) << false << true;
+    QTest::newRow("2 MB clip") << qint64(2 * 1024 * 1024) << false << false;
+    QTest::newRow("size unknown") << qint64(-1) << false << false;
+    // The card stays listed; nothing is discarded or kept.
+    QTest::newRow("switch refused") << qint64(0) << true << false;
+}
+
+void DiscoveryTest::switchDiscardsOnlyAnEmptyUnclosedSession()
+{
+    QFETCH(qint64, unclosedBytes);
+    QFETCH(bool, refused);
+    QFETCH(bool, discarded);
+    QTemporaryDir devices(dir.filePath("dev-XXXXXX"));
+    Identification writable;
+    writable.readOnly = 0;
+    writeImage(devices.filePath("sdb1"), {{26, identificationSector(writable)}});
+    FolderFactory factory(devices.path());
+    factory.unclosedBytes = unclosedBytes;
+    factory.refuseSwitch = refused;
+    QCOMPARE(factory.searchDevices().size(), 1);
+
+    const QString path = QDir::cleanPath(devices.filePath("sdb1"));
+    QStringList expected;
+    if (!refused)
+        expected << "readOnly " + path;
+    if (discarded)
+        expected << "discard " + path;
+    QCOMPARE(factory.switches, expected);
+    const QList<KeptRecording> kept = factory.takeKeptRecordings();
+    const bool keptOne = !refused && !discarded;
+    QCOMPARE(kept.size(), keptOne ? 1 : 0);
+    if (keptOne) {
+        QCOMPARE(kept[0].devicePath, path);
+        QCOMPARE(kept[0].bytes, unclosedBytes);
+    }
+    QVERIFY(factory.takeKeptRecordings().isEmpty());
+}
+
+void DiscoveryTest::nonCardsAreReadAgainOnlyWhenTheirMediumChanges()
 {
     QTemporaryDir devices(dir.filePath("dev-XXXXXX"));
-    Identification locked;
-    locked.readOnly = 0;
-    writeImage(devices.filePath("sdb"), {{26, identificationSector(locked)}});
+    writeImage(devices.filePath("sdb1"), {{26, identificationSector({})}});
+    writeImage(devices.filePath("sdc"), {});
+    writeImage(devices.filePath("mmcblk0"), {{3, QByteArray(512, 'r')}});
     FolderFactory factory(devices.path());
-    factory.refuseSwitch = true;
-    const QList<Device> found = factory.searchDevices();
-    QCOMPARE(found.size(), 1);
-    QVERIFY(factory.switches.isEmpty());
+    auto reads = [&] {
+        factory.searchDevices();
+        return QList<int>{factory.readsOf("sdb1"), factory.readsOf("sdc"),
+                          factory.readsOf("mmcblk0")};
+    };
+    QCOMPARE(reads(), QList<int>({1, 1, 1}));
+    QCOMPARE(reads(), QList<int>({2, 1, 1}));
+
+    // Another medium in the same node, and a node made anew: each read once more.
+    writeImage(devices.filePath("sdc"), {{26, identificationSector({})}});
+    QVERIFY(QFile::remove(devices.filePath("mmcblk0")));
+    writeImage(devices.filePath("mmcblk0"), {{3, QByteArray(512, 'r')}});
+    QCOMPARE(reads(), QList<int>({3, 2, 2}));
+    QCOMPARE(reads(), QList<int>({4, 3, 2}));
+}
+
+void DiscoveryTest::nodesAppearingAndVanishingAreSeenWithoutThePeriodicScan()
+{
+    QTemporaryDir devices(dir.filePath("dev-XXXXXX"));
+    QTemporaryDir staging(dir.filePath("staging-XXXXXX"));
+    DeviceWatcher watcher(3600000, new FolderFactory(devices.path()));
+    Relay relay(watcher);
+    QSignalSpy published(&relay, &Relay::devices);
+    QSignalSpy initial(&relay, &Relay::initialScan);
+    watcher.start();
+    QTRY_COMPARE_WITH_TIMEOUT(initial.count(), 1, patience);
+
+    // Nodes appear whole, as a mknod makes them: written aside, then moved in.
+    writeImage(staging.filePath("mmcblk0p1"), {{26, identificationSector({})}});
+    QVERIFY(QFile::rename(staging.filePath("mmcblk0p1"), devices.filePath("mmcblk0p1")));
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 1, patience);
+    const DeviceList listed = published[0][0].value<DeviceList>();
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed[0].devicePath, QDir::cleanPath(devices.filePath("mmcblk0p1")));
+
+    QVERIFY(QFile::remove(devices.filePath("mmcblk0p1")));
+    QTRY_COMPARE_WITH_TIMEOUT(published.count(), 2, patience);
+    QVERIFY(published[1][0].value<DeviceList>().isEmpty());
+    watcher.stop();
 }
 
 void DiscoveryTest::watcherPublishesOnlyChanges()

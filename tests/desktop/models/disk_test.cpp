@@ -8,12 +8,14 @@
 #include "downloadmodel.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 #include <stdexcept>
 
 #include "VirtualCard.h"
+#include "plain_loop_disk.h"
 
 namespace {
 
@@ -71,6 +73,12 @@ QStringList filesWithTimes(const QString& folder)
     return files;
 }
 
+// The current session's id: the first field of its line in the card's state.
+QString currentSessionId(const vixtest::VirtualCard& card)
+{
+    return QString::fromStdString(card.stateValue("current-session")).section(' ', 0, 0);
+}
+
 } // namespace
 
 class DiskModelsTest : public QObject
@@ -80,6 +88,10 @@ class DiskModelsTest : public QObject
 private slots:
     void discoveryFindsTheCardWithItsTypeAndFlags_data();
     void discoveryFindsTheCardWithItsTypeAndFlags();
+    void builtInSlotNodesFindTheCard();
+    void aDiskThatIsNoCardIsReadOnce();
+    void unclosedRecordingIsKeptUnlessEmpty_data();
+    void unclosedRecordingIsKeptUnlessEmpty();
     void backupCopiesEverySessionFromTheMountedCard();
     void cardDetachedDuringBackupFailsTheBackup();
 };
@@ -119,6 +131,91 @@ void DiskModelsTest::discoveryFindsTheCardWithItsTypeAndFlags()
     QCOMPARE(model.getDeviceMountpoint(), QString::fromStdString(card->mountPoint()));
     // An activated, writable card is made read-only by the scan.
     QCOMPARE(card->stateValue("cdrom-area") == "0xFFFFFFFF", activated);
+}
+
+void DiskModelsTest::builtInSlotNodesFindTheCard()
+{
+    SKIP_WITHOUT_DISK_MODE();
+    auto card = diskCard({});
+    QTemporaryDir devices;
+    const dev_t disk = vixtest::deviceNumberOf(card->diskNode());
+    const dev_t partition = vixtest::deviceNumberOf(card->devicePath());
+    // The eMMC areas point at the card too: only their names keep them out.
+    const QList<QPair<QString, dev_t>> nodes = {{"mmcblk0", disk},
+                                                {"mmcblk0p1", partition},
+                                                {"mmcblk0boot0", partition},
+                                                {"mmcblk0rpmb", partition}};
+    for (const auto& node : nodes)
+        vixtest::makeBlockNode(devices.filePath(node.first), node.second);
+
+    const QList<Device> found = DeviceModelFactory(devices.path()).searchDevices();
+    const QString slotPartition = QDir::cleanPath(devices.filePath("mmcblk0p1"));
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].devicePath, slotPartition);
+    QVERIFY(found[0].supported);
+    QCOMPARE(getMountpoint(slotPartition), QString::fromStdString(card->mountPoint()));
+}
+
+void DiskModelsTest::aDiskThatIsNoCardIsReadOnce()
+{
+    SKIP_WITHOUT_DISK_MODE();
+    QTemporaryDir work(QStringLiteral("/var/tmp/vix-plain-disk-XXXXXX"));
+    vixtest::PlainLoopDisk plain(work.filePath("random.img"), 8 << 20);
+    // Whatever udev reads of a new disk is over before counting starts.
+    QProcess::execute(QStringLiteral("udevadm"), {QStringLiteral("settle")});
+    QTemporaryDir devices;
+    vixtest::makeBlockNode(devices.filePath("sdq"), plain.number());
+    DeviceModelFactory factory(devices.path());
+
+    const qint64 before = plain.reads();
+    QVERIFY(factory.searchDevices().isEmpty());
+    const qint64 probed = plain.reads();
+    QVERIFY2(probed > before, "the first scan did not probe the disk");
+    for (int scan = 0; scan < 5; ++scan)
+        factory.searchDevices();
+    QCOMPARE(plain.reads(), probed);
+}
+
+void DiskModelsTest::unclosedRecordingIsKeptUnlessEmpty_data()
+{
+    QTest::addColumn<int>("clipBytes");
+    QTest::newRow("empty session") << 0;
+    QTest::newRow("2 MB clip") << (2 << 20);
+}
+
+void DiskModelsTest::unclosedRecordingIsKeptUnlessEmpty()
+{
+    SKIP_WITHOUT_DISK_MODE();
+    QFETCH(int, clipBytes);
+    vixtest::VirtualCardOptions options;
+    options.pin = "1234"; // activated and writable
+    auto card = diskCard(options);
+    const QString session = currentSessionId(*card);
+    const QString clip =
+        QString::fromStdString(card->sessionsDir()) + "/" + session + "/CLIP0001.MP4";
+    if (clipBytes > 0) {
+        QVERIFY(QDir().mkpath(QFileInfo(clip).path()));
+        QFile file(clip);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(QByteArray(clipBytes, 'v')), qint64(clipBytes));
+    }
+    // A node of another name: the recording is measured through the mount all the same.
+    QTemporaryDir devices;
+    vixtest::makeBlockNode(devices.filePath("sdq1"), vixtest::deviceNumberOf(card->devicePath()));
+    DeviceModelFactory factory(devices.path());
+
+    QCOMPARE(factory.searchDevices().size(), 1);
+    QCOMPARE(card->stateValue("cdrom-area"), std::string("0xFFFFFFFF"));
+    const QList<KeptRecording> kept = factory.takeKeptRecordings();
+    if (clipBytes == 0) {
+        QVERIFY(kept.isEmpty());
+        QVERIFY(currentSessionId(*card) != session);
+    } else {
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].bytes, qint64(clipBytes));
+        QCOMPARE(currentSessionId(*card), session);
+        QVERIFY(QFileInfo::exists(clip));
+    }
 }
 
 void DiskModelsTest::backupCopiesEverySessionFromTheMountedCard()

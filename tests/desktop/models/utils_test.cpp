@@ -143,16 +143,18 @@ void UtilsTest::deviceNodesAreListedWithTheFilter()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    for (const char* name : {"sda", "sdb1", "other", "xsd"})
+    for (const char* name : {"sda", "sdb1", "other", "xsd", "mmcblk0", "mmcblk0p1", "mmcblk0boot0",
+                             "mmcblk0boot1", "mmcblk0rpmb", "mmcblk1p2"})
         QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
     QVERIFY(QDir(dir.path()).mkdir("sdz"));
 
     QStringList paths;
-    for (const StorageInfo& info : getMacAndLinuxMountedDevices("sd*", dir.path() + "/"))
+    for (const StorageInfo& info : getMacAndLinuxMountedDevices(cardNodeFilters, dir.path() + "/"))
         paths << QString::fromStdString(info.devicePath);
     paths.sort();
     const QString base = QDir::cleanPath(dir.path());
-    QCOMPARE(paths, QStringList({base + "/sda", base + "/sdb1", base + "/sdz"}));
+    QCOMPARE(paths, QStringList({base + "/mmcblk0", base + "/mmcblk0p1", base + "/mmcblk1p2",
+                                 base + "/sda", base + "/sdb1", base + "/sdz"}));
 }
 
 void UtilsTest::fileTimesAreSetOnFilesAndFolders()

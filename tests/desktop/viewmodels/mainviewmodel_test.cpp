@@ -304,6 +304,42 @@ private slots:
         QCOMPARE(main.viewModel->deviceModel(), first);
     }
 
+    void keptRecordingIsToldUntilItsCardIsGone_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("measured") << qint64(2 * 1024 * 1024)
+                                  << "/dev/sdb1 was made read-only. It holds an unclosed "
+                                     "recording of 2.0 MB, which was kept";
+        QTest::newRow("not measurable") << qint64(-1)
+                                        << "/dev/sdb1 was made read-only. It may hold an "
+                                           "unclosed recording, which was kept";
+    }
+
+    void keptRecordingIsToldUntilItsCardIsGone()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, told);
+        const Device a = card("/dev/sdb1"), b = card("/dev/sdd1");
+        MainFixture main({a, b}, 3600000);
+        QVERIFY(main.waitForView(DevicesList));
+        auto notice = [&] {
+            return main.worker->run([&] { return main.viewModel->unclosedRecordingNotice(); });
+        };
+        QCOMPARE(notice(), QString());
+
+        emit main.watcher->unclosedRecordingKept(a.devicePath, bytes);
+        main.worker->sync();
+        QVERIFY2(notice().contains(told), qPrintable(notice()));
+
+        emit main.watcher->recognizedDevicesChanged({a});
+        main.worker->sync();
+        QVERIFY(!notice().isEmpty());
+        emit main.watcher->recognizedDevicesChanged({b});
+        main.worker->sync();
+        QCOMPARE(notice(), QString());
+    }
+
     void initializeSendsTheWholeStateInOrder()
     {
         MainFixture main({card("/dev/sdb1")}, 3600000);
