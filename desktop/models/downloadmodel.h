@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 class DigestReader;
@@ -59,8 +61,32 @@ private:
     qint64 copyingOffset = 0;
 };
 
+// A failed backup step: which side failed and why, so that the user hears it in their terms.
+class BackupError : public std::runtime_error
+{
+public:
+    enum class Side { Card, Destination };
+    BackupError(const QString& message, Side side, QString path, int systemError);
+
+    Side side;
+    QString path;    // the file or folder the step failed on
+    int systemError; // errno of the failed call; 0 when there was none
+};
+
+// What a run left behind, also after a failure: which sessions are complete and proven.
+struct BackupSummary
+{
+    QStringList provenSessions; // session folder names, complete and proven
+    QString incompleteSession;  // the one being written when the run stopped
+    int files = 0;              // files proven to hold the card's bytes
+    qint64 bytes = 0;
+    int keptDiffering = 0; // kept although they differ from the card's
+    int missing = 0;       // card files not in kept folders
+};
+
 // Copies every session of a card into a folder of its own. Errors are thrown as
-// std::runtime_error; card failures pass through as DeviceException.
+// std::runtime_error (BackupError for the copy's own steps); card failures pass through as
+// DeviceException.
 class DownloadModel
 {
 public:
@@ -95,6 +121,10 @@ public:
 
     // Written into each session's record; read from the card when it was not given.
     void setCardSerialNumber(const QString& serialNumber);
+    // Of the last run, also when it failed.
+    const BackupSummary& summary() const;
+    // Creates the folder when missing; throws with the system's reason when it cannot.
+    static void makeFolderIfMissing(const QString& folder);
 
 protected:
     // Whether each copy is read back from the disk and compared with the card's data before
@@ -125,7 +155,18 @@ private:
     // Reads the whole input into the output, hashing what the card gives. False when cancelled.
     bool copyContent(QFile& input, QFile& output, const QString& target, Progress& progress,
                      CardDigests& digests);
-    void removeProof(const QString& folder);
+    // An existing file the user keeps: listed when it holds the card's bytes, named in the
+    // record when not.
+    void proveKeptFile(const QString& source, const QString& target);
+    // A folder the user keeps: each of the card's files in it, as above; one it lacks leaves
+    // the session incomplete.
+    void proveKeptFolder(const QString& source, const QString& target, Progress& progress);
+    // Free space for what the sessions will add, before anything is written.
+    void checkSpace(const QString& destination, const std::vector<Session>& sessions);
+    void startSessionFolder(const QString& folder, const Session& session);
+    // A session folder this run made and that holds nothing of the card goes again.
+    void dropUnusedSessionFolder();
+    void writeRecord(const QString& folder, const Session& session, bool complete);
     void writeProof(const QString& folder, const Session& session);
     // Flushed to disk before it gets its name.
     void writeSmallFile(const QString& path, const QByteArray& content);
@@ -136,11 +177,19 @@ private:
     QDateTime runStarted;
     QString sessionFolder;
     bool sessionFolderKept = false;
-    // Digests of the copies made in the current session, by target path.
+    bool sessionFolderMade = false;
+    // Digests of the files proven to hold the card's bytes in the current session, by path.
     QHash<QString, QByteArray> sessionDigests;
+    // Record lines of kept files that differ from the card's.
+    QStringList sessionDiffering;
+    int sessionMissing = 0;
+    qint64 sessionProvenBytes = 0;
+    const Session* currentSession = nullptr;
+    BackupSummary runSummary;
     // Kept from file to file: allocating a chunk for each of thousands of small files costs.
-    QByteArray chunk;
+    std::vector<char> chunk;
     std::unique_ptr<DigestReader> reader;
+    std::unique_ptr<DigestReader> keptFileReader;
     DigestReader& digestReader();
     DigestReader* checkReader();
 };

@@ -27,9 +27,13 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void setCancelDownload(bool _arg_cancelDownload);
+    // The card went away: the run stops and ends on its error page, saying so. Called from
+    // the GUI thread while the run goes on.
+    void cardRemoved();
 
 private:
     std::atomic<bool> m_cancelDownload{false};
+    std::atomic<bool> m_cardRemoved{false};
 
     VIEWMODEL_PROPERTY(bool, overwriteCurrentFile, OverwriteCurrentFile, false)
     VIEWMODEL_PROPERTY(bool, overwriteAllFiles, OverwriteAllFiles, false)
@@ -44,6 +48,9 @@ private:
     VIEWMODEL_PROPERTY(QString, titleDownloading, TitleDownloading, QString())
     VIEWMODEL_PROPERTY(QString, downloadMetrics, DownloadMetrics, QString())
     VIEWMODEL_PROPERTY(QString, backupPath, BackupPath, QString())
+    // What a successful run backed up, and whether it kept files that differ from the card's.
+    VIEWMODEL_PROPERTY(QString, backupSummary, BackupSummary, QString())
+    VIEWMODEL_PROPERTY(bool, backupWarning, BackupWarning, false)
 
 public:
     // Takes ownership of model.
@@ -71,6 +78,13 @@ Q_SIGNALS:
 
 private:
     QString backupFolderFor(const std::string& serialNumber) const;
+    void runBackup();
+    void reportSuccess(const QString& backupFolder);
+    // The error page's text: what happened in the user's terms, the system's words, and
+    // where every session stands.
+    QString failureText(const std::exception& error) const;
+    QString failureHeadline(const std::exception& error) const;
+    QString sessionStateText() const;
 
     QString mountPoint;
     DownloadModel* model;

@@ -106,6 +106,8 @@ void Download::connectViewModel()
             &QProgressBar::setValue);
     connect(vm, &DownloadViewModel::backupPathChanged, this,
             [this](const QString& path) { backupPath = path; });
+    connect(vm, &DownloadViewModel::backupSummaryChanged, ui->lblSuccessSummary, &QLabel::setText);
+    connect(vm, &DownloadViewModel::backupWarningChanged, this, &Download::showSuccessTitle);
     connect(vm, &DownloadViewModel::backupFinished, this,
             [this] { showEndPage(ui->finishedSuccessfully); });
     connect(vm, &DownloadViewModel::backupCanceled, this, [this] { showEndPage(ui->canceled); });
@@ -170,6 +172,15 @@ void Download::done(int result)
     QDialog::done(result);
 }
 
+void Download::deviceRemoved()
+{
+    if (!running) {
+        close();
+        return;
+    }
+    viewModel->cardRemoved();
+}
+
 void Download::showPage(QWidget* page)
 {
     ui->stackedWidget->setCurrentWidget(page);
@@ -199,7 +210,21 @@ void Download::pickFolder()
 
 void Download::openDownloadFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(backupPath));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(backupPath)))
+        return;
+    ui->lblSuccessSummary->setText(ui->lblSuccessSummary->text() + QLatin1Char('\n') +
+                                   tr("No program is set up to open folders. The backup is in %1.")
+                                       .arg(QDir::toNativeSeparators(backupPath)));
+}
+
+void Download::showSuccessTitle(bool warning)
+{
+    if (!warning)
+        return;
+    ui->lblTitleSuccess->setText(
+        tr("<html><head/><body><p align=\"center\"><span style=\" font-size:11pt; "
+           "font-weight:600;\">Download Complete, with Warnings</span><br/></p><p "
+           "align=\"center\"><img src=\":/icons/attention_circle_60x60.png\"/></p></body></html>"));
 }
 
 void Download::answerFileConflict(const QString& path)

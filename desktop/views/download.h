@@ -26,6 +26,11 @@ public:
     int exec() override;
     void done(int result) override;
 
+public Q_SLOTS:
+    // The card went away. A running backup ends on its error page, which says so; otherwise
+    // the dialog closes.
+    void deviceRemoved();
+
 private:
     enum class ConflictAnswer { Replace, Keep, Cancel };
     struct ConflictReply
@@ -42,6 +47,7 @@ private:
     void startRun();
     void pickFolder();
     void openDownloadFolder();
+    void showSuccessTitle(bool warning);
     void answerFileConflict(const QString& path);
     void answerFolderConflict(const QString& path);
     ConflictReply askConflict(const QString& title, const QString& text, const QString& replaceText,

@@ -220,7 +220,9 @@ void DownloadFaultsTest::fullDestinationFailsNamingTheFileAndKeepsFinishedFiles(
     QVERIFY2(result.startsWith(expected), qPrintable(result));
     QVERIFY2(result.contains(reason(EFBIG)), qPrintable(result));
 
-    QCOMPARE(filesBelow(destination), QStringList({"1/a.txt", "1/b.txt", "1/c.txt"}));
+    QCOMPARE(filesBelow(destination),
+             QStringList({"1/a.txt", "1/b.txt", "1/c.txt", "1/vix-backup.txt"}));
+    QVERIFY(readFile(destination + "/1/vix-backup.txt").contains("\nStatus: incomplete\n"));
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
         QCOMPARE(readFile(destination + "/1/" + name), pattern(5000, name[0]));
     QCOMPARE(card->switches, QList<int>({1}));
@@ -255,7 +257,7 @@ void DownloadFaultsTest::replacedCopyStaysIntactUntilTheNewOneIsComplete()
     onProgress = [](const Progress& p) { return p.sessionCopiedBytes > 0; };
     QCOMPARE(download(), QStringLiteral("cancelled"));
     QCOMPARE(readFile(target), QByteArray("the earlier backup"));
-    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4", "1/vix-backup.txt"}));
 
     onProgress = nullptr;
     QVERIFY(::chmod(QFile::encodeName(destination + "/1").constData(), 0777) == 0);
@@ -264,7 +266,7 @@ void DownloadFaultsTest::replacedCopyStaysIntactUntilTheNewOneIsComplete()
         QSKIP("cannot limit the file size in a child process");
     QVERIFY2(result.startsWith("Could not write data to " + target + "."), qPrintable(result));
     QCOMPARE(readFile(target), QByteArray("the earlier backup"));
-    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4", "1/vix-backup.txt"}));
 }
 
 void DownloadFaultsTest::declinedFolderIsLeftUntouched()
@@ -314,7 +316,7 @@ void DownloadFaultsTest::cardContentChangingDuringTheCopyIsAFailure()
     };
     result = download();
     QVERIFY2(result.startsWith("Could not open " + later + "."), qPrintable(result));
-    QCOMPARE(filesBelow(destination), QStringList({"1/" + order[0]}));
+    QCOMPARE(filesBelow(destination), QStringList({"1/vix-backup.txt", "1/" + order[0]}));
     QCOMPARE(readFile(destination + "/1/" + order[0]), readFile(card->folders[1] + "/" + order[0]));
 }
 

@@ -240,7 +240,9 @@ private slots:
         startRun(dialog, destination.path());
         QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedWithErrors"), waitLimit);
         QCOMPARE(child<QPlainTextEdit>(dialog, "plainTextEditErrors")->toPlainText(),
-                 QString("The card went away"));
+                 QString("The card could not be read; it may have been removed or stopped "
+                         "answering.\nThe card went away\n\nNo session was completed in this "
+                         "run. The backup is incomplete."));
     }
 
     // The dialog goes away (the removal notice closes every window, or it is deleted at once)
