@@ -4,13 +4,17 @@
 #include "downloadmodel.h"
 #include "utils.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -89,6 +93,7 @@ class DownloadFaultsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void fullDestinationFailsNamingTheFileAndKeepsFinishedFiles();
@@ -100,6 +105,11 @@ private slots:
     void readOnlyDestinationFailsWithoutClaimingProgress();
     void percentStaysInRangeWhenKeptFilesAreLarger();
     void backupOntoTheCardItselfIsRefused();
+    void keptFileIsListedOnlyWhenItHoldsTheCardsBytes_data();
+    void keptFileIsListedOnlyWhenItHoldsTheCardsBytes();
+    void destinationFailureKeepsTheSystemsReason_data();
+    void destinationFailureKeepsTheSystemsReason();
+    void cardPulledLeavesEarlierSessionsProvenAndTheCurrentOneMarked();
 
 private:
     void addSession(unsigned id, unsigned sectors);
@@ -107,7 +117,12 @@ private:
     QString download();
     QString downloadInRestrictedChild(rlim_t fileSizeLimit = 0);
 
+    // Small file systems made for a test; gone with the process's own mount namespace.
+    QString mountOwnFileSystem(const QString& options);
+
     std::unique_ptr<QTemporaryDir> work;
+    bool ownMounts = false;
+    DownloadModel model;
     QString destination;
     std::shared_ptr<FolderCard> card;
     QList<int> percents;
@@ -116,6 +131,24 @@ private:
     std::function<bool(const QString&, bool)> answer;
     QStringList questions;
 };
+
+void DownloadFaultsTest::initTestCase()
+{
+    // Before any thread exists: mounts made from now on die with this process, also when
+    // it is killed.
+    ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+QString DownloadFaultsTest::mountOwnFileSystem(const QString& options)
+{
+    const QString point =
+        work->filePath(QStringLiteral("mnt%1").arg(QRandomGenerator::global()->generate()));
+    if (!QDir().mkdir(point) || ::mount("vix-test", QFile::encodeName(point).constData(), "tmpfs",
+                                        0, QFile::encodeName(options).constData()) != 0)
+        return QString();
+    return point;
+}
 
 void DownloadFaultsTest::init()
 {
@@ -155,7 +188,6 @@ void DownloadFaultsTest::addSession(unsigned id, unsigned sectors)
 
 QString DownloadFaultsTest::download()
 {
-    DownloadModel model;
     auto report = [this](const Progress& p) {
         percents << p.percent;
         copied << p.copiedBytes;
@@ -406,6 +438,123 @@ void DownloadFaultsTest::backupOntoTheCardItselfIsRefused()
     QVERIFY(QDir().mkdir(destination));
     QCOMPARE(download(), QStringLiteral("ok"));
     QCOMPARE(readFile(destination + "/1/DCIM/clip.mp4"), QByteArray("clip"));
+}
+
+void DownloadFaultsTest::keptFileIsListedOnlyWhenItHoldsTheCardsBytes_data()
+{
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<bool>("proven");
+    QTest::newRow("the card's bytes") << pattern(1200000, 'c') << true;
+    QTest::newRow("damaged after the first backup") << QByteArray("damaged!") << false;
+    QTest::newRow("same size, one byte changed")
+        << pattern(1200000, 'c').replace(600000, 1, "x") << false;
+}
+
+void DownloadFaultsTest::keptFileIsListedOnlyWhenItHoldsTheCardsBytes()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(bool, proven);
+    addSession(1, 3000);
+    writeFile(card->folders[1] + "/DCIM/CLIP0001.MP4", pattern(1200000, 'c'));
+    writeFile(card->folders[1] + "/DCIM/CLIP0002.MP4", pattern(5000, 'd'));
+    QCOMPARE(download(), QStringLiteral("ok"));
+    writeFile(destination + "/1/DCIM/CLIP0001.MP4", kept);
+    // Merge the folders, keep the file.
+    answer = [](const QString&, bool isFile) { return !isFile; };
+
+    QCOMPARE(download(), QStringLiteral("ok"));
+    const QString folder = destination + "/1";
+    QCOMPARE(readFile(folder + "/DCIM/CLIP0001.MP4"), kept);
+    QVERIFY2(manifestProblem(folder).isEmpty(), qPrintable(manifestProblem(folder)));
+    const QByteArray manifest = readFile(folder + "/" + DownloadModel::manifestName);
+    QCOMPARE(manifest.contains("  DCIM/CLIP0001.MP4\n"), proven);
+    QVERIFY(manifest.contains("  DCIM/CLIP0002.MP4\n"));
+    const QString differs =
+        QStringLiteral("Differs from card: DCIM/CLIP0001.MP4 (disk %1 bytes, card 1200000 bytes, "
+                       "card SHA-256 %2)")
+            .arg(kept.size())
+            .arg(QString::fromLatin1(
+                QCryptographicHash::hash(pattern(1200000, 'c'), QCryptographicHash::Sha256)
+                    .toHex()));
+    QCOMPARE(differingInRecord(folder).size(), proven ? 0 : 1);
+    QCOMPARE(readFile(folder + "/" + DownloadModel::recordName).contains(differs.toUtf8()),
+             !proven);
+    QCOMPARE(model.summary().keptDiffering, proven ? 0 : 1);
+    QCOMPARE(model.summary().files, proven ? 2 : 1);
+}
+
+void DownloadFaultsTest::destinationFailureKeepsTheSystemsReason_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<unsigned>("sectors");
+    QTest::addColumn<QString>("expected"); // %1: the destination
+    QTest::addColumn<int>("systemError");
+    QTest::newRow("too little space")
+        << "size=1m" << 8192u
+        << "Not enough free space in %1: the backup needs 4.2 MB, but only 1.0 MB are free. "
+           "Nothing was written."
+        << int(ENOSPC);
+    QTest::newRow("running out anyway")
+        << "size=1m" << 1u << "Could not write data to %1/1/big.bin. " + reason(ENOSPC) + "."
+        << int(ENOSPC);
+    QTest::newRow("read-only") << "ro,size=1m" << 1u
+                               << "Could not create directory %1/1. " + reason(EROFS) + "."
+                               << int(EROFS);
+}
+
+void DownloadFaultsTest::destinationFailureKeepsTheSystemsReason()
+{
+    QFETCH(QString, options);
+    QFETCH(unsigned, sectors);
+    QFETCH(QString, expected);
+    QFETCH(int, systemError);
+    if (!ownMounts)
+        QSKIP("needs root and a mount namespace of its own to mount a small file system");
+    destination = mountOwnFileSystem(options);
+    QVERIFY(!destination.isEmpty());
+    addSession(1, sectors);
+    writeFile(card->folders[1] + "/big.bin", pattern(3 << 20, 'b'));
+    try {
+        QString current;
+        model.CopyFilesFromDevice(card, destination, nullptr, nullptr, current);
+        QFAIL("the backup succeeded");
+    } catch (const BackupError& error) {
+        QCOMPARE(QString::fromUtf8(error.what()), expected.arg(destination));
+        QCOMPARE(error.side, BackupError::Side::Destination);
+        QCOMPARE(error.systemError, systemError);
+    }
+    // No session folder that holds nothing of the card.
+    QCOMPARE(filesBelow(destination), QStringList());
+    QVERIFY(QDir(destination).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    QVERIFY(::umount2(QFile::encodeName(destination).constData(), MNT_DETACH) == 0);
+}
+
+void DownloadFaultsTest::cardPulledLeavesEarlierSessionsProvenAndTheCurrentOneMarked()
+{
+    addSession(1, 100);
+    addSession(2, 100);
+    writeFile(card->folders[1] + "/one.txt", "one");
+    for (const char* name : {"a.bin", "b.bin"})
+        writeFile(card->folders[2] + "/" + name, pattern(2 << 20, name[0]));
+    // Pulled while the second session's first file is read: the rest of the card is gone.
+    onProgress = [this](const Progress& p) {
+        if (p.sessionCopiedBytes > 0 && card->switches.size() == 2)
+            QDir(card->folders[2]).removeRecursively();
+        return false;
+    };
+    QString current;
+    try {
+        model.CopyFilesFromDevice(card, destination, onProgress, nullptr, current);
+        QFAIL("the backup succeeded without its card");
+    } catch (const BackupError& error) {
+        QCOMPARE(error.side, BackupError::Side::Card);
+    }
+    QVERIFY2(manifestProblem(destination + "/1").isEmpty(),
+             qPrintable(manifestProblem(destination + "/1")));
+    QCOMPARE(model.summary().provenSessions, QStringList({"1"}));
+    QCOMPARE(model.summary().incompleteSession, QStringLiteral("2"));
+    QVERIFY(readFile(destination + "/2/vix-backup.txt").contains("\nStatus: incomplete\n"));
+    QVERIFY(!QFileInfo::exists(destination + "/2/" + DownloadModel::manifestName));
 }
 
 QTEST_GUILESS_MAIN(DownloadFaultsTest)

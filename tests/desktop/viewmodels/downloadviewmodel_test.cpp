@@ -313,6 +313,70 @@ private slots:
                  QStringLiteral("Downloading ..."));
     }
 
+    void failureSaysWhatHappened_data()
+    {
+        QTest::addColumn<int>("side"); // BackupError::Side, or -1 for a failed card call
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<bool>("cardConnected");
+        QTest::addColumn<QString>("headline"); // %1: the backup folder
+        const int disk = int(BackupError::Side::Destination);
+        const int card = int(BackupError::Side::Card);
+        QTest::newRow("disk full")
+            << disk << ENOSPC << true << "The drive of the backup folder %1 is full.";
+        QTest::newRow("read-only")
+            << disk << EROFS << true << "The drive of the backup folder %1 is read-only.";
+        QTest::newRow("no permission")
+            << disk << EACCES << true << "You may not write into the backup folder %1.";
+        QTest::newRow("drive unplugged")
+            << disk << EIO << true
+            << "The backup folder %1 can no longer be written; its drive may have been removed "
+               "or unplugged.";
+        QTest::newRow("card pulled")
+            << card << EIO << false << "The card was removed during the backup.";
+        QTest::newRow("card server gone")
+            << -1 << 0 << true
+            << "The card could not be read; it may have been removed or stopped answering.";
+    }
+
+    void failureSaysWhatHappened()
+    {
+        QFETCH(int, side);
+        QFETCH(int, systemError);
+        QFETCH(bool, cardConnected);
+        QFETCH(QString, headline);
+        auto* engine = new ScriptedDownloadModel;
+        engine->failure = [=] {
+            if (side < 0)
+                throw DeviceException(-3, "Device Exception: -3");
+            throw BackupError("Could not write data to /b/1/a.mp4.", BackupError::Side(side),
+                              "/b/1/a.mp4", systemError);
+        };
+        DownloadFixture download(engine);
+        download.model->connected = cardConnected;
+        QCOMPARE(download.run(), QStringLiteral("failed"));
+        const QString text = download.read(&DownloadViewModel::errorMessage);
+        QVERIFY2(text.startsWith(headline.arg(download.destination.path()) + '\n'),
+                 qPrintable(text));
+        QVERIFY2(text.endsWith("The backup is incomplete."), qPrintable(text));
+    }
+
+    void removedCardEndsARunningBackupOnItsErrorPage()
+    {
+        auto* engine = new ScriptedDownloadModel;
+        engine->reportsUntilCancel = 1000000;
+        DownloadFixture download(engine);
+        bool reported = false;
+        QObject::connect(download.viewModel, &DownloadViewModel::downloadMetricsChanged,
+                         &download.boxes, [&] { reported = true; });
+        QMetaObject::invokeMethod(download.viewModel, "copyFiles", Qt::QueuedConnection);
+        QVERIFY(QTest::qWaitFor([&] { return reported; }, waitLimit));
+        download.viewModel->cardRemoved();
+        QVERIFY(QTest::qWaitFor([&] { return !download.ending.isEmpty(); }, waitLimit));
+        QCOMPARE(download.ending, QStringLiteral("failed"));
+        QVERIFY(download.read(&DownloadViewModel::errorMessage)
+                    .startsWith("The card was removed during the backup.\n"));
+    }
+
     void protectedContentFailsTheRun()
     {
         QTemporaryDir card;
