@@ -609,6 +609,13 @@ BackupError::BackupError(const QString& message, Side side, QString path, int sy
 {
 }
 
+DownloadModel::Destination::Destination(QString root) : root(std::move(root))
+{
+    summary.folder = this->root;
+}
+
+DownloadModel::Destination::~Destination() = default;
+
 DownloadModel::DownloadModel() = default;
 
 DownloadModel::~DownloadModel() = default;
@@ -618,9 +625,42 @@ void DownloadModel::setCardSerialNumber(const QString& serialNumber)
     cardSerialNumber = serialNumber;
 }
 
+void DownloadModel::setMirrorDestination(const QString& folder)
+{
+    mirrorDestination = folder;
+}
+
+std::vector<BackupSummary> DownloadModel::summaries() const
+{
+    std::vector<BackupSummary> all;
+    for (const auto& destination : destinations)
+        all.push_back(destination->summary);
+    return all;
+}
+
 const BackupSummary& DownloadModel::summary() const
 {
-    return runSummary;
+    static const BackupSummary none;
+    return destinations.empty() ? none : destinations.front()->summary;
+}
+
+void DownloadModel::refuseOverlappingFolders(const QString& first, const QString& second)
+{
+    auto canonical = [](const QString& folder) {
+        const QString path = QFileInfo(folder).canonicalFilePath();
+        return (path.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : path) +
+               QLatin1Char('/');
+    };
+    const QString a = canonical(first);
+    const QString b = canonical(second);
+    if (!a.startsWith(b) && !b.startsWith(a))
+        return;
+    throw BackupError(QCoreApplication::translate(
+                          "QCoreApplication",
+                          "The folders %1 and %2 for the two copies are the same or one lies "
+                          "inside the other. Please choose two separate folders.")
+                          .arg(first, second),
+                      BackupError::Side::Destination, second, 0);
 }
 
 void DownloadModel::makeFolderIfMissing(const QString& folder)
@@ -649,22 +689,27 @@ bool DownloadModel::CopyFilesFromDevice(
     OverwriteCallback onOverwrite, // NOLINT(performance-unnecessary-value-param)
     QString& currentFolder)
 {
-    runSummary = BackupSummary();
+    destinations.clear();
+    destinations.push_back(std::make_unique<Destination>(destination));
+    if (!mirrorDestination.isEmpty())
+        destinations.push_back(std::make_unique<Destination>(mirrorDestination));
     Progress progress(std::move(onProgress));
     if (progress.report())
         return false;
-    // The caller makes it; without it nothing of the card can be kept.
-    const QFileInfo destinationInfo(destination);
-    if (!destinationInfo.isDir())
-        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."),
-                   destination, destinationInfo.exists() ? ENOTDIR : ENOENT);
+    // The caller makes them; without them nothing of the card can be kept.
+    for (const auto& target : destinations) {
+        const QFileInfo info(target->root);
+        if (!info.isDir())
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."),
+                       target->root, info.exists() ? ENOTDIR : ENOENT);
+    }
     progress.startTimers();
     progress.started = true;
     runStarted = QDateTime::currentDateTime();
     const std::vector<Session> sessions = listSessions(*device, progress);
-    checkSpace(destination, sessions);
+    checkDestinations(sessions);
     for (const Session& session : sessions) {
-        if (!copySession(*device, session, destination, progress, onOverwrite, currentFolder))
+        if (!copySession(*device, session, progress, onOverwrite, currentFolder))
             return false;
     }
 
@@ -688,64 +733,77 @@ std::vector<Session> DownloadModel::listSessions(DeviceModel& device, Progress& 
     return sessions;
 }
 
-void DownloadModel::checkSpace(const QString& destination, const std::vector<Session>& sessions)
+void DownloadModel::checkDestinations(const std::vector<Session>& sessions)
 {
-    // An earlier backup's files are replaced one at a time, so only what is new needs room.
-    qint64 needed = 0;
-    for (const Session& session : sessions)
-        needed +=
-            std::max<qint64>(0, qint64(session.dataSize) - dirSize(destination + QLatin1Char('/') +
-                                                                   sessionFolderName(session)));
-    struct statvfs info
-    {
-    };
-    if (::statvfs(QFile::encodeName(destination).constData(), &info) != 0)
-        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), destination, errno);
-    const qint64 available = qint64(info.f_bavail) * qint64(info.f_frsize);
-    if (needed <= available)
-        return;
-    const QLocale locale;
-    const QString message =
-        QCoreApplication::translate(
-            "QCoreApplication",
-            "Not enough free space in %1: the backup needs %2, but only %3 are free. Nothing "
-            "was written.")
-            .arg(destination, locale.formattedDataSize(needed, 1, QLocale::DataSizeSIFormat),
-                 locale.formattedDataSize(available, 1, QLocale::DataSizeSIFormat));
-    throw BackupError(message, BackupError::Side::Destination, destination, ENOSPC);
+    if (destinations.size() > 1)
+        refuseOverlappingFolders(destinations[0]->root, destinations[1]->root);
+    for (const auto& target : destinations) {
+        // An earlier backup's files are replaced one at a time, so only what is new needs
+        // room.
+        qint64 needed = 0;
+        for (const Session& session : sessions)
+            needed += std::max<qint64>(
+                0, qint64(session.dataSize) -
+                       dirSize(target->root + QLatin1Char('/') + sessionFolderName(session)));
+        struct statvfs info
+        {
+        };
+        if (::statvfs(QFile::encodeName(target->root).constData(), &info) != 0)
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), target->root,
+                       errno);
+        const qint64 available = qint64(info.f_bavail) * qint64(info.f_frsize);
+        if (needed <= available)
+            continue;
+        const QLocale locale;
+        const QString message =
+            QCoreApplication::translate(
+                "QCoreApplication",
+                "Not enough free space in %1: the backup needs %2, but only %3 are free. Nothing "
+                "was written.")
+                .arg(target->root, locale.formattedDataSize(needed, 1, QLocale::DataSizeSIFormat),
+                     locale.formattedDataSize(available, 1, QLocale::DataSizeSIFormat));
+        throw BackupError(message, BackupError::Side::Destination, target->root, ENOSPC);
+    }
 }
 
-bool DownloadModel::copySession(DeviceModel& device, const Session& session,
-                                const QString& destination, Progress& progress,
+bool DownloadModel::copySession(DeviceModel& device, const Session& session, Progress& progress,
                                 const OverwriteCallback& onOverwrite, QString& currentFolder)
 {
-    const QString mountPoint = presentSession(device, session, destination, progress);
+    const QString mountPoint = presentSession(device, session, progress);
     if (progress.report())
         return false;
 
     const QString folderName = sessionFolderName(session);
-    currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
-    sessionFolder = currentFolder;
-    sessionFolderKept = false;
-    sessionFolderMade = false;
-    sessionDigests.clear();
-    sessionDiffering.clear();
-    sessionMissing = 0;
-    sessionProvenBytes = 0;
+    sessionRelative = QLatin1Char('/') + folderName;
+    currentFolder = QDir::toNativeSeparators(destinations.front()->root + sessionRelative);
+    std::vector<Destination*> all;
+    for (const auto& target : destinations) {
+        target->sessionFolder = target->root + sessionRelative;
+        target->sessionFolderKept = false;
+        target->sessionFolderMade = false;
+        target->digests.clear();
+        target->differing.clear();
+        target->missing = 0;
+        target->provenBytes = 0;
+        all.push_back(target.get());
+    }
     currentSession = &session;
     bool copied = false;
     try {
-        copied = copyRecursively(mountPoint, currentFolder, progress, onOverwrite);
+        copied = copyTree(mountPoint, sessionRelative, all, progress, onOverwrite);
     } catch (...) {
-        dropUnusedSessionFolder();
+        for (Destination* target : all)
+            dropUnusedSessionFolder(*target);
         throw;
     }
     if (!copied) {
-        dropUnusedSessionFolder();
+        for (Destination* target : all)
+            dropUnusedSessionFolder(*target);
         return false;
     }
-    if (!sessionFolderKept)
-        writeProof(currentFolder, session);
+    for (Destination* target : all)
+        if (!target->sessionFolderKept)
+            writeProof(*target, session);
     // Kept files larger than their share must not take back what was counted.
     progress.copiedBytes += std::max<qint64>(
         0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
@@ -753,22 +811,24 @@ bool DownloadModel::copySession(DeviceModel& device, const Session& session,
     if (progress.report())
         return false;
 
-    QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
-                                           QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
-    // The checksum list changed the folder's time; without a date in the usual form the
-    // card folder's time is the one to keep.
-    if (!time.isValid() && !sessionFolderKept)
-        time = cardFolderTime(mountPoint);
-    if (time.isValid()) {
-        setFolderTime(currentFolder, time);
-        makeDurable(currentFolder);
+    const QDateTime date = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
+                                                 QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
+    for (Destination* target : all) {
+        // The checksum list changed the folder's time; without a date in the usual form the
+        // card folder's time is the one to keep.
+        const QDateTime time =
+            date.isValid() || target->sessionFolderKept ? date : cardFolderTime(mountPoint);
+        if (time.isValid()) {
+            setFolderTime(target->sessionFolder, time);
+            makeDurable(target->sessionFolder);
+        }
+        makeDurable(target->root);
     }
-    makeDurable(destination);
     return true;
 }
 
 QString DownloadModel::presentSession(DeviceModel& device, const Session& session,
-                                      const QString& destination, Progress& progress)
+                                      Progress& progress)
 {
     progress.pauseCopyingTimer();
     device.switchToSession(int(session.id));
@@ -779,7 +839,8 @@ QString DownloadModel::presentSession(DeviceModel& device, const Session& sessio
         failOnCard(QT_TRANSLATE_NOOP(
             "QCoreApplication",
             "Could not find the content of the card. Please check that it is mounted."));
-    refuseBackupInto(mountPoint, destination);
+    for (const auto& target : destinations)
+        refuseBackupInto(mountPoint, target->root);
     refuseProofNames(mountPoint);
     // The scale of the progress: the bytes the copy will read, not the hidden ones.
     progress.sessionFileBytes = copyableSize(mountPoint);
@@ -807,8 +868,8 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     }
 }
 
-bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& target,
-                                Progress& progress, CardDigests& digests)
+bool DownloadModel::copyContent(QFile& input, const std::vector<QFile*>& outputs,
+                                const Targets& targets, Progress& progress, CardDigests& digests)
 {
     // A card taken out or changed mid-file may end the file early instead of failing a read.
     const qint64 sourceSize = input.size();
@@ -834,18 +895,22 @@ bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& targ
                                          "Memory device is encrypted, cannot copy data"));
         hash.add(data.constData(), count);
         check.add(data.constData(), count);
-        try {
-            writeBufferToFile(output, data);
-            // Large files go to the disk while the card is read, so that the batch's flush
-            // finds little left; small ones are left to it, which writes them out in one go.
-            if (copiedSize % writeBackStride == 0)
-                ::sync_file_range(output.handle(), copiedSize - writeBackStride, writeBackStride,
-                                  SYNC_FILE_RANGE_WRITE);
-        } catch (const BackupError& error) {
-            // The user knows the target's name, not the hidden partial file's.
-            const QString message =
-                QString::fromUtf8(error.what()).replace(output.fileName(), target);
-            throw BackupError(message, error.side, target, error.systemError);
+        for (size_t index = 0; index < outputs.size(); ++index) {
+            QFile& output = *outputs[index];
+            try {
+                writeBufferToFile(output, data);
+                // Large files go to the disk while the card is read, so that the batch's flush
+                // finds little left; small ones are left to it, which writes them out in one go.
+                if (copiedSize % writeBackStride == 0)
+                    ::sync_file_range(output.handle(), copiedSize - writeBackStride,
+                                      writeBackStride, SYNC_FILE_RANGE_WRITE);
+            } catch (const BackupError& error) {
+                // The user knows the target's name, not the hidden partial file's.
+                const QString& target = targets[index].second;
+                const QString message =
+                    QString::fromUtf8(error.what()).replace(output.fileName(), target);
+                throw BackupError(message, error.side, target, error.systemError);
+            }
         }
 
         progress.addReadBytes(count);
@@ -864,38 +929,52 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
                          QString target, // NOLINT(performance-unnecessary-value-param)
                          Progress& progress)
 {
+    Destination alone(QFileInfo(target).path());
+    return copyTo(source, {{&alone, target}}, progress);
+}
+
+bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progress& progress)
+{
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source, errno);
-    PartialFile partial(target);
-    if (!partial.isOpen())
-        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
-                   partial.error());
-    QFile& output = partial.file();
-    const QString partialName = output.fileName();
+    std::vector<std::unique_ptr<PartialFile>> partials;
+    std::vector<QFile*> outputs;
+    for (const auto& [destination, target] : targets) {
+        partials.push_back(std::make_unique<PartialFile>(target));
+        if (!partials.back()->isOpen())
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
+                       partials.back()->error());
+        outputs.push_back(&partials.back()->file());
+    }
 
     CardDigests digests;
-    if (!copyContent(input, output, target, progress, digests))
+    if (!copyContent(input, outputs, targets, progress, digests))
         return false;
-    if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
-                            QFileDevice::FileModificationTime))
-        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."),
-                   target, errno);
-    const qint64 size = output.size();
-    const int descriptor = partial.release();
-    if (descriptor < 0)
-        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target, errno);
-    sessionDigests.insert(target, digests.sha256);
-    sessionProvenBytes += size;
-    // Durable and checked on the disk before it gets the final name.
-    CopyBatch::Entry entry{partialName, target, descriptor, digests.sha256, digests.check};
-    if (folderCommit) {
-        folderCommit->add(std::move(entry), size);
-        return true;
+    const QDateTime modified = input.fileTime(QFileDevice::FileModificationTime);
+    for (size_t index = 0; index < targets.size(); ++index) {
+        const auto& [destination, target] = targets[index];
+        QFile& output = *outputs[index];
+        if (!output.setFileTime(modified, QFileDevice::FileModificationTime))
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."),
+                       target, errno);
+        const QString partialName = output.fileName();
+        const qint64 size = output.size();
+        const int descriptor = partials[index]->release();
+        if (descriptor < 0)
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target, errno);
+        destination->digests.insert(target, digests.sha256);
+        destination->provenBytes += size;
+        // Durable and checked on the disk before it gets the final name.
+        CopyBatch::Entry entry{partialName, target, descriptor, digests.sha256, digests.check};
+        if (destination->commit) {
+            destination->commit->add(std::move(entry), size);
+            continue;
+        }
+        CopyBatch single(QString(), false);
+        single.add(std::move(entry), size);
+        single.commit(checkReader(*destination));
     }
-    CopyBatch single(QString(), false);
-    single.add(std::move(entry), size);
-    single.commit(checkReader());
     return true;
 }
 
@@ -905,126 +984,180 @@ bool DownloadModel::copyRecursively(
     Progress& progress,
     OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
 {
+    Destination alone(target);
+    return copyTree(source, QString(), {&alone}, progress, onOverwrite);
+}
+
+bool DownloadModel::copyTree(const QString& source, const QString& relative,
+                             const std::vector<Destination*>& active, Progress& progress,
+                             const OverwriteCallback& onOverwrite)
+{
     const QDir sourceDir(source);
     if (source.isEmpty() || !sourceDir.exists())
         failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not find %1."), source);
     if (const int error = listingError(source))
         failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source, error);
-    const bool sessionRoot = target == sessionFolder;
-    const QFileInfo targetInfo(target);
-    if (!targetInfo.exists()) {
-        makeFolder(target);
-        sessionFolderMade = sessionFolderMade || sessionRoot;
-    } else if (!targetInfo.isDir()) {
-        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), target,
-                   ENOTDIR);
-    } else if (onOverwrite && !askOverwrite(onOverwrite, progress, target, false)) {
-        if (sessionRoot)
-            sessionFolderKept = true;
-        else
-            proveKeptFolder(source, target, progress);
-        return true;
+    const bool sessionRoot = !relative.isEmpty() && relative == sessionRelative;
+    std::vector<Destination*> into;
+    std::vector<Destination*> existing;
+    for (Destination* destination : active) {
+        const QString target = destination->root + relative;
+        const QFileInfo info(target);
+        if (!info.exists()) {
+            makeFolder(target);
+            destination->sessionFolderMade = destination->sessionFolderMade || sessionRoot;
+            into.push_back(destination);
+        } else if (!info.isDir()) {
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."),
+                       target, ENOTDIR);
+        } else {
+            existing.push_back(destination);
+        }
     }
+    if (!existing.empty() && onOverwrite &&
+        !askOverwrite(onOverwrite, progress, existing.front()->root + relative, false)) {
+        for (Destination* destination : existing) {
+            if (sessionRoot)
+                destination->sessionFolderKept = true;
+            else
+                proveKeptFolder(*destination, source, destination->root + relative);
+        }
+        existing.clear();
+    }
+    into.insert(into.end(), existing.begin(), existing.end());
+    if (into.empty())
+        return true;
     if (sessionRoot && currentSession)
-        startSessionFolder(target, *currentSession);
+        for (Destination* destination : into)
+            startSessionFolder(*destination, *currentSession);
 
-    if (!copyFiles(source, target, progress, onOverwrite))
+    if (!copyFiles(source, relative, into, progress, onOverwrite))
         return false;
 
     for (const QString& name : copyableFolders(source)) {
-        if (!copyRecursively(source + QLatin1Char('/') + name, target + QLatin1Char('/') + name,
-                             progress, onOverwrite))
+        if (!copyTree(source + QLatin1Char('/') + name, relative + QLatin1Char('/') + name, into,
+                      progress, onOverwrite))
             return false;
     }
 
-    setFolderTime(target, cardFolderTime(source));
-    makeDurable(target);
+    const QDateTime time = cardFolderTime(source);
+    for (Destination* destination : into) {
+        setFolderTime(destination->root + relative, time);
+        makeDurable(destination->root + relative);
+    }
     return true;
 }
 
-bool DownloadModel::copyFiles(const QString& source, const QString& target, Progress& progress,
+bool DownloadModel::copyFiles(const QString& source, const QString& relative,
+                              const std::vector<Destination*>& active, Progress& progress,
                               const OverwriteCallback& onOverwrite)
 {
     auto copyAll = [&] {
         for (const QString& name : copyableFiles(source)) {
             const QString sourcePath = source + QLatin1Char('/') + name;
-            const QString targetPath = target + QLatin1Char('/') + name;
-            if (onOverwrite && QFileInfo::exists(targetPath) &&
-                !askOverwrite(onOverwrite, progress, targetPath, true)) {
-                const qint64 kept = QFileInfo(targetPath).size();
-                proveKeptFile(sourcePath, targetPath);
-                progress.skippedBytes += kept;
-                progress.sessionSkippedBytes += kept;
-                progress.updateProgressTime();
-                if (progress.report())
-                    return false;
-                continue;
+            const QString path = relative + QLatin1Char('/') + name;
+            Targets writes;
+            Targets existing;
+            for (Destination* destination : active)
+                (QFileInfo::exists(destination->root + path) ? existing : writes)
+                    .emplace_back(destination, destination->root + path);
+            if (!existing.empty() && onOverwrite &&
+                !askOverwrite(onOverwrite, progress, existing.front().second, true)) {
+                QByteArray cardDigest;
+                for (const auto& [destination, target] : existing)
+                    proveKeptFile(*destination, sourcePath, target, cardDigest);
+                const qint64 kept = QFileInfo(existing.front().second).size();
+                existing.clear();
+                if (writes.empty()) {
+                    progress.skippedBytes += kept;
+                    progress.sessionSkippedBytes += kept;
+                    progress.updateProgressTime();
+                    if (progress.report())
+                        return false;
+                    continue;
+                }
             }
-            if (!copy(sourcePath, targetPath, progress))
+            writes.insert(writes.end(), existing.begin(), existing.end());
+            if (!copyTo(sourcePath, writes, progress))
                 return false;
         }
         return true;
     };
-    removeLeftovers(target);
-    FolderCommit commit(target, checkReader());
-    folderCommit = &commit;
+    std::vector<std::unique_ptr<FolderCommit>> commits;
+    for (Destination* destination : active) {
+        removeLeftovers(destination->root + relative);
+        commits.push_back(std::make_unique<FolderCommit>(destination->root + relative,
+                                                         checkReader(*destination)));
+        destination->commit = commits.back().get();
+    }
+    auto detach = [&] {
+        for (Destination* destination : active)
+            destination->commit = nullptr;
+    };
     bool completed = false;
     try {
         completed = copyAll();
     } catch (...) {
-        folderCommit = nullptr;
-        commit.finishQuietly();
+        detach();
+        for (const auto& commit : commits)
+            commit->finishQuietly();
         throw;
     }
-    folderCommit = nullptr;
+    detach();
     // Also when cancelled: the copies already complete stay, and a failed flush is reported.
-    commit.finish();
+    for (const auto& commit : commits)
+        commit->finish();
     return completed;
 }
 
-void DownloadModel::proveKeptFile(const QString& source, const QString& target)
+void DownloadModel::proveKeptFile(Destination& destination, const QString& source,
+                                  const QString& target, QByteArray& cardDigest)
 {
-    // Its own reader: the folder's batches use the other one on their thread.
+    // Its own reader: the folders' batches use theirs on their own threads.
     if (!keptFileReader)
         keptFileReader = std::make_unique<DigestReader>();
-    const QByteArray card = keptFileReader->ofFile(source);
-    if (card.isEmpty())
+    if (cardDigest.isEmpty())
+        cardDigest = keptFileReader->ofFile(source);
+    if (cardDigest.isEmpty())
         failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source, errno);
     const QByteArray disk = keptFileReader->ofFile(target);
     if (disk.isEmpty())
         failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), target, errno);
     const qint64 diskSize = QFileInfo(target).size();
-    if (disk == card) {
-        sessionDigests.insert(target, card);
-        sessionProvenBytes += diskSize;
+    if (disk == cardDigest) {
+        destination.digests.insert(target, cardDigest);
+        destination.provenBytes += diskSize;
         return;
     }
-    sessionDiffering << QStringLiteral("Differs from card: %1 (disk %2 bytes, card %3 bytes, "
-                                       "card SHA-256 %4)")
-                            .arg(relativeTo(sessionFolder, target), QString::number(diskSize),
-                                 QString::number(QFileInfo(source).size()),
-                                 QString::fromLatin1(card.toHex()));
+    destination.differing << QStringLiteral("Differs from card: %1 (disk %2 bytes, card %3 bytes, "
+                                            "card SHA-256 %4)")
+                                 .arg(relativeTo(destination.sessionFolder, target),
+                                      QString::number(diskSize),
+                                      QString::number(QFileInfo(source).size()),
+                                      QString::fromLatin1(cardDigest.toHex()));
 }
 
-void DownloadModel::proveKeptFolder(const QString& source, const QString& target,
-                                    Progress& progress)
+void DownloadModel::proveKeptFolder(Destination& destination, const QString& source,
+                                    const QString& target)
 {
     if (const int error = listingError(source))
         failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source, error);
     for (const QString& name : copyableFiles(source)) {
         const QString targetPath = target + QLatin1Char('/') + name;
+        QByteArray cardDigest;
         if (QFileInfo::exists(targetPath))
-            proveKeptFile(source + QLatin1Char('/') + name, targetPath);
+            proveKeptFile(destination, source + QLatin1Char('/') + name, targetPath, cardDigest);
         else
-            ++sessionMissing;
+            ++destination.missing;
     }
     for (const QString& name : copyableFolders(source))
-        proveKeptFolder(source + QLatin1Char('/') + name, target + QLatin1Char('/') + name,
-                        progress);
+        proveKeptFolder(destination, source + QLatin1Char('/') + name,
+                        target + QLatin1Char('/') + name);
 }
 
-void DownloadModel::startSessionFolder(const QString& folder, const Session& session)
+void DownloadModel::startSessionFolder(Destination& destination, const Session& session)
 {
+    const QString& folder = destination.sessionFolder;
     try {
         // A checksum list that would not match the folder while it changes is no proof.
         const QString manifest = folder + QLatin1Char('/') + manifestName;
@@ -1032,27 +1165,29 @@ void DownloadModel::startSessionFolder(const QString& folder, const Session& ses
             failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), manifest,
                        errno);
         // Whatever stops the run from now on leaves the folder marked as incomplete.
-        writeRecord(folder, session, false);
+        writeRecord(destination, session, false);
         makeDurable(folder);
-        runSummary.incompleteSession = QFileInfo(folder).fileName();
+        destination.summary.incompleteSession = QFileInfo(folder).fileName();
     } catch (...) {
-        dropUnusedSessionFolder();
+        dropUnusedSessionFolder(destination);
         throw;
     }
 }
 
-void DownloadModel::dropUnusedSessionFolder()
+void DownloadModel::dropUnusedSessionFolder(Destination& destination)
 {
-    if (!sessionFolderMade)
+    if (!destination.sessionFolderMade)
         return;
-    const QStringList left = filesBelow(sessionFolder);
-    if (left.isEmpty() || left == QStringList{sessionFolder + QLatin1Char('/') + recordName}) {
-        QDir(sessionFolder).removeRecursively();
-        runSummary.incompleteSession.clear();
+    const QString& folder = destination.sessionFolder;
+    const QStringList left = filesBelow(folder);
+    if (left.isEmpty() || left == QStringList{folder + QLatin1Char('/') + recordName}) {
+        QDir(folder).removeRecursively();
+        destination.summary.incompleteSession.clear();
     }
 }
 
-void DownloadModel::writeRecord(const QString& folder, const Session& session, bool complete)
+void DownloadModel::writeRecord(const Destination& destination, const Session& session,
+                                bool complete)
 {
     QString record = QStringLiteral("Card serial number: %1\nSession: %2\nSession date: %3\n"
                                     "Application: vaultdesk %4\nBackup started: %5\n")
@@ -1064,34 +1199,38 @@ void DownloadModel::writeRecord(const QString& folder, const Session& session, b
             QStringLiteral("Backup finished: %1\n").arg(timeText(QDateTime::currentDateTime()));
     record +=
         complete ? QStringLiteral("Status: complete\n") : QStringLiteral("Status: incomplete\n");
-    for (const QString& line : qAsConst(sessionDiffering))
+    for (const QString& line : destination.differing)
         record += line + QLatin1Char('\n');
-    writeSmallFile(folder + QLatin1Char('/') + recordName, record.toUtf8());
+    writeSmallFile(destination.sessionFolder + QLatin1Char('/') + recordName, record.toUtf8());
 }
 
-void DownloadModel::writeProof(const QString& folder, const Session& session)
+void DownloadModel::writeProof(Destination& destination, const Session& session)
 {
+    const QString& folder = destination.sessionFolder;
     // Only what was proven to hold the card's bytes is listed, nothing else the folder holds.
     QStringList names;
-    for (auto it = sessionDigests.cbegin(); it != sessionDigests.cend(); ++it)
+    for (auto it = destination.digests.cbegin(); it != destination.digests.cend(); ++it)
         names << relativeTo(folder, it.key());
     names.sort();
-    const bool complete = sessionMissing == 0;
+    const bool complete = destination.missing == 0;
     if (complete) {
         QByteArray manifest;
         for (const QString& name : qAsConst(names))
-            manifest += checksumLine(sessionDigests.value(folder + QLatin1Char('/') + name), name);
+            manifest +=
+                checksumLine(destination.digests.value(folder + QLatin1Char('/') + name), name);
         writeSmallFile(folder + QLatin1Char('/') + manifestName, manifest);
     }
     // Last: until the record says complete, the folder counts as incomplete.
-    writeRecord(folder, session, complete);
-    runSummary.files += int(sessionDigests.size());
-    runSummary.bytes += sessionProvenBytes;
-    runSummary.keptDiffering += int(sessionDiffering.size());
-    runSummary.missing += sessionMissing;
-    if (complete)
-        runSummary.provenSessions << relativeTo(QFileInfo(folder).path(), folder);
-    runSummary.incompleteSession.clear();
+    writeRecord(destination, session, complete);
+    BackupSummary& summary = destination.summary;
+    summary.files += int(destination.digests.size());
+    summary.bytes += destination.provenBytes;
+    summary.keptDiffering += int(destination.differing.size());
+    summary.missing += destination.missing;
+    if (complete) {
+        summary.provenSessions << QFileInfo(folder).fileName();
+        summary.incompleteSession.clear();
+    }
 }
 
 void DownloadModel::writeSmallFile(const QString& path, const QByteArray& content)
@@ -1108,16 +1247,13 @@ void DownloadModel::writeSmallFile(const QString& path, const QByteArray& conten
         failRename(path);
 }
 
-DigestReader& DownloadModel::digestReader()
+DigestReader* DownloadModel::checkReader(Destination& destination)
 {
-    if (!reader)
-        reader = std::make_unique<DigestReader>();
-    return *reader;
-}
-
-DigestReader* DownloadModel::checkReader()
-{
-    return checksCopiesOnDisk() ? &digestReader() : nullptr;
+    if (!checksCopiesOnDisk())
+        return nullptr;
+    if (!destination.reader)
+        destination.reader = std::make_unique<DigestReader>();
+    return destination.reader.get();
 }
 
 bool DownloadModel::checksCopiesOnDisk() const

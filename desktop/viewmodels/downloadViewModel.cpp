@@ -44,9 +44,10 @@ void DownloadViewModel::login(const QString& pin)
         });
 }
 
-QString DownloadViewModel::backupFolderFor(const std::string& serialNumber) const
+QString DownloadViewModel::backupFolderFor(const QString& folder,
+                                           const std::string& serialNumber) const
 {
-    return QDir::toNativeSeparators(destinationPath() + QStringLiteral("/tresora_archive") +
+    return QDir::toNativeSeparators(folder + QStringLiteral("/tresora_archive") +
                                     QStringLiteral("_export_") +
                                     QString::fromStdString(serialNumber));
 }
@@ -77,9 +78,17 @@ void DownloadViewModel::runBackup()
         std::bind(&DownloadViewModel::callBackOverwriteBackup, this, _1, _2);
     // The serial number read is a card call like the others: its failure fails the run.
     const std::string serialNumber = device->deviceInfo().serialNumber;
-    const QString backupFolder = backupFolderFor(serialNumber);
+    const QString backupFolder = backupFolderFor(destinationPath(), serialNumber);
+    const QString mirrorFolder = mirrorFolderPath().isEmpty()
+                                     ? QString()
+                                     : backupFolderFor(mirrorFolderPath(), serialNumber);
+    if (!mirrorFolder.isEmpty())
+        DownloadModel::refuseOverlappingFolders(destinationPath(), mirrorFolderPath());
     model->setCardSerialNumber(QString::fromStdString(serialNumber));
-    DownloadModel::makeFolderIfMissing(backupFolder);
+    model->setMirrorDestination(mirrorFolder);
+    for (const QString& folder : {backupFolder, mirrorFolder})
+        if (!folder.isEmpty())
+            DownloadModel::makeFolderIfMissing(folder);
     QString resultPath;
     const bool completed =
         model->CopyFilesFromDevice(device, backupFolder, onProgress, onOverwrite, resultPath);
@@ -91,31 +100,38 @@ void DownloadViewModel::runBackup()
     }
     setBackupProgress(100);
     setBackupPath(resultPath);
-    reportSuccess(backupFolder);
+    setMirrorBackupPath(mirrorFolder);
+    reportSuccess();
 }
 
-void DownloadViewModel::reportSuccess(const QString& backupFolder)
+void DownloadViewModel::reportSuccess()
 {
-    const BackupSummary& summary = model->summary();
     const QLocale locale;
-    QString text =
-        tr("%n session(s) backed up into %1: ", nullptr, int(summary.provenSessions.size()))
-            .arg(QDir::toNativeSeparators(backupFolder)) +
-        tr("%n file(s), ", nullptr, summary.files) +
-        tr("%1 in all. Every copy was read back from the disk and matches the card.")
-            .arg(locale.formattedDataSize(summary.bytes, 1, QLocale::DataSizeSIFormat));
-    if (summary.keptDiffering > 0)
-        text += QLatin1Char('\n') +
-                tr("Warning: %n file(s) you chose to keep differ from the card's. They are not in "
-                   "the checksum list; the record vix-backup.txt of their session names them.",
-                   nullptr, summary.keptDiffering);
-    if (summary.missing > 0)
-        text += QLatin1Char('\n') +
-                tr("Warning: %n file(s) of the card are not in folders you chose to keep; their "
-                   "sessions are marked incomplete.",
-                   nullptr, summary.missing);
-    setBackupWarning(summary.keptDiffering > 0 || summary.missing > 0);
-    setBackupSummary(text);
+    QStringList lines;
+    int differing = 0;
+    int missing = 0;
+    for (const BackupSummary& summary : model->summaries()) {
+        lines << tr("%n session(s) backed up into %1: ", nullptr,
+                    int(summary.provenSessions.size()))
+                         .arg(QDir::toNativeSeparators(summary.folder)) +
+                     tr("%n file(s), ", nullptr, summary.files) +
+                     tr("%1 in all.")
+                         .arg(
+                             locale.formattedDataSize(summary.bytes, 1, QLocale::DataSizeSIFormat));
+        differing += summary.keptDiffering;
+        missing += summary.missing;
+    }
+    lines << tr("Every copy was read back from the disk and matches the card.");
+    if (differing > 0)
+        lines << tr("Warning: %n file(s) you chose to keep differ from the card's. They are not "
+                    "in the checksum list; the record vix-backup.txt of their session names them.",
+                    nullptr, differing);
+    if (missing > 0)
+        lines << tr("Warning: %n file(s) of the card are not in folders you chose to keep; their "
+                    "sessions are marked incomplete.",
+                    nullptr, missing);
+    setBackupWarning(differing > 0 || missing > 0);
+    setBackupSummary(lines.join(QLatin1Char('\n')));
     emit backupFinished();
 }
 
@@ -140,7 +156,7 @@ QString DownloadViewModel::failureHeadline(const std::exception& error) const
                       "answering.");
         return QString();
     }
-    const QString folder = QDir::toNativeSeparators(destinationPath());
+    const QString folder = QDir::toNativeSeparators(userFolderOf(backupError->path));
     switch (backupError->systemError) {
     case ENOSPC:
     case EDQUOT:
@@ -164,18 +180,35 @@ QString DownloadViewModel::failureHeadline(const std::exception& error) const
     }
 }
 
+QString DownloadViewModel::userFolderOf(const QString& path) const
+{
+    const QString mirror = mirrorFolderPath();
+    const bool inMirror =
+        !mirror.isEmpty() && (path == mirror || path.startsWith(mirror + QLatin1Char('/')));
+    return inMirror ? mirror : destinationPath();
+}
+
 QString DownloadViewModel::sessionStateText() const
 {
-    const BackupSummary& summary = model->summary();
-    QString text =
-        summary.provenSessions.isEmpty()
-            ? tr("No session was completed in this run.")
-            : tr("Complete and proven: %1.").arg(summary.provenSessions.join(QLatin1String(", ")));
-    if (!summary.incompleteSession.isEmpty())
-        text += QLatin1Char(' ') +
-                tr("The session folder %1 is incomplete and marked so in its record.")
-                    .arg(summary.incompleteSession);
-    return text + QLatin1Char(' ') + tr("The backup is incomplete.");
+    const std::vector<BackupSummary> summaries = model->summaries();
+    QStringList lines;
+    for (const BackupSummary& summary : summaries) {
+        QString text = summary.provenSessions.isEmpty()
+                           ? tr("No session was completed in this run.")
+                           : tr("Complete and proven: %1.")
+                                 .arg(summary.provenSessions.join(QLatin1String(", ")));
+        if (!summary.incompleteSession.isEmpty())
+            text += QLatin1Char(' ') +
+                    tr("The session folder %1 is incomplete and marked so in its record.")
+                        .arg(summary.incompleteSession);
+        // With two copies, each says where it stands.
+        if (summaries.size() > 1)
+            text = tr("In %1: ").arg(QDir::toNativeSeparators(summary.folder)) + text;
+        lines << text;
+    }
+    if (lines.isEmpty())
+        lines << tr("No session was completed in this run.");
+    return lines.join(QLatin1Char('\n')) + QLatin1Char(' ') + tr("The backup is incomplete.");
 }
 
 bool DownloadViewModel::cancelDownload() const

@@ -46,7 +46,8 @@ private:
     void showEndPage(QWidget* page);
     void startRun();
     void pickFolder();
-    void openDownloadFolder();
+    void pickMirrorFolder();
+    void openFolder(const QString& folder);
     void showSuccessTitle(bool warning);
     void answerFileConflict(const QString& path);
     void answerFolderConflict(const QString& path);
@@ -65,6 +66,8 @@ private:
     DownloadViewModel* viewModel;
     WaitingSpinnerWidget* spinner;
     QString destination; // as the view model last announced it
+    QString mirrorDestination;
     QString backupPath;
+    QString mirrorBackupPath;
     bool running = false;
 };

@@ -110,6 +110,10 @@ private slots:
     void destinationFailureKeepsTheSystemsReason_data();
     void destinationFailureKeepsTheSystemsReason();
     void cardPulledLeavesEarlierSessionsProvenAndTheCurrentOneMarked();
+    void mirrorGetsTheSameLayoutWithItsOwnProof();
+    void mirrorWhoseDiskFillsEndsTheRunNamingIt();
+    void overlappingMirrorIsRefused_data();
+    void overlappingMirrorIsRefused();
 
 private:
     void addSession(unsigned id, unsigned sectors);
@@ -176,6 +180,7 @@ void DownloadFaultsTest::cleanup()
     while (it.hasNext())
         ::chmod(QFile::encodeName(it.next()).constData(), 0755);
     work.reset();
+    model.setMirrorDestination(QString());
 }
 
 void DownloadFaultsTest::addSession(unsigned id, unsigned sectors)
@@ -555,6 +560,82 @@ void DownloadFaultsTest::cardPulledLeavesEarlierSessionsProvenAndTheCurrentOneMa
     QCOMPARE(model.summary().incompleteSession, QStringLiteral("2"));
     QVERIFY(readFile(destination + "/2/vix-backup.txt").contains("\nStatus: incomplete\n"));
     QVERIFY(!QFileInfo::exists(destination + "/2/" + DownloadModel::manifestName));
+}
+
+void DownloadFaultsTest::mirrorGetsTheSameLayoutWithItsOwnProof()
+{
+    addSession(1, 100);
+    addSession(2, 100);
+    writeFile(card->folders[1] + "/DCIM/CLIP0001.MP4", pattern(3 << 20, '1'));
+    writeFile(card->folders[1] + "/a.txt", "a");
+    writeFile(card->folders[2] + "/b.txt", "b");
+    const QString mirror = work->filePath("mirror");
+    QVERIFY(QDir().mkdir(mirror));
+    model.setMirrorDestination(mirror);
+    QCOMPARE(download(), QStringLiteral("ok"));
+    QCOMPARE(card->switches, QList<int>({1, 2}));
+    QCOMPARE(filesBelow(mirror), filesBelow(destination));
+    for (const QString& folder : {destination, mirror})
+        for (const char* session : {"/1", "/2"})
+            QVERIFY2(manifestProblem(folder + session).isEmpty(),
+                     qPrintable(manifestProblem(folder + session)));
+    QCOMPARE(readFile(mirror + "/1/DCIM/CLIP0001.MP4"), pattern(3 << 20, '1'));
+    QCOMPARE(model.summaries().size(), size_t(2));
+    QCOMPARE(model.summaries()[1].folder, mirror);
+    QCOMPARE(model.summaries()[1].provenSessions, QStringList({"1", "2"}));
+}
+
+void DownloadFaultsTest::mirrorWhoseDiskFillsEndsTheRunNamingIt()
+{
+    if (!ownMounts)
+        QSKIP("needs root and a mount namespace of its own to mount a small file system");
+    const QString mirror = mountOwnFileSystem("size=1m");
+    QVERIFY(!mirror.isEmpty());
+    addSession(1, 1);
+    addSession(2, 1);
+    writeFile(card->folders[1] + "/one.txt", "one");
+    writeFile(card->folders[2] + "/big.bin", pattern(3 << 20, 'b'));
+    model.setMirrorDestination(mirror);
+    QString current;
+    try {
+        model.CopyFilesFromDevice(card, destination, nullptr, nullptr, current);
+        QFAIL("the backup succeeded on a full disk");
+    } catch (const BackupError& error) {
+        QCOMPARE(QString::fromUtf8(error.what()),
+                 "Could not write data to " + mirror + "/2/big.bin. " + reason(ENOSPC) + ".");
+        QCOMPARE(error.path, mirror + "/2/big.bin");
+    }
+    // What is complete in each stays proven; the rest is marked.
+    for (const QString& folder : {destination, mirror})
+        QVERIFY2(manifestProblem(folder + "/1").isEmpty(),
+                 qPrintable(manifestProblem(folder + "/1")));
+    for (const BackupSummary& summary : model.summaries()) {
+        QCOMPARE(summary.provenSessions, QStringList({"1"}));
+        QCOMPARE(summary.incompleteSession, QString());
+    }
+    QVERIFY(!QFileInfo::exists(destination + "/2"));
+    QVERIFY(::umount2(QFile::encodeName(mirror).constData(), MNT_DETACH) == 0);
+}
+
+void DownloadFaultsTest::overlappingMirrorIsRefused_data()
+{
+    QTest::addColumn<QString>("mirror"); // relative to the backup folder
+    QTest::newRow("the same folder") << ".";
+    QTest::newRow("inside") << "inner";
+    QTest::newRow("around") << "..";
+}
+
+void DownloadFaultsTest::overlappingMirrorIsRefused()
+{
+    QFETCH(QString, mirror);
+    addSession(1, 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    QVERIFY(QDir(destination).mkpath("inner"));
+    model.setMirrorDestination(destination + "/" + mirror);
+    QVERIFY2(download().contains("are the same or one lies inside the other"),
+             qPrintable(download()));
+    QCOMPARE(filesBelow(work->path()).filter("backup/"), QStringList());
+    QVERIFY(card->switches.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(DownloadFaultsTest)
