@@ -111,25 +111,23 @@ void DownloadViewModel::reportSuccess()
     int differing = 0;
     int missing = 0;
     for (const BackupSummary& summary : model->summaries()) {
-        lines << tr("%n session(s) backed up into %1: ", nullptr,
-                    int(summary.provenSessions.size()))
-                         .arg(QDir::toNativeSeparators(summary.folder)) +
-                     tr("%n file(s), ", nullptr, summary.files) +
-                     tr("%1 in all.")
-                         .arg(
-                             locale.formattedDataSize(summary.bytes, 1, QLocale::DataSizeSIFormat));
+        lines << tr("Backup in %1 - sessions: %2, files: %3, size: %4.")
+                     .arg(QDir::toNativeSeparators(summary.folder))
+                     .arg(summary.provenSessions.size())
+                     .arg(summary.files)
+                     .arg(locale.formattedDataSize(summary.bytes, 1, QLocale::DataSizeSIFormat));
         differing += summary.keptDiffering;
         missing += summary.missing;
     }
     lines << tr("Every copy was read back from the disk and matches the card.");
     if (differing > 0)
-        lines << tr("Warning: %n file(s) you chose to keep differ from the card's. They are not "
-                    "in the checksum list; the record vix-backup.txt of their session names them.",
-                    nullptr, differing);
+        lines << tr("Warning: files kept although they differ from the card's: %1. They are not "
+                    "in the checksum list; the record vix-backup.txt of their session names them.")
+                     .arg(differing);
     if (missing > 0)
-        lines << tr("Warning: %n file(s) of the card are not in folders you chose to keep; their "
-                    "sessions are marked incomplete.",
-                    nullptr, missing);
+        lines << tr("Warning: files of the card missing from folders you chose to keep: %1. Their "
+                    "sessions are marked incomplete.")
+                     .arg(missing);
     setBackupWarning(differing > 0 || missing > 0);
     setBackupSummary(lines.join(QLatin1Char('\n')));
     emit backupFinished();
