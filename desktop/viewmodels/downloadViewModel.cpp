@@ -158,7 +158,7 @@ QString DownloadViewModel::failureHeadline(const std::exception& error) const
     switch (backupError->systemError) {
     case ENOSPC:
     case EDQUOT:
-        return tr("The drive of the backup folder %1 is full.").arg(folder);
+        return tr("The drive of the backup folder %1 has too little free space.").arg(folder);
     case EROFS:
         return tr("The drive of the backup folder %1 is read-only.").arg(folder);
     case EACCES:

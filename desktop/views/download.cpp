@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLayout>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -137,6 +138,8 @@ void Download::connectViewModel()
     connect(vm, &DownloadViewModel::errorMessageChanged, this, [this](const QString& error) {
         ui->plainTextEditErrors->clear();
         ui->plainTextEditErrors->appendPlainText(error);
+        // What happened comes first; the sessions' state follows.
+        ui->plainTextEditErrors->moveCursor(QTextCursor::Start);
     });
     connect(vm, &DownloadViewModel::titleDownloadingChanged, this, [this](const QString& title) {
         ui->lblTitleDownloading->setText(
@@ -220,6 +223,18 @@ void Download::showEndPage(QWidget* page)
 {
     running = false;
     showPage(page);
+    growToFit(page);
+}
+
+void Download::growToFit(QWidget* page)
+{
+    // The summary and the error texts wrap: what they need depends on the width they get.
+    QLayout* layout = page->layout();
+    layout->activate();
+    const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(page->width())
+                                                   : layout->totalSizeHint().height();
+    if (needed > page->height())
+        resize(width(), height() + needed - page->height());
 }
 
 void Download::startRun()

@@ -44,6 +44,7 @@ private:
     void connectButtons();
     void showPage(QWidget* page);
     void showEndPage(QWidget* page);
+    void growToFit(QWidget* page);
     void startRun();
     void pickFolder();
     void pickMirrorFolder();

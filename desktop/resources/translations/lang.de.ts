@@ -397,8 +397,8 @@ Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Z
         <translation>Die Karte konnte nicht gelesen werden; sie wurde vielleicht entfernt oder antwortet nicht mehr.</translation>
     </message>
     <message>
-        <source>The drive of the backup folder %1 is full.</source>
-        <translation>Das Laufwerk des Sicherungsordners %1 ist voll.</translation>
+        <source>The drive of the backup folder %1 has too little free space.</source>
+        <translation>Auf dem Laufwerk des Sicherungsordners %1 ist zu wenig Platz frei.</translation>
     </message>
     <message>
         <source>The drive of the backup folder %1 is read-only.</source>

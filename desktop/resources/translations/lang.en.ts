@@ -394,7 +394,7 @@ Log in and wipe the card with your new PIN. A factory reset still needs your old
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The drive of the backup folder %1 is full.</source>
+        <source>The drive of the backup folder %1 has too little free space.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -322,7 +322,8 @@ private slots:
         const int disk = int(BackupError::Side::Destination);
         const int card = int(BackupError::Side::Card);
         QTest::newRow("disk full")
-            << disk << ENOSPC << true << "The drive of the backup folder %1 is full.";
+            << disk << ENOSPC << true
+            << "The drive of the backup folder %1 has too little free space.";
         QTest::newRow("read-only")
             << disk << EROFS << true << "The drive of the backup folder %1 is read-only.";
         QTest::newRow("no permission")

@@ -294,6 +294,28 @@ private slots:
         QVERIFY(!QFile::exists(card.sessionFolder(destination.path(), 1) + "/DCIM/CLIP0001.MP4"));
     }
 
+    void tooLittleSpaceIsRefusedBeforeAnythingIsWritten()
+    {
+        QTemporaryDir destination;
+        storeBackupFolder(destination.path());
+        Card card;
+        card.model->sessions = {Session(1, "2024-01-01T10:00:00", 4000000000u)}; // 2 TB
+        Download dialog(card.content.path(), card.model);
+        startRun(dialog, destination.path());
+        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedWithErrors"), waitLimit);
+        const QString text = child<QPlainTextEdit>(dialog, "plainTextEditErrors")->toPlainText();
+        QVERIFY2(text.startsWith("The drive of the backup folder " + destination.path() +
+                                 " has too little free space.\nNot enough free space in " +
+                                 card.backupFolder(destination.path()) +
+                                 ": the backup needs 2.0 TB, but only "),
+                 qPrintable(text));
+        QCOMPARE(card.model->callCount("switchToSession"), 0);
+        QVERIFY(QDir(card.backupFolder(destination.path())).isEmpty());
+        if (const QString pictures = qEnvironmentVariable("VIX_SCREENSHOT_DIR");
+            !pictures.isEmpty())
+            dialog.grab().save(pictures + "/download-space-refused.png");
+    }
+
     void secondCopyIsRememberedAndWrittenBeside()
     {
         QTemporaryDir destination;
