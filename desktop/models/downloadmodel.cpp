@@ -980,11 +980,10 @@ bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progre
 
 bool DownloadModel::copyRecursively(
     QString source, // NOLINT(performance-unnecessary-value-param)
-    QString target, // NOLINT(performance-unnecessary-value-param)
-    Progress& progress,
+    QString target, Progress& progress,
     OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
 {
-    Destination alone(target);
+    Destination alone(std::move(target));
     return copyTree(source, QString(), {&alone}, progress, onOverwrite);
 }
 

@@ -229,8 +229,22 @@ private slots:
         QCOMPARE(download.read(&DownloadViewModel::backupPath), QString());
     }
 
-    void cancelFromTheDialogStopsARunningCopy()
+    void stopFromTheDialogEndsARunningCopy_data()
     {
+        QTest::addColumn<bool>("cardRemoved");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("cancel") << false << "canceled"
+                                << "";
+        QTest::newRow("card removed") << true << "failed"
+                                      << "The card was removed during the backup.\n";
+    }
+
+    void stopFromTheDialogEndsARunningCopy()
+    {
+        QFETCH(bool, cardRemoved);
+        QFETCH(QString, ending);
+        QFETCH(QString, error);
         auto* engine = new ScriptedDownloadModel;
         engine->reportsUntilCancel = 1000000;
         DownloadFixture download(engine);
@@ -239,10 +253,14 @@ private slots:
                          &download.boxes, [&] { reported = true; });
         QMetaObject::invokeMethod(download.viewModel, "copyFiles", Qt::QueuedConnection);
         QVERIFY(QTest::qWaitFor([&] { return reported; }, waitLimit));
-        // Written from this (GUI) thread while the worker copies.
-        download.viewModel->setCancelDownload(true);
+        // Called from this (GUI) thread while the worker copies.
+        if (cardRemoved)
+            download.viewModel->cardRemoved();
+        else
+            download.viewModel->setCancelDownload(true);
         QVERIFY(QTest::qWaitFor([&] { return !download.ending.isEmpty(); }, waitLimit));
-        QCOMPARE(download.ending, QStringLiteral("canceled"));
+        QCOMPARE(download.ending, ending);
+        QVERIFY(download.read(&DownloadViewModel::errorMessage).startsWith(error));
     }
 
     void engineFailureFailsTheRun()
@@ -359,23 +377,6 @@ private slots:
         QVERIFY2(text.startsWith(headline.arg(download.destination.path()) + '\n'),
                  qPrintable(text));
         QVERIFY2(text.endsWith("The backup is incomplete."), qPrintable(text));
-    }
-
-    void removedCardEndsARunningBackupOnItsErrorPage()
-    {
-        auto* engine = new ScriptedDownloadModel;
-        engine->reportsUntilCancel = 1000000;
-        DownloadFixture download(engine);
-        bool reported = false;
-        QObject::connect(download.viewModel, &DownloadViewModel::downloadMetricsChanged,
-                         &download.boxes, [&] { reported = true; });
-        QMetaObject::invokeMethod(download.viewModel, "copyFiles", Qt::QueuedConnection);
-        QVERIFY(QTest::qWaitFor([&] { return reported; }, waitLimit));
-        download.viewModel->cardRemoved();
-        QVERIFY(QTest::qWaitFor([&] { return !download.ending.isEmpty(); }, waitLimit));
-        QCOMPARE(download.ending, QStringLiteral("failed"));
-        QVERIFY(download.read(&DownloadViewModel::errorMessage)
-                    .startsWith("The card was removed during the backup.\n"));
     }
 
     void protectedContentFailsTheRun()
