@@ -108,6 +108,7 @@ void DownloadViewModel::reportSuccess()
 {
     const QLocale locale;
     QStringList lines;
+    int proven = 0;
     int differing = 0;
     int missing = 0;
     for (const BackupSummary& summary : model->summaries()) {
@@ -116,10 +117,12 @@ void DownloadViewModel::reportSuccess()
                      .arg(summary.provenSessions.size())
                      .arg(summary.files)
                      .arg(locale.formattedDataSize(summary.bytes, 1, QLocale::DataSizeSIFormat));
+        proven += summary.files;
         differing += summary.keptDiffering;
         missing += summary.missing;
     }
-    lines << tr("Every copy was read back from the disk and matches the card.");
+    if (proven > 0)
+        lines << tr("Every copy was read back from the disk and matches the card.");
     if (differing > 0)
         lines << tr("Warning: files kept although they differ from the card's: %1. They are not "
                     "in the checksum list; the record vix-backup.txt of their session names them.")
