@@ -7,6 +7,10 @@
 // prints the engine's throughput against that limit.
 //
 //   bench_download [--size-mib N] [--rounds N] [--card-mib N] [--work DIR]
+//   bench_download --many-files N [--work DIR]
+//
+// The second form measures scale instead: a session of N small files against one of N/10,
+// peak resident memory growth and time per file.
 //
 // The tree (a few video-sized files and a few thousand small ones) is generated once under
 // the work folder, which must be on a disk file system, and reused while its size matches.
@@ -29,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -43,6 +48,7 @@ struct Options
     qint64 sizeMiB = 1024;
     qint64 cardMiB = 512;
     int rounds = 5;
+    qint64 manyFiles = 0;
     QString work = QStringLiteral(VIX_BENCH_WORK_DIR);
 };
 
@@ -54,6 +60,7 @@ bool parse(int argc, char** argv, Options& options)
                              {{"--size-mib", &options.sizeMiB},
                               {"--card-mib", &options.cardMiB},
                               {"--rounds", &options.rounds},
+                              {"--many-files", &options.manyFiles},
                               {"--work", &options.work}}) &&
            options.sizeMiB >= 16 && options.cardMiB >= 16 && options.rounds >= 1;
 }
@@ -65,9 +72,9 @@ bool writeRandomFile(const QString& path, qint64 size, std::mt19937_64& random)
         return false;
     std::vector<quint64> block(mebibyte / sizeof(quint64));
     for (qint64 left = size; left > 0;) {
-        for (quint64& word : block)
-            word = random();
         const qint64 piece = std::min(left, mebibyte);
+        // Only what is written: small files would otherwise cost a whole block each.
+        std::generate_n(block.begin(), (piece + 7) / 8, std::ref(random));
         if (file.write(reinterpret_cast<const char*>(block.data()), piece) != piece)
             return false;
         left -= piece;
@@ -347,6 +354,52 @@ void runThrottled(const Options& options)
 }
 #endif
 
+// Files of 1 KiB in camera-like folders of 1,000.
+bool generateManyFiles(const QString& root, qint64 count)
+{
+    const QString stamp = root + QStringLiteral("/.generated-%1").arg(count);
+    if (QFile::exists(stamp))
+        return true;
+    QDir(root).removeRecursively();
+    std::mt19937_64 random(7);
+    std::printf("Generating %lld files under %s ...\n", count, qPrintable(root));
+    std::fflush(stdout);
+    for (qint64 i = 0; i < count; ++i) {
+        const QString folder = root + QStringLiteral("/DCIM/%1CAMERA").arg(100 + i / 1000);
+        if (i % 1000 == 0 && !QDir().mkpath(folder))
+            return false;
+        if (!writeRandomFile(folder + QStringLiteral("/IMG_%1.JPG").arg(i, 6, 10, QChar('0')), 1024,
+                             random))
+            return false;
+    }
+    ::sync();
+    return QFile(stamp).open(QIODevice::WriteOnly);
+}
+
+int runScale(const Options& options)
+{
+    double perFile[2] = {};
+    const qint64 counts[2] = {options.manyFiles / 10, options.manyFiles};
+    for (int index = 0; index < 2; ++index) {
+        const QString source = options.work + QStringLiteral("/many-%1").arg(counts[index]);
+        const QString target = options.work + "/many-copy";
+        if (!generateManyFiles(source, counts[index]))
+            return 1;
+        removeAndSettle(target);
+        const Run run = runEngine(source, target, true);
+        removeAndSettle(target);
+        if (!run.ok)
+            return 1;
+        perFile[index] = run.seconds / double(counts[index]) * 1e6;
+        std::printf("%lld files: %.1f s, %.0f us per file, peak RSS growth %.1f MiB "
+                    "(target < 64 MiB)\n",
+                    counts[index], run.seconds, perFile[index], run.peakGrowthKiB / 1024.0);
+    }
+    std::printf("time per file, %lld against %lld files: ratio %.2f (target <= 1.2)\n", counts[1],
+                counts[0], perFile[1] / perFile[0]);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -358,6 +411,8 @@ int main(int argc, char** argv)
                              "[--card-mib N>=16] [--work DIR]\n");
         return 2;
     }
+    if (options.manyFiles > 0)
+        return runScale(options);
     printHashSpeeds();
     const QString source = options.work + "/tree";
     if (!generateTree(source, options.sizeMiB)) {

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include <future>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -36,20 +38,30 @@ const QString systemFolderName = QStringLiteral("System Volume Information");
 // Name of the engine's own partial files, and nothing else a folder may hold.
 const QRegularExpression partialFileName(QStringLiteral("^\\.vix-[0-9a-f]{16}\\.part$"));
 
+QString systemReason(int code)
+{
+    return code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code));
+}
+
 // The system's reason, when there is one, tells a full disk from a removed card.
-[[noreturn]] void fail(const char* text, const QString& path = {}, const QString& reason = {})
+[[noreturn]] void failOn(BackupError::Side side, const char* text, const QString& path, int code)
 {
     QString message = QCoreApplication::translate("QCoreApplication", text);
     if (message.contains(QLatin1String("%1")))
         message = message.arg(path);
-    if (!reason.isEmpty())
-        message += QLatin1Char(' ') + reason + QLatin1Char('.');
-    throw std::runtime_error(message.toStdString());
+    if (code != 0)
+        message += QLatin1Char(' ') + systemReason(code) + QLatin1Char('.');
+    throw BackupError(message, side, path, code);
 }
 
-QString systemReason(int code)
+[[noreturn]] void failOnCard(const char* text, const QString& path = {}, int code = 0)
 {
-    return code == 0 ? QString() : QString::fromLocal8Bit(std::strerror(code));
+    failOn(BackupError::Side::Card, text, path, code);
+}
+
+[[noreturn]] void failOnDisk(const char* text, const QString& path, int code = 0)
+{
+    failOn(BackupError::Side::Destination, text, path, code);
 }
 
 // QDir lists an unreadable folder as an empty one; 0 or the reason it cannot be listed.
@@ -101,11 +113,12 @@ void refuseBackupInto(const QString& mountPoint, const QString& destination)
         return; // the copy itself reports what is missing
     const QString inside = card.endsWith(QLatin1Char('/')) ? card : card + QLatin1Char('/');
     if (backup == card || backup.startsWith(inside))
-        fail(QT_TRANSLATE_NOOP(
-                 "QCoreApplication",
-                 "The backup folder %1 is on the card itself. Please choose a folder on another "
-                 "drive."),
-             destination);
+        failOnDisk(
+            QT_TRANSLATE_NOOP(
+                "QCoreApplication",
+                "The backup folder %1 is on the card itself. Please choose a folder on another "
+                "drive."),
+            destination);
 }
 
 void pause(QElapsedTimer& timer, qint64& offset)
@@ -157,8 +170,8 @@ QStringList copyableFolders(const QString& folder)
 void makeDurable(const QString& folder)
 {
     if (!syncDirectory(folder))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), folder,
-             systemReason(errno));
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), folder,
+                   errno);
 }
 
 bool askOverwrite(const DownloadModel::OverwriteCallback& onOverwrite, Progress& progress,
@@ -182,26 +195,38 @@ bool renameFile(const QString& from, const QString& to)
 // Right after the failed rename, while errno still tells why.
 [[noreturn]] void failRename(const QString& target)
 {
-    const QString reason = systemReason(errno);
+    const int code = errno;
     if (QFileInfo::exists(target))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), target, reason);
-    fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not copy to %1."), target, reason);
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), target, code);
+    failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not copy to %1."), target, code);
 }
 
 void makeFolder(const QString& folder)
 {
     if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), folder,
-             systemReason(errno));
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), folder,
+                   errno);
 }
 
 void setFolderTime(const QString& folder, const QDateTime& time)
 {
     errno = 0; // an invalid time fails without a system call
     if (!fileChangeModificationDate(folder, time))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication",
-                               "Could not change the modification date of directory %1."),
-             folder, systemReason(errno));
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication",
+                                     "Could not change the modification date of directory %1."),
+                   folder, errno);
+}
+
+// A card folder that went away (card pulled) has no time: that is the card's failure.
+QDateTime cardFolderTime(const QString& folder)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0)
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), folder, errno);
+    return QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec)
+        .addMSecs(info.st_mtim.tv_nsec / 1000000);
 }
 
 // Partial files of a run that was killed or lost its power; no other file of the folder.
@@ -219,7 +244,7 @@ void refuseProofNames(const QString& mountPoint)
     for (const QString& name : {DownloadModel::manifestName, DownloadModel::recordName}) {
         const QString path = mountPoint + QLatin1Char('/') + name;
         if (QFileInfo::exists(path))
-            fail(
+            failOnCard(
                 QT_TRANSLATE_NOOP(
                     "QCoreApplication",
                     "The card file %1 has a name the backup keeps for its checksums. Please rename "
@@ -234,20 +259,20 @@ QString timeText(const QDateTime& time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-// Every file of a session folder that its checksum list covers, relative and sorted.
-QStringList filesForManifest(const QString& folder)
+// The files below a folder, hidden ones included; empty sub-folders hold nothing.
+QStringList filesBelow(const QString& folder)
 {
     QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (!partialFileName.match(it.fileName()).hasMatch())
-            files << path.mid(folder.size() + 1);
-    }
-    files.removeAll(DownloadModel::manifestName);
-    files.sort();
+    while (it.hasNext())
+        files << it.next();
     return files;
+}
+
+QString relativeTo(const QString& folder, const QString& path)
+{
+    return path.mid(folder.size() + 1);
 }
 
 // A new, hidden file in the target's folder, removed unless it gets the target's name, also
@@ -260,21 +285,30 @@ public:
         const QString folder = QFileInfo(target).path();
         for (int attempt = 0; attempt < 16 && !output.isOpen(); ++attempt) {
             const quint64 suffix = QRandomGenerator::global()->generate64();
-            output.setFileName(folder +
-                               QStringLiteral("/.vix-%1.part").arg(suffix, 16, 16, QChar('0')));
-            output.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
+            name = folder + QStringLiteral("/.vix-%1.part").arg(suffix, 16, 16, QChar('0'));
+            output.setFileName(name);
+            if (output.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+                break;
+            // Right after the failed open, while errno still tells why.
+            openError = errno;
+            if (openError != EEXIST)
+                break;
         }
         owned = output.isOpen();
     }
     ~PartialFile()
     {
-        if (owned)
-            output.remove();
+        if (owned) {
+            output.close();
+            QFile::remove(name);
+        }
     }
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
     bool isOpen() const { return output.isOpen(); }
+    // Why it could not be made, when it could not.
+    int error() const { return openError; }
     QFile& file() { return output; }
     // Hands the file over to the caller, who closes and removes it if need be. The descriptor
     // stays open: its flush reports a write-back error of this file even when another flush
@@ -290,13 +324,15 @@ public:
     }
     bool rename(const QString& target)
     {
-        if (renameFile(output.fileName(), target))
+        if (renameFile(name, target))
             owned = false;
         return !owned;
     }
 
 private:
     QFile output;
+    QString name;
+    int openError = 0;
     bool owned = false; // removed by the destructor
 };
 
@@ -355,15 +391,15 @@ public:
         if (pending.empty())
             return;
         if (openError != 0 || (fileSystem >= 0 && ::syncfs(fileSystem) != 0))
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
-                 pending.front().target, systemReason(openError != 0 ? openError : errno));
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
+                       pending.front().target, openError != 0 ? openError : errno);
         // Each file's own flush reports its write-back errors on any kernel, but costs a flush
         // of the drive's cache per file even when the batch is already on the disk.
         if (fileSystem < 0 || !fileSystemFlushReportsErrors())
             for (const Entry& entry : pending)
                 if (::fsync(entry.descriptor) != 0)
-                    fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
-                         entry.target, systemReason(errno));
+                    failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."),
+                               entry.target, errno);
         while (!pending.empty()) {
             const Entry& entry = pending.front();
             if (reader)
@@ -381,13 +417,13 @@ private:
     {
         const QByteArray onDisk = reader.checkOnDisk(entry.partial);
         if (onDisk.isEmpty())
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read back %1."), entry.target,
-                 systemReason(errno));
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read back %1."),
+                       entry.target, errno);
         if (onDisk != entry.check)
-            fail(QT_TRANSLATE_NOOP(
-                     "QCoreApplication",
-                     "The copy %1 on the disk differs from the data read from the card."),
-                 entry.target);
+            failOnDisk(QT_TRANSLATE_NOOP(
+                           "QCoreApplication",
+                           "The copy %1 on the disk differs from the data read from the card."),
+                       entry.target);
     }
 
     static constexpr qint64 maxBytes = qint64(256) << 20;
@@ -567,6 +603,19 @@ bool Progress::report() const
 const QString DownloadModel::manifestName = QStringLiteral("vix-backup.sha256");
 const QString DownloadModel::recordName = QStringLiteral("vix-backup.txt");
 
+BackupError::BackupError(const QString& message, Side side, QString path, int systemError)
+    : std::runtime_error(message.toStdString()), side(side), path(std::move(path)),
+      systemError(systemError)
+{
+}
+
+DownloadModel::Destination::Destination(QString root) : root(std::move(root))
+{
+    summary.folder = this->root;
+}
+
+DownloadModel::Destination::~Destination() = default;
+
 DownloadModel::DownloadModel() = default;
 
 DownloadModel::~DownloadModel() = default;
@@ -574,6 +623,51 @@ DownloadModel::~DownloadModel() = default;
 void DownloadModel::setCardSerialNumber(const QString& serialNumber)
 {
     cardSerialNumber = serialNumber;
+}
+
+void DownloadModel::setMirrorDestination(const QString& folder)
+{
+    mirrorDestination = folder;
+}
+
+std::vector<BackupSummary> DownloadModel::summaries() const
+{
+    std::vector<BackupSummary> all;
+    for (const auto& destination : destinations)
+        all.push_back(destination->summary);
+    return all;
+}
+
+const BackupSummary& DownloadModel::summary() const
+{
+    static const BackupSummary none;
+    return destinations.empty() ? none : destinations.front()->summary;
+}
+
+void DownloadModel::refuseOverlappingFolders(const QString& first, const QString& second)
+{
+    auto canonical = [](const QString& folder) {
+        const QString path = QFileInfo(folder).canonicalFilePath();
+        return (path.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : path) +
+               QLatin1Char('/');
+    };
+    const QString a = canonical(first);
+    const QString b = canonical(second);
+    if (!a.startsWith(b) && !b.startsWith(a))
+        return;
+    throw BackupError(QCoreApplication::translate(
+                          "QCoreApplication",
+                          "The folders %1 and %2 for the two copies are the same or one lies "
+                          "inside the other. Please choose two separate folders.")
+                          .arg(first, second),
+                      BackupError::Side::Destination, second, 0);
+}
+
+void DownloadModel::makeFolderIfMissing(const QString& folder)
+{
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), folder,
+                   errno);
 }
 
 QString DownloadModel::sessionFolderName(const Session& session)
@@ -595,19 +689,27 @@ bool DownloadModel::CopyFilesFromDevice(
     OverwriteCallback onOverwrite, // NOLINT(performance-unnecessary-value-param)
     QString& currentFolder)
 {
+    destinations.clear();
+    destinations.push_back(std::make_unique<Destination>(destination));
+    if (!mirrorDestination.isEmpty())
+        destinations.push_back(std::make_unique<Destination>(mirrorDestination));
     Progress progress(std::move(onProgress));
     if (progress.report())
         return false;
-    // The caller makes it; without it nothing of the card can be kept.
-    const QFileInfo destinationInfo(destination);
-    if (!destinationInfo.isDir())
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), destination,
-             systemReason(destinationInfo.exists() ? ENOTDIR : ENOENT));
+    // The caller makes them; without them nothing of the card can be kept.
+    for (const auto& target : destinations) {
+        const QFileInfo info(target->root);
+        if (!info.isDir())
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."),
+                       target->root, info.exists() ? ENOTDIR : ENOENT);
+    }
     progress.startTimers();
     progress.started = true;
     runStarted = QDateTime::currentDateTime();
-    for (const Session& session : listSessions(*device, progress)) {
-        if (!copySession(*device, session, destination, progress, onOverwrite, currentFolder))
+    const std::vector<Session> sessions = listSessions(*device, progress);
+    checkDestinations(sessions);
+    for (const Session& session : sessions) {
+        if (!copySession(*device, session, progress, onOverwrite, currentFolder))
             return false;
     }
 
@@ -631,23 +733,77 @@ std::vector<Session> DownloadModel::listSessions(DeviceModel& device, Progress& 
     return sessions;
 }
 
-bool DownloadModel::copySession(DeviceModel& device, const Session& session,
-                                const QString& destination, Progress& progress,
+void DownloadModel::checkDestinations(const std::vector<Session>& sessions)
+{
+    if (destinations.size() > 1)
+        refuseOverlappingFolders(destinations[0]->root, destinations[1]->root);
+    for (const auto& target : destinations) {
+        // An earlier backup's files are replaced one at a time, so only what is new needs
+        // room.
+        qint64 needed = 0;
+        for (const Session& session : sessions)
+            needed += std::max<qint64>(
+                0, qint64(session.dataSize) -
+                       dirSize(target->root + QLatin1Char('/') + sessionFolderName(session)));
+        struct statvfs info
+        {
+        };
+        if (::statvfs(QFile::encodeName(target->root).constData(), &info) != 0)
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), target->root,
+                       errno);
+        const qint64 available = qint64(info.f_bavail) * qint64(info.f_frsize);
+        if (needed <= available)
+            continue;
+        const QLocale locale;
+        const QString message =
+            QCoreApplication::translate(
+                "QCoreApplication",
+                "Not enough free space in %1: the backup needs %2, but only %3 are free. Nothing "
+                "was written.")
+                .arg(target->root, locale.formattedDataSize(needed, 1, QLocale::DataSizeSIFormat),
+                     locale.formattedDataSize(available, 1, QLocale::DataSizeSIFormat));
+        throw BackupError(message, BackupError::Side::Destination, target->root, ENOSPC);
+    }
+}
+
+bool DownloadModel::copySession(DeviceModel& device, const Session& session, Progress& progress,
                                 const OverwriteCallback& onOverwrite, QString& currentFolder)
 {
-    const QString mountPoint = presentSession(device, session, destination, progress);
+    const QString mountPoint = presentSession(device, session, progress);
     if (progress.report())
         return false;
 
     const QString folderName = sessionFolderName(session);
-    currentFolder = QDir::toNativeSeparators(destination + QLatin1Char('/') + folderName);
-    sessionFolder = currentFolder;
-    sessionFolderKept = false;
-    sessionDigests.clear();
-    if (!copyRecursively(mountPoint, currentFolder, progress, onOverwrite))
+    sessionRelative = QLatin1Char('/') + folderName;
+    currentFolder = QDir::toNativeSeparators(destinations.front()->root + sessionRelative);
+    std::vector<Destination*> all;
+    for (const auto& target : destinations) {
+        target->sessionFolder = target->root + sessionRelative;
+        target->sessionFolderKept = false;
+        target->sessionFolderMade = false;
+        target->digests.clear();
+        target->differing.clear();
+        target->missing = 0;
+        target->provenBytes = 0;
+        all.push_back(target.get());
+    }
+    currentSession = &session;
+    bool copied = false;
+    try {
+        copied = copyTree(mountPoint, sessionRelative, all, progress, onOverwrite);
+    } catch (...) {
+        for (Destination* target : all)
+            dropUnusedSessionFolder(*target);
+        throw;
+    }
+    if (!copied) {
+        for (Destination* target : all)
+            dropUnusedSessionFolder(*target);
         return false;
-    if (!sessionFolderKept)
-        writeProof(currentFolder, session);
+    }
+    for (Destination* target : all)
+        if (!target->sessionFolderKept)
+            writeProof(*target, session);
     // Kept files larger than their share must not take back what was counted.
     progress.copiedBytes += std::max<qint64>(
         0, progress.sessionBytes - progress.sessionCopiedBytes - progress.sessionSkippedBytes);
@@ -655,22 +811,24 @@ bool DownloadModel::copySession(DeviceModel& device, const Session& session,
     if (progress.report())
         return false;
 
-    QDateTime time = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
-                                           QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
-    // The checksum list changed the folder's time; without a date in the usual form the
-    // card folder's time is the one to keep.
-    if (!time.isValid() && !sessionFolderKept)
-        time = QFileInfo(mountPoint).lastModified();
-    if (time.isValid()) {
-        setFolderTime(currentFolder, time);
-        makeDurable(currentFolder);
+    const QDateTime date = QDateTime::fromString(folderName.section(QLatin1Char('_'), 1),
+                                                 QStringLiteral("yyyy-MM-ddTHH-mm-ss"));
+    for (Destination* target : all) {
+        // The checksum list changed the folder's time; without a date in the usual form the
+        // card folder's time is the one to keep.
+        const QDateTime time =
+            date.isValid() || target->sessionFolderKept ? date : cardFolderTime(mountPoint);
+        if (time.isValid()) {
+            setFolderTime(target->sessionFolder, time);
+            makeDurable(target->sessionFolder);
+        }
+        makeDurable(target->root);
     }
-    makeDurable(destination);
     return true;
 }
 
 QString DownloadModel::presentSession(DeviceModel& device, const Session& session,
-                                      const QString& destination, Progress& progress)
+                                      Progress& progress)
 {
     progress.pauseCopyingTimer();
     device.switchToSession(int(session.id));
@@ -678,10 +836,11 @@ QString DownloadModel::presentSession(DeviceModel& device, const Session& sessio
     QString mountPoint = device.getDeviceMountpoint();
     // An empty path would mean the current folder: copy nothing rather than that.
     if (mountPoint.isEmpty())
-        fail(QT_TRANSLATE_NOOP(
+        failOnCard(QT_TRANSLATE_NOOP(
             "QCoreApplication",
             "Could not find the content of the card. Please check that it is mounted."));
-    refuseBackupInto(mountPoint, destination);
+    for (const auto& target : destinations)
+        refuseBackupInto(mountPoint, target->root);
     refuseProofNames(mountPoint);
     // The scale of the progress: the bytes the copy will read, not the hidden ones.
     progress.sessionFileBytes = copyableSize(mountPoint);
@@ -698,54 +857,60 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     while (written < data.size()) {
         const qint64 count = file.write(data.constData() + written, data.size() - written);
         if (count < 1) {
+            // Right after the write, while errno still tells why.
+            const int code = count < 0 ? errno : 0;
             const QString name = file.fileName();
-            const QString reason = file.errorString();
             file.remove();
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), name,
-                 reason);
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), name,
+                       code);
         }
         written += count;
     }
 }
 
-bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& target,
-                                Progress& progress, CardDigests& digests)
+bool DownloadModel::copyContent(QFile& input, const std::vector<QFile*>& outputs,
+                                const Targets& targets, Progress& progress, CardDigests& digests)
 {
     // A card taken out or changed mid-file may end the file early instead of failing a read.
     const qint64 sourceSize = input.size();
     qint64 copiedSize = 0;
     Sha256 hash;
     CopyCheck check;
-    if (chunk.isEmpty())
-        chunk = QByteArray(int(chunkSize), Qt::Uninitialized);
+    chunk.resize(size_t(chunkSize));
     for (;;) {
-        const qint64 count = input.read(chunk.data(), chunkSize);
+        const qint64 count = ::read(input.handle(), chunk.data(), size_t(chunkSize));
+        if (count < 0 && errno == EINTR)
+            continue;
         if (count < 0)
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName(),
-                 input.errorString());
+            failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."),
+                       input.fileName(), errno);
         if (count == 0)
             break;
         copiedSize += count;
         // The card reads on while this chunk is hashed and written, instead of waiting idle.
         ::posix_fadvise(input.handle(), copiedSize, readAheadSize, POSIX_FADV_WILLNEED);
-        const QByteArray data = QByteArray::fromRawData(chunk.constData(), int(count));
+        const QByteArray data = QByteArray::fromRawData(chunk.data(), int(count));
         if (data.startsWith(protectedDataMarker))
-            fail(QT_TRANSLATE_NOOP("QCoreApplication",
-                                   "Memory device is encrypted, cannot copy data"));
+            failOnCard(QT_TRANSLATE_NOOP("QCoreApplication",
+                                         "Memory device is encrypted, cannot copy data"));
         hash.add(data.constData(), count);
         check.add(data.constData(), count);
-        try {
-            writeBufferToFile(output, data);
-            // Large files go to the disk while the card is read, so that the batch's flush
-            // finds little left; small ones are left to it, which writes them out in one go.
-            if (copiedSize % writeBackStride == 0)
-                ::sync_file_range(output.handle(), copiedSize - writeBackStride, writeBackStride,
-                                  SYNC_FILE_RANGE_WRITE);
-        } catch (const std::runtime_error& error) {
-            // The user knows the target's name, not the hidden partial file's.
-            const QString message =
-                QString::fromUtf8(error.what()).replace(output.fileName(), target);
-            throw std::runtime_error(message.toStdString());
+        for (size_t index = 0; index < outputs.size(); ++index) {
+            QFile& output = *outputs[index];
+            try {
+                writeBufferToFile(output, data);
+                // Large files go to the disk while the card is read, so that the batch's flush
+                // finds little left; small ones are left to it, which writes them out in one go.
+                if (copiedSize % writeBackStride == 0)
+                    ::sync_file_range(output.handle(), copiedSize - writeBackStride,
+                                      writeBackStride, SYNC_FILE_RANGE_WRITE);
+            } catch (const BackupError& error) {
+                // The user knows the target's name, not the hidden partial file's.
+                const QString& target = targets[index].second;
+                const QString message =
+                    QString::fromUtf8(error.what()).replace(output.fileName(), target);
+                throw BackupError(message, error.side, target, error.systemError);
+            }
         }
 
         progress.addReadBytes(count);
@@ -755,7 +920,7 @@ bool DownloadModel::copyContent(QFile& input, QFile& output, const QString& targ
     }
 
     if (copiedSize < sourceSize)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
     digests = {hash.result(), check.result()};
     return true;
 }
@@ -764,186 +929,330 @@ bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value
                          QString target, // NOLINT(performance-unnecessary-value-param)
                          Progress& progress)
 {
+    Destination alone(QFileInfo(target).path());
+    return copyTo(source, {{&alone, target}}, progress);
+}
+
+bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progress& progress)
+{
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source,
-             input.errorString());
-    PartialFile partial(target);
-    if (!partial.isOpen())
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
-             partial.file().errorString());
-    QFile& output = partial.file();
-    const QString partialName = output.fileName();
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source, errno);
+    std::vector<std::unique_ptr<PartialFile>> partials;
+    std::vector<QFile*> outputs;
+    for (const auto& [destination, target] : targets) {
+        partials.push_back(std::make_unique<PartialFile>(target));
+        if (!partials.back()->isOpen())
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
+                       partials.back()->error());
+        outputs.push_back(&partials.back()->file());
+    }
 
     CardDigests digests;
-    if (!copyContent(input, output, target, progress, digests))
+    if (!copyContent(input, outputs, targets, progress, digests))
         return false;
-    if (!output.setFileTime(input.fileTime(QFileDevice::FileModificationTime),
-                            QFileDevice::FileModificationTime))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."), target,
-             output.errorString());
-    const qint64 size = output.size();
-    const int descriptor = partial.release();
-    if (descriptor < 0)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target,
-             systemReason(errno));
-    sessionDigests.insert(target, digests.sha256);
-    // Durable and checked on the disk before it gets the final name.
-    CopyBatch::Entry entry{partialName, target, descriptor, digests.sha256, digests.check};
-    if (folderCommit) {
-        folderCommit->add(std::move(entry), size);
-        return true;
+    const QDateTime modified = input.fileTime(QFileDevice::FileModificationTime);
+    for (size_t index = 0; index < targets.size(); ++index) {
+        const auto& [destination, target] = targets[index];
+        QFile& output = *outputs[index];
+        if (!output.setFileTime(modified, QFileDevice::FileModificationTime))
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not set the file time of %1."),
+                       target, errno);
+        const QString partialName = output.fileName();
+        const qint64 size = output.size();
+        const int descriptor = partials[index]->release();
+        if (descriptor < 0)
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), target, errno);
+        destination->digests.insert(target, digests.sha256);
+        destination->provenBytes += size;
+        // Durable and checked on the disk before it gets the final name.
+        CopyBatch::Entry entry{partialName, target, descriptor, digests.sha256, digests.check};
+        if (destination->commit) {
+            destination->commit->add(std::move(entry), size);
+            continue;
+        }
+        CopyBatch single(QString(), false);
+        single.add(std::move(entry), size);
+        single.commit(checkReader(*destination));
     }
-    CopyBatch single(QString(), false);
-    single.add(std::move(entry), size);
-    single.commit(checkReader());
     return true;
 }
 
 bool DownloadModel::copyRecursively(
     QString source, // NOLINT(performance-unnecessary-value-param)
-    QString target, // NOLINT(performance-unnecessary-value-param)
-    Progress& progress,
+    QString target, Progress& progress,
     OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
+{
+    Destination alone(std::move(target));
+    return copyTree(source, QString(), {&alone}, progress, onOverwrite);
+}
+
+bool DownloadModel::copyTree(const QString& source, const QString& relative,
+                             const std::vector<Destination*>& active, Progress& progress,
+                             const OverwriteCallback& onOverwrite)
 {
     const QDir sourceDir(source);
     if (source.isEmpty() || !sourceDir.exists())
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not find %1."), source);
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not find %1."), source);
     if (const int error = listingError(source))
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
-             systemReason(error));
-    const QFileInfo targetInfo(target);
-    if (!targetInfo.exists()) {
-        makeFolder(target);
-    } else if (!targetInfo.isDir()) {
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), target,
-             systemReason(ENOTDIR));
-    } else if (onOverwrite && !askOverwrite(onOverwrite, progress, target, false)) {
-        sessionFolderKept = sessionFolderKept || target == sessionFolder;
-        return true;
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source, error);
+    const bool sessionRoot = !relative.isEmpty() && relative == sessionRelative;
+    std::vector<Destination*> into;
+    std::vector<Destination*> existing;
+    for (Destination* destination : active) {
+        const QString target = destination->root + relative;
+        const QFileInfo info(target);
+        if (!info.exists()) {
+            makeFolder(target);
+            destination->sessionFolderMade = destination->sessionFolderMade || sessionRoot;
+            into.push_back(destination);
+        } else if (!info.isDir()) {
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."),
+                       target, ENOTDIR);
+        } else {
+            existing.push_back(destination);
+        }
     }
-    // A checksum list that would not match the folder while it changes is no proof.
-    if (target == sessionFolder)
-        removeProof(target);
+    if (!existing.empty() && onOverwrite &&
+        !askOverwrite(onOverwrite, progress, existing.front()->root + relative, false)) {
+        for (Destination* destination : existing) {
+            if (sessionRoot)
+                destination->sessionFolderKept = true;
+            else
+                proveKeptFolder(*destination, source, destination->root + relative);
+        }
+        existing.clear();
+    }
+    into.insert(into.end(), existing.begin(), existing.end());
+    if (into.empty())
+        return true;
+    if (sessionRoot && currentSession)
+        for (Destination* destination : into)
+            startSessionFolder(*destination, *currentSession);
 
-    if (!copyFiles(source, target, progress, onOverwrite))
+    if (!copyFiles(source, relative, into, progress, onOverwrite))
         return false;
 
     for (const QString& name : copyableFolders(source)) {
-        if (!copyRecursively(source + QLatin1Char('/') + name, target + QLatin1Char('/') + name,
-                             progress, onOverwrite))
+        if (!copyTree(source + QLatin1Char('/') + name, relative + QLatin1Char('/') + name, into,
+                      progress, onOverwrite))
             return false;
     }
 
-    setFolderTime(target, QFileInfo(source).lastModified());
-    makeDurable(target);
+    const QDateTime time = cardFolderTime(source);
+    for (Destination* destination : into) {
+        setFolderTime(destination->root + relative, time);
+        makeDurable(destination->root + relative);
+    }
     return true;
 }
 
-bool DownloadModel::copyFiles(const QString& source, const QString& target, Progress& progress,
+bool DownloadModel::copyFiles(const QString& source, const QString& relative,
+                              const std::vector<Destination*>& active, Progress& progress,
                               const OverwriteCallback& onOverwrite)
 {
     auto copyAll = [&] {
         for (const QString& name : copyableFiles(source)) {
             const QString sourcePath = source + QLatin1Char('/') + name;
-            const QString targetPath = target + QLatin1Char('/') + name;
-            if (onOverwrite && QFileInfo::exists(targetPath) &&
-                !askOverwrite(onOverwrite, progress, targetPath, true)) {
-                const qint64 kept = QFileInfo(targetPath).size();
-                progress.skippedBytes += kept;
-                progress.sessionSkippedBytes += kept;
-                progress.updateProgressTime();
-                if (progress.report())
-                    return false;
-                continue;
+            const QString path = relative + QLatin1Char('/') + name;
+            Targets writes;
+            Targets existing;
+            for (Destination* destination : active)
+                (QFileInfo::exists(destination->root + path) ? existing : writes)
+                    .emplace_back(destination, destination->root + path);
+            if (!existing.empty() && onOverwrite &&
+                !askOverwrite(onOverwrite, progress, existing.front().second, true)) {
+                QByteArray cardDigest;
+                for (const auto& [destination, target] : existing)
+                    proveKeptFile(*destination, sourcePath, target, cardDigest);
+                const qint64 kept = QFileInfo(existing.front().second).size();
+                existing.clear();
+                if (writes.empty()) {
+                    progress.skippedBytes += kept;
+                    progress.sessionSkippedBytes += kept;
+                    progress.updateProgressTime();
+                    if (progress.report())
+                        return false;
+                    continue;
+                }
             }
-            if (!copy(sourcePath, targetPath, progress))
+            writes.insert(writes.end(), existing.begin(), existing.end());
+            if (!copyTo(sourcePath, writes, progress))
                 return false;
         }
         return true;
     };
-    removeLeftovers(target);
-    FolderCommit commit(target, checkReader());
-    folderCommit = &commit;
+    std::vector<std::unique_ptr<FolderCommit>> commits;
+    for (Destination* destination : active) {
+        removeLeftovers(destination->root + relative);
+        commits.push_back(std::make_unique<FolderCommit>(destination->root + relative,
+                                                         checkReader(*destination)));
+        destination->commit = commits.back().get();
+    }
+    auto detach = [&] {
+        for (Destination* destination : active)
+            destination->commit = nullptr;
+    };
     bool completed = false;
     try {
         completed = copyAll();
     } catch (...) {
-        folderCommit = nullptr;
-        commit.finishQuietly();
+        detach();
+        for (const auto& commit : commits)
+            commit->finishQuietly();
         throw;
     }
-    folderCommit = nullptr;
+    detach();
     // Also when cancelled: the copies already complete stay, and a failed flush is reported.
-    commit.finish();
+    for (const auto& commit : commits)
+        commit->finish();
     return completed;
 }
 
-void DownloadModel::removeProof(const QString& folder)
+void DownloadModel::proveKeptFile(Destination& destination, const QString& source,
+                                  const QString& target, QByteArray& cardDigest)
 {
-    bool removed = false;
-    for (const QString& name : {manifestName, recordName}) {
-        const QString path = folder + QLatin1Char('/') + name;
-        if (!QFileInfo::exists(path))
-            continue;
-        if (!QFile::remove(path))
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), path,
-                 systemReason(errno));
-        removed = true;
+    // Its own reader: the folders' batches use theirs on their own threads.
+    if (!keptFileReader)
+        keptFileReader = std::make_unique<DigestReader>();
+    if (cardDigest.isEmpty())
+        cardDigest = keptFileReader->ofFile(source);
+    if (cardDigest.isEmpty())
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source, errno);
+    const QByteArray disk = keptFileReader->ofFile(target);
+    if (disk.isEmpty())
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), target, errno);
+    const qint64 diskSize = QFileInfo(target).size();
+    if (disk == cardDigest) {
+        destination.digests.insert(target, cardDigest);
+        destination.provenBytes += diskSize;
+        return;
     }
-    if (removed)
-        makeDurable(folder);
+    destination.differing << QStringLiteral("Differs from card: %1 (disk %2 bytes, card %3 bytes, "
+                                            "card SHA-256 %4)")
+                                 .arg(relativeTo(destination.sessionFolder, target),
+                                      QString::number(diskSize),
+                                      QString::number(QFileInfo(source).size()),
+                                      QString::fromLatin1(cardDigest.toHex()));
 }
 
-void DownloadModel::writeProof(const QString& folder, const Session& session)
+void DownloadModel::proveKeptFolder(Destination& destination, const QString& source,
+                                    const QString& target)
 {
-    const QString record =
-        QStringLiteral("Card serial number: %1\nSession: %2\nSession date: %3\n"
-                       "Application: vaultdesk %4\nBackup started: %5\nBackup finished: %6\n")
-            .arg(cardSerialNumber, QString::number(session.id),
-                 QString::fromStdString(session.dateTime), QStringLiteral(VIX_VERSION),
-                 timeText(runStarted), timeText(QDateTime::currentDateTime()));
-    writeSmallFile(folder + QLatin1Char('/') + recordName, record.toUtf8());
-
-    QByteArray manifest;
-    for (const QString& name : filesForManifest(folder)) {
-        const QString path = folder + QLatin1Char('/') + name;
-        QByteArray digest = sessionDigests.value(path);
-        // Files kept from an earlier backup are listed as the disk holds them.
-        if (digest.isEmpty())
-            digest = digestReader().ofFile(path);
-        if (digest.isEmpty())
-            fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), path,
-                 systemReason(errno));
-        manifest += checksumLine(digest, name);
+    if (const int error = listingError(source))
+        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source, error);
+    for (const QString& name : copyableFiles(source)) {
+        const QString targetPath = target + QLatin1Char('/') + name;
+        QByteArray cardDigest;
+        if (QFileInfo::exists(targetPath))
+            proveKeptFile(destination, source + QLatin1Char('/') + name, targetPath, cardDigest);
+        else
+            ++destination.missing;
     }
-    writeSmallFile(folder + QLatin1Char('/') + manifestName, manifest);
+    for (const QString& name : copyableFolders(source))
+        proveKeptFolder(destination, source + QLatin1Char('/') + name,
+                        target + QLatin1Char('/') + name);
+}
+
+void DownloadModel::startSessionFolder(Destination& destination, const Session& session)
+{
+    const QString& folder = destination.sessionFolder;
+    try {
+        // A checksum list that would not match the folder while it changes is no proof.
+        const QString manifest = folder + QLatin1Char('/') + manifestName;
+        if (QFileInfo::exists(manifest) && !QFile::remove(manifest))
+            failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not overwrite %1."), manifest,
+                       errno);
+        // Whatever stops the run from now on leaves the folder marked as incomplete.
+        writeRecord(destination, session, false);
+        makeDurable(folder);
+        destination.summary.incompleteSession = QFileInfo(folder).fileName();
+    } catch (...) {
+        dropUnusedSessionFolder(destination);
+        throw;
+    }
+}
+
+void DownloadModel::dropUnusedSessionFolder(Destination& destination)
+{
+    if (!destination.sessionFolderMade)
+        return;
+    const QString& folder = destination.sessionFolder;
+    const QStringList left = filesBelow(folder);
+    if (left.isEmpty() || left == QStringList{folder + QLatin1Char('/') + recordName}) {
+        QDir(folder).removeRecursively();
+        destination.summary.incompleteSession.clear();
+    }
+}
+
+void DownloadModel::writeRecord(const Destination& destination, const Session& session,
+                                bool complete)
+{
+    QString record = QStringLiteral("Card serial number: %1\nSession: %2\nSession date: %3\n"
+                                    "Application: vaultdesk %4\nBackup started: %5\n")
+                         .arg(cardSerialNumber, QString::number(session.id),
+                              QString::fromStdString(session.dateTime), QStringLiteral(VIX_VERSION),
+                              timeText(runStarted));
+    if (complete)
+        record +=
+            QStringLiteral("Backup finished: %1\n").arg(timeText(QDateTime::currentDateTime()));
+    record +=
+        complete ? QStringLiteral("Status: complete\n") : QStringLiteral("Status: incomplete\n");
+    for (const QString& line : destination.differing)
+        record += line + QLatin1Char('\n');
+    writeSmallFile(destination.sessionFolder + QLatin1Char('/') + recordName, record.toUtf8());
+}
+
+void DownloadModel::writeProof(Destination& destination, const Session& session)
+{
+    const QString& folder = destination.sessionFolder;
+    // Only what was proven to hold the card's bytes is listed, nothing else the folder holds.
+    QStringList names;
+    for (auto it = destination.digests.cbegin(); it != destination.digests.cend(); ++it)
+        names << relativeTo(folder, it.key());
+    names.sort();
+    const bool complete = destination.missing == 0;
+    if (complete) {
+        QByteArray manifest;
+        for (const QString& name : qAsConst(names))
+            manifest +=
+                checksumLine(destination.digests.value(folder + QLatin1Char('/') + name), name);
+        writeSmallFile(folder + QLatin1Char('/') + manifestName, manifest);
+    }
+    // Last: until the record says complete, the folder counts as incomplete.
+    writeRecord(destination, session, complete);
+    BackupSummary& summary = destination.summary;
+    summary.files += int(destination.digests.size());
+    summary.bytes += destination.provenBytes;
+    summary.keptDiffering += int(destination.differing.size());
+    summary.missing += destination.missing;
+    if (complete) {
+        summary.provenSessions << QFileInfo(folder).fileName();
+        summary.incompleteSession.clear();
+    }
 }
 
 void DownloadModel::writeSmallFile(const QString& path, const QByteArray& content)
 {
     PartialFile partial(path);
     if (!partial.isOpen())
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), path,
-             partial.file().errorString());
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), path,
+                   partial.error());
     writeBufferToFile(partial.file(), content);
     if (::fsync(partial.file().handle()) != 0)
-        fail(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), path,
-             systemReason(errno));
+        failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not write data to %1."), path,
+                   errno);
     if (!partial.rename(path))
         failRename(path);
 }
 
-DigestReader& DownloadModel::digestReader()
+DigestReader* DownloadModel::checkReader(Destination& destination)
 {
-    if (!reader)
-        reader = std::make_unique<DigestReader>();
-    return *reader;
-}
-
-DigestReader* DownloadModel::checkReader()
-{
-    return checksCopiesOnDisk() ? &digestReader() : nullptr;
+    if (!checksCopiesOnDisk())
+        return nullptr;
+    if (!destination.reader)
+        destination.reader = std::make_unique<DigestReader>();
+    return destination.reader.get();
 }
 
 bool DownloadModel::checksCopiesOnDisk() const

@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 class DigestReader;
@@ -59,8 +61,33 @@ private:
     qint64 copyingOffset = 0;
 };
 
+// A failed backup step: which side failed and why, so that the user hears it in their terms.
+class BackupError : public std::runtime_error
+{
+public:
+    enum class Side { Card, Destination };
+    BackupError(const QString& message, Side side, QString path, int systemError);
+
+    Side side;
+    QString path;    // the file or folder the step failed on
+    int systemError; // errno of the failed call; 0 when there was none
+};
+
+// What a run left behind, also after a failure: which sessions are complete and proven.
+struct BackupSummary
+{
+    QString folder;
+    QStringList provenSessions; // session folder names, complete and proven
+    QString incompleteSession;  // the one being written when the run stopped
+    int files = 0;              // files proven to hold the card's bytes
+    qint64 bytes = 0;
+    int keptDiffering = 0; // kept although they differ from the card's
+    int missing = 0;       // card files not in kept folders
+};
+
 // Copies every session of a card into a folder of its own. Errors are thrown as
-// std::runtime_error; card failures pass through as DeviceException.
+// std::runtime_error (BackupError for the copy's own steps); card failures pass through as
+// DeviceException.
 class DownloadModel
 {
 public:
@@ -95,6 +122,17 @@ public:
 
     // Written into each session's record; read from the card when it was not given.
     void setCardSerialNumber(const QString& serialNumber);
+    // Every later run also writes the same layout under folder, from the same reads of the
+    // card, with its own read-back and proof. Empty: no second copy.
+    void setMirrorDestination(const QString& folder);
+    // Of the last run, one per destination (the main one first), also when it failed.
+    std::vector<BackupSummary> summaries() const;
+    const BackupSummary& summary() const;
+    // Two backup folders must be apart: the same folder, or one inside the other, is no
+    // second copy. Throws when they are not.
+    static void refuseOverlappingFolders(const QString& first, const QString& second);
+    // Creates the folder when missing; throws with the system's reason when it cannot.
+    static void makeFolderIfMissing(const QString& folder);
 
 protected:
     // Whether each copy is read back from the disk and compared with the card's data before
@@ -104,17 +142,49 @@ protected:
 private:
     class CopyBatch;
     class FolderCommit;
+    // One folder a run writes the card's sessions into, and what it proved there.
+    struct Destination
+    {
+        explicit Destination(QString root);
+        ~Destination();
+
+        QString root;
+        BackupSummary summary;
+        QString sessionFolder;
+        bool sessionFolderKept = false; // declined by the user: left as it is
+        bool sessionFolderMade = false;
+        // Files proven to hold the card's bytes in the current session, by path.
+        QHash<QString, QByteArray> digests;
+        QStringList differing; // record lines of kept files that differ from the card's
+        int missing = 0;
+        qint64 provenBytes = 0;
+        // While a folder's files are copied: copies waiting to be flushed and checked.
+        FolderCommit* commit = nullptr;
+        // For the read-back of this folder's batches, which run on a thread of their own.
+        std::unique_ptr<DigestReader> reader;
+    };
+    // Where one card file goes: a destination and the path there.
+    using Targets = std::vector<std::pair<Destination*, QString>>;
+
     // The card's sessions, with their sizes counted into the total and the serial number read
     // for the records.
     std::vector<Session> listSessions(DeviceModel& device, Progress& progress);
-    bool copySession(DeviceModel& device, const Session& session, const QString& destination,
-                     Progress& progress, const OverwriteCallback& onOverwrite,
-                     QString& currentFolder);
+    // Each destination's free space, and no destination inside another, before anything is
+    // written.
+    void checkDestinations(const std::vector<Session>& sessions);
+    bool copySession(DeviceModel& device, const Session& session, Progress& progress,
+                     const OverwriteCallback& onOverwrite, QString& currentFolder);
     // Switches the card to the session and returns where its content shows.
-    QString presentSession(DeviceModel& device, const Session& session, const QString& destination,
-                           Progress& progress);
-    bool copyFiles(const QString& source, const QString& target, Progress& progress,
+    QString presentSession(DeviceModel& device, const Session& session, Progress& progress);
+    // Copies the card folder source to the same relative path in every active destination.
+    bool copyTree(const QString& source, const QString& relative,
+                  const std::vector<Destination*>& active, Progress& progress,
+                  const OverwriteCallback& onOverwrite);
+    bool copyFiles(const QString& source, const QString& relative,
+                   const std::vector<Destination*>& active, Progress& progress,
                    const OverwriteCallback& onOverwrite);
+    // Reads the card's file once into every target.
+    bool copyTo(const QString& source, const Targets& targets, Progress& progress);
     // What the card gave for one file: SHA-256 for the checksum list, and the CopyCheck its
     // copy on the disk is compared with.
     struct CardDigests
@@ -122,27 +192,35 @@ private:
         QByteArray sha256;
         QByteArray check;
     };
-    // Reads the whole input into the output, hashing what the card gives. False when cancelled.
-    bool copyContent(QFile& input, QFile& output, const QString& target, Progress& progress,
-                     CardDigests& digests);
-    void removeProof(const QString& folder);
-    void writeProof(const QString& folder, const Session& session);
+    // Reads the whole input into the outputs, hashing what the card gives. False when
+    // cancelled.
+    bool copyContent(QFile& input, const std::vector<QFile*>& outputs, const Targets& targets,
+                     Progress& progress, CardDigests& digests);
+    // An existing file the user keeps: listed when it holds the card's bytes, named in the
+    // record when not. cardDigest is computed on first use.
+    void proveKeptFile(Destination& destination, const QString& source, const QString& target,
+                       QByteArray& cardDigest);
+    // A folder the user keeps: each of the card's files in it, as above; one it lacks leaves
+    // the session incomplete.
+    void proveKeptFolder(Destination& destination, const QString& source, const QString& target);
+    void startSessionFolder(Destination& destination, const Session& session);
+    // A session folder this run made and that holds nothing of the card goes again.
+    void dropUnusedSessionFolder(Destination& destination);
+    void writeRecord(const Destination& destination, const Session& session, bool complete);
+    void writeProof(Destination& destination, const Session& session);
     // Flushed to disk before it gets its name.
     void writeSmallFile(const QString& path, const QByteArray& content);
+    DigestReader* checkReader(Destination& destination);
 
-    // While copyRecursively handles a folder's files: copies waiting to be flushed and checked.
-    FolderCommit* folderCommit = nullptr;
+    QString mirrorDestination;
+    std::vector<std::unique_ptr<Destination>> destinations; // the run's; the first is the main
     QString cardSerialNumber;
     QDateTime runStarted;
-    QString sessionFolder;
-    bool sessionFolderKept = false;
-    // Digests of the copies made in the current session, by target path.
-    QHash<QString, QByteArray> sessionDigests;
+    QString sessionRelative; // "/<session folder name>" while a session is copied
+    const Session* currentSession = nullptr;
     // Kept from file to file: allocating a chunk for each of thousands of small files costs.
-    QByteArray chunk;
-    std::unique_ptr<DigestReader> reader;
-    DigestReader& digestReader();
-    DigestReader* checkReader();
+    std::vector<char> chunk;
+    std::unique_ptr<DigestReader> keptFileReader;
 };
 
 #endif

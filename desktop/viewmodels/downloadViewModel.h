@@ -27,9 +27,13 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void setCancelDownload(bool _arg_cancelDownload);
+    // The card went away: the run stops and ends on its error page, saying so. Called from
+    // the GUI thread while the run goes on.
+    void cardRemoved();
 
 private:
     std::atomic<bool> m_cancelDownload{false};
+    std::atomic<bool> m_cardRemoved{false};
 
     VIEWMODEL_PROPERTY(bool, overwriteCurrentFile, OverwriteCurrentFile, false)
     VIEWMODEL_PROPERTY(bool, overwriteAllFiles, OverwriteAllFiles, false)
@@ -38,12 +42,18 @@ private:
     VIEWMODEL_PROPERTY(bool, overwriteAllFolders, OverwriteAllFolders, false)
     VIEWMODEL_PROPERTY(bool, overwriteNoFolders, OverwriteNoFolders, false)
     VIEWMODEL_PROPERTY(QString, destinationPath, DestinationPath, QString())
+    // The folder of a second copy written in the same pass; empty: none.
+    VIEWMODEL_PROPERTY(QString, mirrorFolderPath, MirrorFolderPath, QString())
     VIEWMODEL_PROPERTY(QString, errorMessage, ErrorMessage,
                        tr("Important: Do not unplug the device!"))
     VIEWMODEL_PROPERTY(QString, loginErrorMessage, LoginErrorMessage, QString())
     VIEWMODEL_PROPERTY(QString, titleDownloading, TitleDownloading, QString())
     VIEWMODEL_PROPERTY(QString, downloadMetrics, DownloadMetrics, QString())
     VIEWMODEL_PROPERTY(QString, backupPath, BackupPath, QString())
+    VIEWMODEL_PROPERTY(QString, mirrorBackupPath, MirrorBackupPath, QString())
+    // What a successful run backed up, and whether it kept files that differ from the card's.
+    VIEWMODEL_PROPERTY(QString, backupSummary, BackupSummary, QString())
+    VIEWMODEL_PROPERTY(bool, backupWarning, BackupWarning, false)
 
 public:
     // Takes ownership of model.
@@ -70,7 +80,16 @@ Q_SIGNALS:
     void aboutToOverwriteFolder(const QString& path);
 
 private:
-    QString backupFolderFor(const std::string& serialNumber) const;
+    QString backupFolderFor(const QString& folder, const std::string& serialNumber) const;
+    // The user's folder a failed path lies in.
+    QString userFolderOf(const QString& path) const;
+    void runBackup();
+    void reportSuccess();
+    // The error page's text: what happened in the user's terms, the system's words, and
+    // where every session stands.
+    QString failureText(const std::exception& error) const;
+    QString failureHeadline(const std::exception& error) const;
+    QString sessionStateText() const;
 
     QString mountPoint;
     DownloadModel* model;

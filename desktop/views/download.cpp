@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLayout>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -21,6 +22,7 @@ namespace {
 const QString settingsOrganisation = QStringLiteral("Kendrova");
 const QString settingsApplication = QStringLiteral("Lockerly");
 const QString backupFolderKey = QStringLiteral("BackupFolderPath");
+const QString mirrorFolderKey = QStringLiteral("MirrorBackupFolderPath");
 constexpr unsigned long workerPollMs = 20;
 
 QString storedBackupFolder()
@@ -31,10 +33,17 @@ QString storedBackupFolder()
     return settings.value(backupFolderKey, pictures).toString();
 }
 
-void storeBackupFolder(const QString& folder)
+QString storedMirrorFolder()
 {
     QSettings settings(settingsOrganisation, settingsApplication);
-    settings.setValue(backupFolderKey, folder);
+    return settings.value(mirrorFolderKey).toString();
+}
+
+void storeFolders(const QString& backupFolder, const QString& mirrorFolder)
+{
+    QSettings settings(settingsOrganisation, settingsApplication);
+    settings.setValue(backupFolderKey, backupFolder);
+    settings.setValue(mirrorFolderKey, mirrorFolder);
 }
 } // namespace
 
@@ -55,8 +64,13 @@ Download::Download(QString mountPoint, std::shared_ptr<DeviceModel> device, QDia
     connectButtons();
 
     const QString folder = QDir::toNativeSeparators(storedBackupFolder());
+    const QString mirrorFolder = QDir::toNativeSeparators(storedMirrorFolder());
     QMetaObject::invokeMethod(
-        viewModel, [vm = viewModel, folder] { vm->setDestinationPath(folder); },
+        viewModel,
+        [vm = viewModel, folder, mirrorFolder] {
+            vm->setDestinationPath(folder);
+            vm->setMirrorFolderPath(mirrorFolder);
+        },
         Qt::QueuedConnection);
 }
 
@@ -104,8 +118,18 @@ void Download::connectViewModel()
     });
     connect(vm, &DownloadViewModel::backupProgressChanged, ui->progressBar,
             &QProgressBar::setValue);
+    connect(vm, &DownloadViewModel::mirrorFolderPathChanged, this, [this](const QString& path) {
+        mirrorDestination = path;
+        ui->lineEditMirrorFolder->setText(path);
+    });
     connect(vm, &DownloadViewModel::backupPathChanged, this,
             [this](const QString& path) { backupPath = path; });
+    connect(vm, &DownloadViewModel::mirrorBackupPathChanged, this, [this](const QString& path) {
+        mirrorBackupPath = path;
+        ui->btnOpenMirrorFolder->setVisible(!path.isEmpty());
+    });
+    connect(vm, &DownloadViewModel::backupSummaryChanged, ui->lblSuccessSummary, &QLabel::setText);
+    connect(vm, &DownloadViewModel::backupWarningChanged, this, &Download::showSuccessTitle);
     connect(vm, &DownloadViewModel::backupFinished, this,
             [this] { showEndPage(ui->finishedSuccessfully); });
     connect(vm, &DownloadViewModel::backupCanceled, this, [this] { showEndPage(ui->canceled); });
@@ -114,6 +138,8 @@ void Download::connectViewModel()
     connect(vm, &DownloadViewModel::errorMessageChanged, this, [this](const QString& error) {
         ui->plainTextEditErrors->clear();
         ui->plainTextEditErrors->appendPlainText(error);
+        // What happened comes first; the sessions' state follows.
+        ui->plainTextEditErrors->moveCursor(QTextCursor::Start);
     });
     connect(vm, &DownloadViewModel::titleDownloadingChanged, this, [this](const QString& title) {
         ui->lblTitleDownloading->setText(
@@ -138,6 +164,12 @@ void Download::connectViewModel()
 void Download::connectButtons()
 {
     connect(ui->btnFolderPicker, &QPushButton::clicked, this, &Download::pickFolder);
+    connect(ui->btnMirrorFolderPicker, &QPushButton::clicked, this, &Download::pickMirrorFolder);
+    connect(ui->btnMirrorFolderClear, &QPushButton::clicked, this, [this] {
+        QMetaObject::invokeMethod(
+            viewModel, [vm = viewModel] { vm->setMirrorFolderPath(QString()); },
+            Qt::QueuedConnection);
+    });
     connect(ui->buttonBoxDownloadFolder, &QDialogButtonBox::accepted, this, &Download::startRun);
     connect(ui->buttonBoxDownloadFolder, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(ui->loginButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -149,7 +181,10 @@ void Download::connectButtons()
             [this] { viewModel->setCancelDownload(true); });
     for (QDialogButtonBox* box : {ui->btnBoxError, ui->btnBoxSuccess, ui->btnBoxCanceled})
         connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(ui->btnOpenDownloadFolder, &QPushButton::clicked, this, &Download::openDownloadFolder);
+    connect(ui->btnOpenDownloadFolder, &QPushButton::clicked, this,
+            [this] { openFolder(backupPath); });
+    connect(ui->btnOpenMirrorFolder, &QPushButton::clicked, this,
+            [this] { openFolder(mirrorBackupPath); });
 }
 
 int Download::exec()
@@ -170,6 +205,15 @@ void Download::done(int result)
     QDialog::done(result);
 }
 
+void Download::deviceRemoved()
+{
+    if (!running) {
+        close();
+        return;
+    }
+    viewModel->cardRemoved();
+}
+
 void Download::showPage(QWidget* page)
 {
     ui->stackedWidget->setCurrentWidget(page);
@@ -179,11 +223,23 @@ void Download::showEndPage(QWidget* page)
 {
     running = false;
     showPage(page);
+    growToFit(page);
+}
+
+void Download::growToFit(QWidget* page)
+{
+    // The summary and the error texts wrap: what they need depends on the width they get.
+    QLayout* layout = page->layout();
+    layout->activate();
+    const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(page->width())
+                                                   : layout->totalSizeHint().height();
+    if (needed > page->height())
+        resize(width(), height() + needed - page->height());
 }
 
 void Download::startRun()
 {
-    storeBackupFolder(destination);
+    storeFolders(destination, mirrorDestination);
     emit viewModel->loginSucceeded();
 }
 
@@ -197,9 +253,36 @@ void Download::pickFolder()
         Qt::QueuedConnection);
 }
 
-void Download::openDownloadFolder()
+void Download::pickMirrorFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(backupPath));
+    const QString folder = FileDialog::getExistingDirectory(
+        this, tr("Open Directory"), QStringLiteral("/home"),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    // A cancelled picker keeps the second copy as it was; "None" removes it.
+    if (folder.isEmpty())
+        return;
+    QMetaObject::invokeMethod(
+        viewModel, [vm = viewModel, folder] { vm->setMirrorFolderPath(folder); },
+        Qt::QueuedConnection);
+}
+
+void Download::openFolder(const QString& folder)
+{
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        return;
+    ui->lblSuccessSummary->setText(ui->lblSuccessSummary->text() + QLatin1Char('\n') +
+                                   tr("No program is set up to open folders. The backup is in %1.")
+                                       .arg(QDir::toNativeSeparators(folder)));
+}
+
+void Download::showSuccessTitle(bool warning)
+{
+    if (!warning)
+        return;
+    ui->lblTitleSuccess->setText(
+        tr("<html><head/><body><p align=\"center\"><span style=\" font-size:11pt; "
+           "font-weight:600;\">Download Complete, with Warnings</span><br/></p><p "
+           "align=\"center\"><img src=\":/icons/attention_circle_60x60.png\"/></p></body></html>"));
 }
 
 void Download::answerFileConflict(const QString& path)

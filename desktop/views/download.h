@@ -26,6 +26,11 @@ public:
     int exec() override;
     void done(int result) override;
 
+public Q_SLOTS:
+    // The card went away. A running backup ends on its error page, which says so; otherwise
+    // the dialog closes.
+    void deviceRemoved();
+
 private:
     enum class ConflictAnswer { Replace, Keep, Cancel };
     struct ConflictReply
@@ -39,9 +44,12 @@ private:
     void connectButtons();
     void showPage(QWidget* page);
     void showEndPage(QWidget* page);
+    void growToFit(QWidget* page);
     void startRun();
     void pickFolder();
-    void openDownloadFolder();
+    void pickMirrorFolder();
+    void openFolder(const QString& folder);
+    void showSuccessTitle(bool warning);
     void answerFileConflict(const QString& path);
     void answerFolderConflict(const QString& path);
     ConflictReply askConflict(const QString& title, const QString& text, const QString& replaceText,
@@ -59,6 +67,8 @@ private:
     DownloadViewModel* viewModel;
     WaitingSpinnerWidget* spinner;
     QString destination; // as the view model last announced it
+    QString mirrorDestination;
     QString backupPath;
+    QString mirrorBackupPath;
     bool running = false;
 };

@@ -283,7 +283,9 @@ void MainWindow::showUnsupportedDevices(const DeviceList& devices, const QString
 void MainWindow::closeDialogsOfRemovedDevice()
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window != this)
+        if (auto* download = qobject_cast<Download*>(window))
+            download->deviceRemoved(); // a running backup ends on its error page
+        else if (window != this)
             window->close();
     }
     MessageBox::information(this, tr("Selected device status"),

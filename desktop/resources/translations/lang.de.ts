@@ -321,6 +321,26 @@ Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Z
         <source>Cancel Download</source>
         <translation>Herunterladen abbrechen</translation>
     </message>
+    <message>
+        <source>Second copy:</source>
+        <translation>Zweite Kopie:</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Open second copy</source>
+        <translation>Zweite Kopie öffnen</translation>
+    </message>
+    <message>
+        <source>No program is set up to open folders. The backup is in %1.</source>
+        <translation>Es ist kein Programm zum Öffnen von Ordnern eingerichtet. Die Sicherung liegt in %1.</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Complete, with Warnings&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Herunterladen abgeschlossen, mit Warnungen&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
 </context>
 <context>
     <name>DownloadViewModel</name>
@@ -347,6 +367,74 @@ Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Z
     <message>
         <source>Important: Do not unplug the device!</source>
         <translation>Wichtig: Entfernen Sie das Gerät nicht!</translation>
+    </message>
+    <message>
+        <source>The backup was stopped.</source>
+        <translation>Die Sicherung wurde angehalten.</translation>
+    </message>
+    <message>
+        <source>Backup in %1 - sessions: %2, files: %3, size: %4.</source>
+        <translation>Sicherung in %1 - Sitzungen: %2, Dateien: %3, Größe: %4.</translation>
+    </message>
+    <message>
+        <source>Every copy was read back from the disk and matches the card.</source>
+        <translation>Jede Kopie wurde vom Datenträger zurückgelesen und stimmt mit der Karte überein.</translation>
+    </message>
+    <message>
+        <source>Warning: files kept although they differ from the card's: %1. They are not in the checksum list; the record vix-backup.txt of their session names them.</source>
+        <translation>Warnung: beibehaltene Dateien, die von denen der Karte abweichen: %1. Sie stehen nicht in der Prüfsummenliste; das Protokoll vix-backup.txt ihrer Sitzung nennt sie.</translation>
+    </message>
+    <message>
+        <source>Warning: files of the card missing from folders you chose to keep: %1. Their sessions are marked incomplete.</source>
+        <translation>Warnung: Dateien der Karte, die in den von Ihnen beibehaltenen Ordnern fehlen: %1. Ihre Sitzungen sind als unvollständig markiert.</translation>
+    </message>
+    <message>
+        <source>The card was removed during the backup.</source>
+        <translation>Die Karte wurde während der Sicherung entfernt.</translation>
+    </message>
+    <message>
+        <source>The card could not be read; it may have been removed or stopped answering.</source>
+        <translation>Die Karte konnte nicht gelesen werden; sie wurde vielleicht entfernt oder antwortet nicht mehr.</translation>
+    </message>
+    <message>
+        <source>The drive of the backup folder %1 has too little free space.</source>
+        <translation>Auf dem Laufwerk des Sicherungsordners %1 ist zu wenig Platz frei.</translation>
+    </message>
+    <message>
+        <source>The drive of the backup folder %1 is read-only.</source>
+        <translation>Das Laufwerk des Sicherungsordners %1 ist schreibgeschützt.</translation>
+    </message>
+    <message>
+        <source>You may not write into the backup folder %1.</source>
+        <translation>Sie dürfen nicht in den Sicherungsordner %1 schreiben.</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 can no longer be written; its drive may have been removed or unplugged.</source>
+        <translation>In den Sicherungsordner %1 kann nicht mehr geschrieben werden; sein Laufwerk wurde vielleicht entfernt oder abgezogen.</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 could not be written.</source>
+        <translation>In den Sicherungsordner %1 konnte nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>No session was completed in this run.</source>
+        <translation>In diesem Lauf wurde keine Sitzung abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>Complete and proven: %1.</source>
+        <translation>Vollständig und geprüft: %1.</translation>
+    </message>
+    <message>
+        <source>The session folder %1 is incomplete and marked so in its record.</source>
+        <translation>Der Sitzungsordner %1 ist unvollständig und in seinem Protokoll so markiert.</translation>
+    </message>
+    <message>
+        <source>In %1: </source>
+        <translation>In %1: </translation>
+    </message>
+    <message>
+        <source>The backup is incomplete.</source>
+        <translation>Die Sicherung ist unvollständig.</translation>
     </message>
 </context>
 <context>
@@ -667,6 +755,14 @@ SSL-Version zur Laufzeit: %2</translation>
     <message>
         <source>The copy %1 on the disk differs from the data read from the card.</source>
         <translation>Die Kopie %1 auf dem Datenträger weicht von den von der Karte gelesenen Daten ab.</translation>
+    </message>
+    <message>
+        <source>Not enough free space in %1: the backup needs %2, but only %3 are free. Nothing was written.</source>
+        <translation>Nicht genug freier Platz in %1: Die Sicherung braucht %2, aber nur %3 sind frei. Es wurde nichts geschrieben.</translation>
+    </message>
+    <message>
+        <source>The folders %1 and %2 for the two copies are the same or one lies inside the other. Please choose two separate folders.</source>
+        <translation>Die Ordner %1 und %2 für die beiden Kopien sind derselbe, oder einer liegt im anderen. Bitte wählen Sie zwei getrennte Ordner.</translation>
     </message>
 </context>
 <context>

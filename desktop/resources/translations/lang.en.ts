@@ -318,6 +318,26 @@ Log in and wipe the card with your new PIN. A factory reset still needs your old
         <source>Cancel Download</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Second copy:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open second copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program is set up to open folders. The backup is in %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Complete, with Warnings&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DownloadViewModel</name>
@@ -343,6 +363,74 @@ Log in and wipe the card with your new PIN. A factory reset still needs your old
     </message>
     <message>
         <source>Important: Do not unplug the device!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The backup was stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backup in %1 - sessions: %2, files: %3, size: %4.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Every copy was read back from the disk and matches the card.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warning: files kept although they differ from the card's: %1. They are not in the checksum list; the record vix-backup.txt of their session names them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warning: files of the card missing from folders you chose to keep: %1. Their sessions are marked incomplete.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The card was removed during the backup.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The card could not be read; it may have been removed or stopped answering.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The drive of the backup folder %1 has too little free space.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The drive of the backup folder %1 is read-only.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You may not write into the backup folder %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The backup folder %1 can no longer be written; its drive may have been removed or unplugged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The backup folder %1 could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No session was completed in this run.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Complete and proven: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The session folder %1 is incomplete and marked so in its record.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In %1: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The backup is incomplete.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -658,6 +746,14 @@ SSL Runtime Version: %2</source>
     </message>
     <message>
         <source>The copy %1 on the disk differs from the data read from the card.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not enough free space in %1: the backup needs %2, but only %3 are free. Nothing was written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folders %1 and %2 for the two copies are the same or one lies inside the other. Please choose two separate folders.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -4,13 +4,17 @@
 #include "downloadmodel.h"
 #include "utils.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -89,6 +93,7 @@ class DownloadFaultsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void fullDestinationFailsNamingTheFileAndKeepsFinishedFiles();
@@ -100,6 +105,15 @@ private slots:
     void readOnlyDestinationFailsWithoutClaimingProgress();
     void percentStaysInRangeWhenKeptFilesAreLarger();
     void backupOntoTheCardItselfIsRefused();
+    void keptFileIsListedOnlyWhenItHoldsTheCardsBytes_data();
+    void keptFileIsListedOnlyWhenItHoldsTheCardsBytes();
+    void destinationFailureKeepsTheSystemsReason_data();
+    void destinationFailureKeepsTheSystemsReason();
+    void cardPulledLeavesEarlierSessionsProvenAndTheCurrentOneMarked();
+    void mirrorGetsTheSameLayoutWithItsOwnProof();
+    void mirrorWhoseDiskFillsEndsTheRunNamingIt();
+    void overlappingMirrorIsRefused_data();
+    void overlappingMirrorIsRefused();
 
 private:
     void addSession(unsigned id, unsigned sectors);
@@ -107,7 +121,12 @@ private:
     QString download();
     QString downloadInRestrictedChild(rlim_t fileSizeLimit = 0);
 
+    // Small file systems made for a test; gone with the process's own mount namespace.
+    QString mountOwnFileSystem(const QString& options);
+
     std::unique_ptr<QTemporaryDir> work;
+    bool ownMounts = false;
+    DownloadModel model;
     QString destination;
     std::shared_ptr<FolderCard> card;
     QList<int> percents;
@@ -116,6 +135,24 @@ private:
     std::function<bool(const QString&, bool)> answer;
     QStringList questions;
 };
+
+void DownloadFaultsTest::initTestCase()
+{
+    // Before any thread exists: mounts made from now on die with this process, also when
+    // it is killed.
+    ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+QString DownloadFaultsTest::mountOwnFileSystem(const QString& options)
+{
+    const QString point =
+        work->filePath(QStringLiteral("mnt%1").arg(QRandomGenerator::global()->generate()));
+    if (!QDir().mkdir(point) || ::mount("vix-test", QFile::encodeName(point).constData(), "tmpfs",
+                                        0, QFile::encodeName(options).constData()) != 0)
+        return QString();
+    return point;
+}
 
 void DownloadFaultsTest::init()
 {
@@ -143,6 +180,7 @@ void DownloadFaultsTest::cleanup()
     while (it.hasNext())
         ::chmod(QFile::encodeName(it.next()).constData(), 0755);
     work.reset();
+    model.setMirrorDestination(QString());
 }
 
 void DownloadFaultsTest::addSession(unsigned id, unsigned sectors)
@@ -155,7 +193,6 @@ void DownloadFaultsTest::addSession(unsigned id, unsigned sectors)
 
 QString DownloadFaultsTest::download()
 {
-    DownloadModel model;
     auto report = [this](const Progress& p) {
         percents << p.percent;
         copied << p.copiedBytes;
@@ -220,7 +257,9 @@ void DownloadFaultsTest::fullDestinationFailsNamingTheFileAndKeepsFinishedFiles(
     QVERIFY2(result.startsWith(expected), qPrintable(result));
     QVERIFY2(result.contains(reason(EFBIG)), qPrintable(result));
 
-    QCOMPARE(filesBelow(destination), QStringList({"1/a.txt", "1/b.txt", "1/c.txt"}));
+    QCOMPARE(filesBelow(destination),
+             QStringList({"1/a.txt", "1/b.txt", "1/c.txt", "1/vix-backup.txt"}));
+    QVERIFY(readFile(destination + "/1/vix-backup.txt").contains("\nStatus: incomplete\n"));
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
         QCOMPARE(readFile(destination + "/1/" + name), pattern(5000, name[0]));
     QCOMPARE(card->switches, QList<int>({1}));
@@ -255,7 +294,7 @@ void DownloadFaultsTest::replacedCopyStaysIntactUntilTheNewOneIsComplete()
     onProgress = [](const Progress& p) { return p.sessionCopiedBytes > 0; };
     QCOMPARE(download(), QStringLiteral("cancelled"));
     QCOMPARE(readFile(target), QByteArray("the earlier backup"));
-    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4", "1/vix-backup.txt"}));
 
     onProgress = nullptr;
     QVERIFY(::chmod(QFile::encodeName(destination + "/1").constData(), 0777) == 0);
@@ -264,7 +303,7 @@ void DownloadFaultsTest::replacedCopyStaysIntactUntilTheNewOneIsComplete()
         QSKIP("cannot limit the file size in a child process");
     QVERIFY2(result.startsWith("Could not write data to " + target + "."), qPrintable(result));
     QCOMPARE(readFile(target), QByteArray("the earlier backup"));
-    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4"}));
+    QCOMPARE(filesBelow(destination), QStringList({"1/clip.mp4", "1/vix-backup.txt"}));
 }
 
 void DownloadFaultsTest::declinedFolderIsLeftUntouched()
@@ -314,7 +353,7 @@ void DownloadFaultsTest::cardContentChangingDuringTheCopyIsAFailure()
     };
     result = download();
     QVERIFY2(result.startsWith("Could not open " + later + "."), qPrintable(result));
-    QCOMPARE(filesBelow(destination), QStringList({"1/" + order[0]}));
+    QCOMPARE(filesBelow(destination), QStringList({"1/vix-backup.txt", "1/" + order[0]}));
     QCOMPARE(readFile(destination + "/1/" + order[0]), readFile(card->folders[1] + "/" + order[0]));
 }
 
@@ -404,6 +443,199 @@ void DownloadFaultsTest::backupOntoTheCardItselfIsRefused()
     QVERIFY(QDir().mkdir(destination));
     QCOMPARE(download(), QStringLiteral("ok"));
     QCOMPARE(readFile(destination + "/1/DCIM/clip.mp4"), QByteArray("clip"));
+}
+
+void DownloadFaultsTest::keptFileIsListedOnlyWhenItHoldsTheCardsBytes_data()
+{
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<bool>("proven");
+    QTest::newRow("the card's bytes") << pattern(1200000, 'c') << true;
+    QTest::newRow("damaged after the first backup") << QByteArray("damaged!") << false;
+    QTest::newRow("same size, one byte changed")
+        << pattern(1200000, 'c').replace(600000, 1, "x") << false;
+}
+
+void DownloadFaultsTest::keptFileIsListedOnlyWhenItHoldsTheCardsBytes()
+{
+    QFETCH(QByteArray, kept);
+    QFETCH(bool, proven);
+    addSession(1, 3000);
+    writeFile(card->folders[1] + "/DCIM/CLIP0001.MP4", pattern(1200000, 'c'));
+    writeFile(card->folders[1] + "/DCIM/CLIP0002.MP4", pattern(5000, 'd'));
+    QCOMPARE(download(), QStringLiteral("ok"));
+    writeFile(destination + "/1/DCIM/CLIP0001.MP4", kept);
+    // Merge the folders, keep the file.
+    answer = [](const QString&, bool isFile) { return !isFile; };
+
+    QCOMPARE(download(), QStringLiteral("ok"));
+    const QString folder = destination + "/1";
+    QCOMPARE(readFile(folder + "/DCIM/CLIP0001.MP4"), kept);
+    QVERIFY2(manifestProblem(folder).isEmpty(), qPrintable(manifestProblem(folder)));
+    const QByteArray manifest = readFile(folder + "/" + DownloadModel::manifestName);
+    QCOMPARE(manifest.contains("  DCIM/CLIP0001.MP4\n"), proven);
+    QVERIFY(manifest.contains("  DCIM/CLIP0002.MP4\n"));
+    const QString differs =
+        QStringLiteral("Differs from card: DCIM/CLIP0001.MP4 (disk %1 bytes, card 1200000 bytes, "
+                       "card SHA-256 %2)")
+            .arg(kept.size())
+            .arg(QString::fromLatin1(
+                QCryptographicHash::hash(pattern(1200000, 'c'), QCryptographicHash::Sha256)
+                    .toHex()));
+    QCOMPARE(differingInRecord(folder).size(), proven ? 0 : 1);
+    QCOMPARE(readFile(folder + "/" + DownloadModel::recordName).contains(differs.toUtf8()),
+             !proven);
+    QCOMPARE(model.summary().keptDiffering, proven ? 0 : 1);
+    QCOMPARE(model.summary().files, proven ? 2 : 1);
+}
+
+void DownloadFaultsTest::destinationFailureKeepsTheSystemsReason_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<unsigned>("sectors");
+    QTest::addColumn<QString>("expected"); // %1: the destination
+    QTest::addColumn<int>("systemError");
+    QTest::newRow("too little space")
+        << "size=1m" << 8192u
+        << "Not enough free space in %1: the backup needs 4.2 MB, but only 1.0 MB are free. "
+           "Nothing was written."
+        << int(ENOSPC);
+    QTest::newRow("running out anyway")
+        << "size=1m" << 1u << "Could not write data to %1/1/big.bin. " + reason(ENOSPC) + "."
+        << int(ENOSPC);
+    QTest::newRow("read-only") << "ro,size=1m" << 1u
+                               << "Could not create directory %1/1. " + reason(EROFS) + "."
+                               << int(EROFS);
+}
+
+void DownloadFaultsTest::destinationFailureKeepsTheSystemsReason()
+{
+    QFETCH(QString, options);
+    QFETCH(unsigned, sectors);
+    QFETCH(QString, expected);
+    QFETCH(int, systemError);
+    if (!ownMounts)
+        QSKIP("needs root and a mount namespace of its own to mount a small file system");
+    destination = mountOwnFileSystem(options);
+    QVERIFY(!destination.isEmpty());
+    addSession(1, sectors);
+    writeFile(card->folders[1] + "/big.bin", pattern(3 << 20, 'b'));
+    try {
+        QString current;
+        model.CopyFilesFromDevice(card, destination, nullptr, nullptr, current);
+        QFAIL("the backup succeeded");
+    } catch (const BackupError& error) {
+        QCOMPARE(QString::fromUtf8(error.what()), expected.arg(destination));
+        QCOMPARE(error.side, BackupError::Side::Destination);
+        QCOMPARE(error.systemError, systemError);
+    }
+    // No session folder that holds nothing of the card.
+    QCOMPARE(filesBelow(destination), QStringList());
+    QVERIFY(QDir(destination).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    QVERIFY(::umount2(QFile::encodeName(destination).constData(), MNT_DETACH) == 0);
+}
+
+void DownloadFaultsTest::cardPulledLeavesEarlierSessionsProvenAndTheCurrentOneMarked()
+{
+    addSession(1, 100);
+    addSession(2, 100);
+    writeFile(card->folders[1] + "/one.txt", "one");
+    for (const char* name : {"a.bin", "b.bin"})
+        writeFile(card->folders[2] + "/" + name, pattern(2 << 20, name[0]));
+    // Pulled while the second session's first file is read: the rest of the card is gone.
+    onProgress = [this](const Progress& p) {
+        if (p.sessionCopiedBytes > 0 && card->switches.size() == 2)
+            QDir(card->folders[2]).removeRecursively();
+        return false;
+    };
+    QString current;
+    try {
+        model.CopyFilesFromDevice(card, destination, onProgress, nullptr, current);
+        QFAIL("the backup succeeded without its card");
+    } catch (const BackupError& error) {
+        QCOMPARE(error.side, BackupError::Side::Card);
+    }
+    QVERIFY2(manifestProblem(destination + "/1").isEmpty(),
+             qPrintable(manifestProblem(destination + "/1")));
+    QCOMPARE(model.summary().provenSessions, QStringList({"1"}));
+    QCOMPARE(model.summary().incompleteSession, QStringLiteral("2"));
+    QVERIFY(readFile(destination + "/2/vix-backup.txt").contains("\nStatus: incomplete\n"));
+    QVERIFY(!QFileInfo::exists(destination + "/2/" + DownloadModel::manifestName));
+}
+
+void DownloadFaultsTest::mirrorGetsTheSameLayoutWithItsOwnProof()
+{
+    addSession(1, 100);
+    addSession(2, 100);
+    writeFile(card->folders[1] + "/DCIM/CLIP0001.MP4", pattern(3 << 20, '1'));
+    writeFile(card->folders[1] + "/a.txt", "a");
+    writeFile(card->folders[2] + "/b.txt", "b");
+    const QString mirror = work->filePath("mirror");
+    QVERIFY(QDir().mkdir(mirror));
+    model.setMirrorDestination(mirror);
+    QCOMPARE(download(), QStringLiteral("ok"));
+    QCOMPARE(card->switches, QList<int>({1, 2}));
+    QCOMPARE(filesBelow(mirror), filesBelow(destination));
+    for (const QString& folder : {destination, mirror})
+        for (const char* session : {"/1", "/2"})
+            QVERIFY2(manifestProblem(folder + session).isEmpty(),
+                     qPrintable(manifestProblem(folder + session)));
+    QCOMPARE(readFile(mirror + "/1/DCIM/CLIP0001.MP4"), pattern(3 << 20, '1'));
+    QCOMPARE(model.summaries().size(), size_t(2));
+    QCOMPARE(model.summaries()[1].folder, mirror);
+    QCOMPARE(model.summaries()[1].provenSessions, QStringList({"1", "2"}));
+}
+
+void DownloadFaultsTest::mirrorWhoseDiskFillsEndsTheRunNamingIt()
+{
+    if (!ownMounts)
+        QSKIP("needs root and a mount namespace of its own to mount a small file system");
+    const QString mirror = mountOwnFileSystem("size=1m");
+    QVERIFY(!mirror.isEmpty());
+    addSession(1, 1);
+    addSession(2, 1);
+    writeFile(card->folders[1] + "/one.txt", "one");
+    writeFile(card->folders[2] + "/big.bin", pattern(3 << 20, 'b'));
+    model.setMirrorDestination(mirror);
+    QString current;
+    try {
+        model.CopyFilesFromDevice(card, destination, nullptr, nullptr, current);
+        QFAIL("the backup succeeded on a full disk");
+    } catch (const BackupError& error) {
+        QCOMPARE(QString::fromUtf8(error.what()),
+                 "Could not write data to " + mirror + "/2/big.bin. " + reason(ENOSPC) + ".");
+        QCOMPARE(error.path, mirror + "/2/big.bin");
+    }
+    // What is complete in each stays proven; the rest is marked.
+    for (const QString& folder : {destination, mirror})
+        QVERIFY2(manifestProblem(folder + "/1").isEmpty(),
+                 qPrintable(manifestProblem(folder + "/1")));
+    for (const BackupSummary& summary : model.summaries()) {
+        QCOMPARE(summary.provenSessions, QStringList({"1"}));
+        QCOMPARE(summary.incompleteSession, QString());
+    }
+    QVERIFY(!QFileInfo::exists(destination + "/2"));
+    QVERIFY(::umount2(QFile::encodeName(mirror).constData(), MNT_DETACH) == 0);
+}
+
+void DownloadFaultsTest::overlappingMirrorIsRefused_data()
+{
+    QTest::addColumn<QString>("mirror"); // relative to the backup folder
+    QTest::newRow("the same folder") << ".";
+    QTest::newRow("inside") << "inner";
+    QTest::newRow("around") << "..";
+}
+
+void DownloadFaultsTest::overlappingMirrorIsRefused()
+{
+    QFETCH(QString, mirror);
+    addSession(1, 100);
+    writeFile(card->folders[1] + "/a.txt", "a");
+    QVERIFY(QDir(destination).mkpath("inner"));
+    model.setMirrorDestination(destination + "/" + mirror);
+    QVERIFY2(download().contains("are the same or one lies inside the other"),
+             qPrintable(download()));
+    QCOMPARE(filesBelow(work->path()).filter("backup/"), QStringList());
+    QVERIFY(card->switches.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(DownloadFaultsTest)

@@ -105,8 +105,11 @@ QString DownloadKillTest::problemsIn(const QString& destination, bool complete) 
                 readFile(folder + "/" + name) != readFile(session.key() + "/" + name))
                 problems << folder + "/" + name + " differs from the card";
         }
-        const bool hasManifest = QFileInfo::exists(folder + "/" + DownloadModel::manifestName);
-        if (hasManifest || complete)
+        // A folder killed between its checksum list and its final record is marked incomplete.
+        const bool claimsComplete =
+            QFileInfo::exists(folder + "/" + DownloadModel::manifestName) &&
+            readFile(folder + "/" + DownloadModel::recordName).contains("\nStatus: complete\n");
+        if (claimsComplete || complete)
             problems << manifestProblem(folder);
         if (complete && filesBelow(session.key()).size() + 2 != copies.size())
             problems << folder + " is incomplete";

@@ -40,18 +40,39 @@ inline QStringList filesBelow(const QString& folder)
     return files;
 }
 
-// Empty when `sha256sum -c` passes in the session folder without a word on stderr and the
-// checksum list names every file there; otherwise what is wrong.
+// The files the record names as kept although they differ from the card's.
+inline QStringList differingInRecord(const QString& folder)
+{
+    QStringList names;
+    const QString prefix = QStringLiteral("Differs from card: ");
+    for (const QString& line :
+         QString::fromUtf8(readFile(folder + "/" + DownloadModel::recordName)).split('\n'))
+        if (line.startsWith(prefix))
+            names << line.mid(prefix.size()).section(QStringLiteral(" (disk "), 0, 0);
+    return names;
+}
+
+// Empty when `sha256sum -c` passes in the session folder without a word on stderr, the
+// record says the session is complete and the checksum list names every file there but
+// those the record names as differing; otherwise what is wrong.
 inline QString manifestProblem(const QString& folder)
 {
-    if (const QString problem = checksumListProblem(folder); !problem.isEmpty())
+    // The tool refuses an empty list, which a folder where nothing is proven has.
+    const bool nothingListed = readFile(folder + "/" + DownloadModel::manifestName).isEmpty();
+    if (const QString problem = nothingListed ? QString() : checksumListProblem(folder);
+        !problem.isEmpty())
         return problem;
+    if (!readFile(folder + "/" + DownloadModel::recordName).contains("\nStatus: complete\n"))
+        return folder + QStringLiteral(": the record does not say complete");
     QStringList listed;
     for (const QByteArray& line : readFile(folder + "/" + DownloadModel::manifestName).split('\n'))
         if (!line.isEmpty())
             listed << QFile::decodeName(line.mid(66));
     QStringList present = filesBelow(folder);
     present.removeAll(DownloadModel::manifestName);
+    present.removeAll(DownloadModel::recordName);
+    for (const QString& name : differingInRecord(folder))
+        present.removeAll(name);
     listed.sort();
     return listed == present ? QString()
                              : folder + QStringLiteral(": lists ") + listed.join(',') +

@@ -229,8 +229,22 @@ private slots:
         QCOMPARE(download.read(&DownloadViewModel::backupPath), QString());
     }
 
-    void cancelFromTheDialogStopsARunningCopy()
+    void stopFromTheDialogEndsARunningCopy_data()
     {
+        QTest::addColumn<bool>("cardRemoved");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("cancel") << false << "canceled"
+                                << "";
+        QTest::newRow("card removed") << true << "failed"
+                                      << "The card was removed during the backup.\n";
+    }
+
+    void stopFromTheDialogEndsARunningCopy()
+    {
+        QFETCH(bool, cardRemoved);
+        QFETCH(QString, ending);
+        QFETCH(QString, error);
         auto* engine = new ScriptedDownloadModel;
         engine->reportsUntilCancel = 1000000;
         DownloadFixture download(engine);
@@ -239,10 +253,14 @@ private slots:
                          &download.boxes, [&] { reported = true; });
         QMetaObject::invokeMethod(download.viewModel, "copyFiles", Qt::QueuedConnection);
         QVERIFY(QTest::qWaitFor([&] { return reported; }, waitLimit));
-        // Written from this (GUI) thread while the worker copies.
-        download.viewModel->setCancelDownload(true);
+        // Called from this (GUI) thread while the worker copies.
+        if (cardRemoved)
+            download.viewModel->cardRemoved();
+        else
+            download.viewModel->setCancelDownload(true);
         QVERIFY(QTest::qWaitFor([&] { return !download.ending.isEmpty(); }, waitLimit));
-        QCOMPARE(download.ending, QStringLiteral("canceled"));
+        QCOMPARE(download.ending, ending);
+        QVERIFY(download.read(&DownloadViewModel::errorMessage).startsWith(error));
     }
 
     void engineFailureFailsTheRun()
@@ -252,7 +270,8 @@ private slots:
         DownloadFixture download(engine);
         QCOMPARE(download.run(), QStringLiteral("failed"));
         QCOMPARE(download.read(&DownloadViewModel::errorMessage),
-                 QStringLiteral("Could not open /b/1/a.mp4."));
+                 QStringLiteral("Could not open /b/1/a.mp4.\n\nNo session was completed in this "
+                                "run. The backup is incomplete."));
         QVERIFY(download.read(&DownloadViewModel::backupPath).isEmpty());
     }
 
@@ -263,8 +282,9 @@ private slots:
         download.model->failWithDeviceError("deviceInfo", "Device Exception: -3, system error: 6",
                                             -3);
         QCOMPARE(download.run(), QStringLiteral("failed"));
-        QCOMPARE(download.read(&DownloadViewModel::errorMessage),
-                 QStringLiteral("Device Exception: -3, system error: 6"));
+        QVERIFY(download.read(&DownloadViewModel::errorMessage)
+                    .startsWith("The card could not be read; it may have been removed or stopped "
+                                "answering.\nDevice Exception: -3, system error: 6\n"));
         QCOMPARE(engine->runs, 0);
         QVERIFY(download.worker->qthread()->isRunning());
         QVERIFY(!QFileInfo(download.backupFolder()).exists());
@@ -311,6 +331,54 @@ private slots:
                  QStringLiteral("Downloading ..."));
     }
 
+    void failureSaysWhatHappened_data()
+    {
+        QTest::addColumn<int>("side"); // BackupError::Side, or -1 for a failed card call
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<bool>("cardConnected");
+        QTest::addColumn<QString>("headline"); // %1: the backup folder
+        const int disk = int(BackupError::Side::Destination);
+        const int card = int(BackupError::Side::Card);
+        QTest::newRow("disk full")
+            << disk << ENOSPC << true
+            << "The drive of the backup folder %1 has too little free space.";
+        QTest::newRow("read-only")
+            << disk << EROFS << true << "The drive of the backup folder %1 is read-only.";
+        QTest::newRow("no permission")
+            << disk << EACCES << true << "You may not write into the backup folder %1.";
+        QTest::newRow("drive unplugged")
+            << disk << EIO << true
+            << "The backup folder %1 can no longer be written; its drive may have been removed "
+               "or unplugged.";
+        QTest::newRow("card pulled")
+            << card << EIO << false << "The card was removed during the backup.";
+        QTest::newRow("card server gone")
+            << -1 << 0 << true
+            << "The card could not be read; it may have been removed or stopped answering.";
+    }
+
+    void failureSaysWhatHappened()
+    {
+        QFETCH(int, side);
+        QFETCH(int, systemError);
+        QFETCH(bool, cardConnected);
+        QFETCH(QString, headline);
+        auto* engine = new ScriptedDownloadModel;
+        engine->failure = [=] {
+            if (side < 0)
+                throw DeviceException(-3, "Device Exception: -3");
+            throw BackupError("Could not write data to /b/1/a.mp4.", BackupError::Side(side),
+                              "/b/1/a.mp4", systemError);
+        };
+        DownloadFixture download(engine);
+        download.model->connected = cardConnected;
+        QCOMPARE(download.run(), QStringLiteral("failed"));
+        const QString text = download.read(&DownloadViewModel::errorMessage);
+        QVERIFY2(text.startsWith(headline.arg(download.destination.path()) + '\n'),
+                 qPrintable(text));
+        QVERIFY2(text.endsWith("The backup is incomplete."), qPrintable(text));
+    }
+
     void protectedContentFailsTheRun()
     {
         QTemporaryDir card;
@@ -319,8 +387,8 @@ private slots:
         download.model->mountpoint = card.path();
         download.model->sessions = {Session(1, "", 1)};
         QCOMPARE(download.run(), QStringLiteral("failed"));
-        QCOMPARE(download.read(&DownloadViewModel::errorMessage),
-                 QStringLiteral("Memory device is encrypted, cannot copy data"));
+        QVERIFY(download.read(&DownloadViewModel::errorMessage)
+                    .startsWith("Memory device is encrypted, cannot copy data\n"));
     }
 
     void progressTexts_data()

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -240,7 +241,9 @@ private slots:
         startRun(dialog, destination.path());
         QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedWithErrors"), waitLimit);
         QCOMPARE(child<QPlainTextEdit>(dialog, "plainTextEditErrors")->toPlainText(),
-                 QString("The card went away"));
+                 QString("The card could not be read; it may have been removed or stopped "
+                         "answering.\nThe card went away\n\nNo session was completed in this "
+                         "run. The backup is incomplete."));
     }
 
     // The dialog goes away (the removal notice closes every window, or it is deleted at once)
@@ -289,6 +292,93 @@ private slots:
         delete dialog;
         QCOMPARE(card.model->callCount("switchToSession"), 1);
         QVERIFY(!QFile::exists(card.sessionFolder(destination.path(), 1) + "/DCIM/CLIP0001.MP4"));
+    }
+
+    void tooLittleSpaceIsRefusedBeforeAnythingIsWritten()
+    {
+        QTemporaryDir destination;
+        storeBackupFolder(destination.path());
+        Card card;
+        card.model->sessions = {Session(1, "2024-01-01T10:00:00", 4000000000u)}; // 2 TB
+        Download dialog(card.content.path(), card.model);
+        startRun(dialog, destination.path());
+        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedWithErrors"), waitLimit);
+        const QString text = child<QPlainTextEdit>(dialog, "plainTextEditErrors")->toPlainText();
+        QVERIFY2(text.startsWith("The drive of the backup folder " + destination.path() +
+                                 " has too little free space.\nNot enough free space in " +
+                                 card.backupFolder(destination.path()) +
+                                 ": the backup needs 2.0 TB, but only "),
+                 qPrintable(text));
+        QCOMPARE(card.model->callCount("switchToSession"), 0);
+        QVERIFY(QDir(card.backupFolder(destination.path())).isEmpty());
+        if (const QString pictures = qEnvironmentVariable("VIX_SCREENSHOT_DIR");
+            !pictures.isEmpty())
+            dialog.grab().save(pictures + "/download-space-refused.png");
+    }
+
+    void secondCopyIsRememberedAndWrittenBeside()
+    {
+        QTemporaryDir destination;
+        QTemporaryDir mirror;
+        storeBackupFolder(destination.path());
+        QSettings("Kendrova", "Lockerly").setValue("MirrorBackupFolderPath", mirror.path());
+        Card card;
+        Download dialog(card.content.path(), card.model);
+        dialog.show();
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(dialog, "lineEditMirrorFolder")->text(),
+                                  mirror.path(), waitLimit);
+        startRun(dialog, destination.path());
+        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedSuccessfully"), waitLimit);
+        for (const QString& folder : {destination.path(), mirror.path()}) {
+            QCOMPARE(readFile(card.sessionFolder(folder, 1) + "/DCIM/CLIP0001.MP4"),
+                     QByteArray("from the card"));
+            QVERIFY(QFile::exists(card.sessionFolder(folder, 1) + "/vix-backup.sha256"));
+        }
+        const QString summary = child<QLabel>(dialog, "lblSuccessSummary")->text();
+        QVERIFY2(summary.contains(card.backupFolder(mirror.path())) &&
+                     summary.contains("Every copy was read back from the disk and matches the "
+                                      "card."),
+                 qPrintable(summary));
+        QVERIFY(child<QPushButton>(dialog, "btnOpenMirrorFolder")->isVisibleTo(&dialog));
+
+        // "None" takes the second copy away, also from the setting.
+        QTemporaryDir otherDestination;
+        storeBackupFolder(otherDestination.path());
+        Download again(card.content.path(), card.model);
+        again.show();
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(again, "lineEditMirrorFolder")->text(),
+                                  mirror.path(), waitLimit);
+        QTest::mouseClick(child<QPushButton>(again, "btnMirrorFolderClear"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(child<QLineEdit>(again, "lineEditMirrorFolder")->text().isEmpty(),
+                                 waitLimit);
+        click(again, "buttonBoxDownloadFolder", QDialogButtonBox::Ok);
+        QTRY_COMPARE_WITH_TIMEOUT(page(again), QString("finishedSuccessfully"), waitLimit);
+        QCOMPARE(QSettings("Kendrova", "Lockerly").value("MirrorBackupFolderPath").toString(),
+                 QString());
+    }
+
+    void removedCardEndsARunningBackupOnTheErrorPage()
+    {
+        Card card;
+        auto idle = std::make_unique<Download>(card.content.path(), card.model);
+        idle->show();
+        idle->deviceRemoved();
+        QVERIFY(!idle->isVisible());
+
+        QTemporaryDir destination;
+        storeBackupFolder(destination.path());
+        SwitchGate gate(*card.model);
+        Download dialog(card.content.path(), card.model);
+        startRun(dialog, destination.path());
+        QTRY_VERIFY_WITH_TIMEOUT(gate.reached.available() > 0, waitLimit);
+        dialog.deviceRemoved();
+        gate.mayGoOn.release();
+        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedWithErrors"), waitLimit);
+        QVERIFY(dialog.isVisible());
+        const QString text = child<QPlainTextEdit>(dialog, "plainTextEditErrors")->toPlainText();
+        QVERIFY2(text.startsWith("The card was removed during the backup.\n") &&
+                     text.endsWith("The backup is incomplete."),
+                 qPrintable(text));
     }
 
 private:
