@@ -261,10 +261,24 @@ void MainWindow::showUnsupportedDevices(const DeviceList& devices, const QString
     growToFitContent();
 }
 
+// A card's dialogs are opened without a parent, and so are the boxes they ask from a worker;
+// what belongs to this window (About, the backup check, their boxes) has nothing to do with the
+// card, and the tray's own window is no dialog: both stay.
+bool MainWindow::isDialogOfSelectedCard(const QWidget* window) const
+{
+    if (!qobject_cast<const QDialog*>(window))
+        return false;
+    for (const QWidget* widget = window; widget; widget = widget->parentWidget()) {
+        if (widget == this)
+            return false;
+    }
+    return true;
+}
+
 void MainWindow::closeDialogsOfRemovedDevice()
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window != this)
+        if (window->isVisible() && isDialogOfSelectedCard(window))
             window->close();
     }
     MessageBox::information(this, tr("Selected device status"),

@@ -59,6 +59,7 @@ private:
     void showSelectedDevice(const Device& device);
     void showUnsupportedDevices(const DeviceList& devices, const QString& pattern);
     void closeDialogsOfRemovedDevice();
+    bool isDialogOfSelectedCard(const QWidget* window) const;
     void growToFitContent();
     void goBackToDeviceList();
     Device selectedDevice() const;
