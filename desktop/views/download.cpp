@@ -2,6 +2,7 @@
 
 #include "ui_download.h"
 
+#include "dialoghelpers.h"
 #include "downloadViewModel.h"
 #include "downloadmodel.h"
 #include "login.h"
@@ -33,6 +34,8 @@ QString storedBackupFolder()
 
 void storeBackupFolder(const QString& folder)
 {
+    if (folder.isEmpty())
+        return;
     QSettings settings(settingsOrganisation, settingsApplication);
     settings.setValue(backupFolderKey, folder);
 }
@@ -160,6 +163,16 @@ int Download::exec()
     return QDialog::exec();
 }
 
+// Escape, or the window's close button, during a run does what Cancel does: the run stops
+// and its end page tells so, rather than the dialog vanishing with the run.
+void Download::reject()
+{
+    if (running)
+        viewModel->setCancelDownload(true);
+    else
+        QDialog::reject();
+}
+
 void Download::done(int result)
 {
     // A dialog that goes away takes its run with it.
@@ -173,6 +186,8 @@ void Download::done(int result)
 void Download::showPage(QWidget* page)
 {
     ui->stackedWidget->setCurrentWidget(page);
+    if (QPushButton* accepting = makePageDefault(page))
+        accepting->setFocus();
 }
 
 void Download::showEndPage(QWidget* page)
@@ -189,9 +204,15 @@ void Download::startRun()
 
 void Download::pickFolder()
 {
-    const QString folder = FileDialog::getExistingDirectory(
-        this, tr("Open Directory"), QStringLiteral("/home"),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString start =
+        !destination.isEmpty() && QDir(destination).exists() ? destination : storedBackupFolder();
+    const QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
+                                                            QFileDialog::ShowDirsOnly |
+                                                                QFileDialog::DontResolveSymlinks);
+    // Enter goes on from here, rather than opening the picker again.
+    ui->buttonBoxDownloadFolder->button(QDialogButtonBox::Ok)->setFocus();
+    if (folder.isEmpty())
+        return;
     QMetaObject::invokeMethod(
         viewModel, [vm = viewModel, folder] { vm->setDestinationPath(folder); },
         Qt::QueuedConnection);
@@ -199,7 +220,8 @@ void Download::pickFolder()
 
 void Download::openDownloadFolder()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(backupPath));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(backupPath)))
+        MessageBox::information(this, tr("Open Download Folder"), noFolderHandlerText(backupPath));
 }
 
 void Download::answerFileConflict(const QString& path)

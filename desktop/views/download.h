@@ -24,6 +24,7 @@ public:
     // Runs the login dialog first; when it is not accepted, returns Rejected without showing
     // this dialog.
     int exec() override;
+    void reject() override;
     void done(int result) override;
 
 private:

@@ -25,6 +25,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QToolButton>
 #include <QUrl>
@@ -140,6 +141,20 @@ void MainWindow::bringToFront()
     activateWindow();
 }
 
+// A tool button answers Space only; a card tile opens with Enter as well.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* tile = qobject_cast<QToolButton*>(watched);
+        if (tile && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            tile->click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
@@ -180,6 +195,8 @@ void MainWindow::showDeviceButtons(const DeviceList& devices)
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
         button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->installEventFilter(this);
         MainViewModel* viewModel = m_viewModel;
         connect(button, &QToolButton::clicked, viewModel,
                 [viewModel, device] { viewModel->setSelectedDevice(device); });

@@ -304,6 +304,73 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 
+    // Keys alone: Tab through the fields, Enter sends. A refused secret gets the focus,
+    // selected, is not sent again unchanged, and typing replaces it.
+    void keysAloneNeverSpendATryTwice_data() { formRows(); }
+    void keysAloneNeverSpendATryTwice()
+    {
+        QFETCH(QString, form);
+        const FormCase& c = formCases()[form];
+        ScriptedDeviceModel* card = model.get();
+        model->failWith(c.cardCall,
+                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
+        std::unique_ptr<QDialog> d(c.make(model));
+        d->show();
+        QApplication::setActiveWindow(d.get());
+        QLineEdit* secret = child<QLineEdit>(d.get(), c.fields[0]);
+        secret->setFocus();
+        for (const QString& value : c.values) {
+            QTest::keyClicks(QApplication::focusWidget(), value);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (int i = 0; i < c.fields.size(); ++i)
+            QCOMPARE(child<QLineEdit>(d.get(), c.fields[i])->text(), c.values[i]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(model->callCount(c.cardCall), 1);
+        waitUntilIdle(d.get());
+        QTRY_COMPARE(QApplication::focusWidget(), secret);
+        QCOMPARE(secret->selectedText(), c.values[0]);
+
+        QTest::keyClick(secret, Qt::Key_Return);
+        QTRY_VERIFY(child<QLabel>(d.get(), c.errorLabel)->text().contains("not sent again"));
+        QCOMPARE(secret->selectedText(), c.values[0]);
+
+        const QString retyped = QString(c.values[0]).replace(0, 1, '9');
+        QTest::keyClicks(secret, retyped);
+        QCOMPARE(secret->text(), retyped);
+        QTest::keyClick(secret, Qt::Key_Return);
+        QTRY_COMPARE(model->callCount(c.cardCall), 2);
+        waitUntilIdle(d.get());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Rejected));
+    }
+
+    // Enter takes the login's success page on, and so does Escape: neither abandons what
+    // the login was for.
+    void loginSuccessPageGoesOnWithEnterOrEscape_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+    void loginSuccessPageGoesOnWithEnterOrEscape()
+    {
+        QFETCH(int, key);
+        Login login(model);
+        login.show();
+        QApplication::setActiveWindow(&login);
+        QLineEdit* pin = child<QLineEdit>(&login, "lineEditPin");
+        QTest::keyClicks(pin, "1234");
+        QTest::keyClick(pin, Qt::Key_Return);
+        QTRY_COMPARE(child<QStackedWidget>(&login, "stackedWidget")->currentWidget()->objectName(),
+                     QStringLiteral("LoginSuccess"));
+        waitUntilIdle(&login);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QTRY_VERIFY(!login.isVisible());
+        QCOMPARE(login.result(), int(QDialog::Accepted));
+    }
+
     void cancelLeavesTheCardUntouched_data() { formRows(); }
     void cancelLeavesTheCardUntouched()
     {
@@ -517,9 +584,26 @@ private slots:
         QVERIFY(dialog.isVisible());
     }
 
-    void sessionViewerWithoutMountPointSaysSo()
+    // Offscreen, no program opens folders: the user gets the path to open by hand.
+    void sessionViewerThatCannotOpenSaysSo_data()
     {
+        QTest::addColumn<QString>("mountpoint");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not mounted")
+            << "" << int(QMessageBox::Critical) << "Failed to open /dev/sdz1";
+        QTest::newRow("no folder program")
+            << "/media/card" << int(QMessageBox::Information)
+            << "No program to show folders is set up on this desktop. Open this folder with "
+               "your file manager:\n/media/card";
+    }
+    void sessionViewerThatCannotOpenSaysSo()
+    {
+        QFETCH(QString, mountpoint);
+        QFETCH(int, icon);
+        QFETCH(QString, text);
         model->sessions = {Session(1, "", 8)};
+        model->mountpoint = mountpoint;
         SessionViewer dialog(model);
         dialog.show();
         auto* table = child<QTableWidget>(&dialog, "sessionsTable");
@@ -528,8 +612,8 @@ private slots:
         MessageBox::queueAnswer(QMessageBox::Ok);
         click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
         QTRY_COMPARE(lastBox().title, QStringLiteral("Error Opening the Device"));
-        QCOMPARE(lastBox().text, QStringLiteral("Failed to open /dev/sdz1"));
-        QCOMPARE(lastBox().icon, QMessageBox::Critical);
+        QCOMPARE(lastBox().text, text);
+        QCOMPARE(int(lastBox().icon), icon);
     }
 
     void sessionViewerWithoutSessions()

@@ -1,0 +1,14 @@
+#pragma once
+
+class QPushButton;
+class QString;
+class QWidget;
+
+// Makes the accepting button of the page's button box the dialog's only default button, so
+// that Enter presses it wherever the focus is. Returns that button, or null when the page has
+// none.
+QPushButton* makePageDefault(QWidget* page);
+
+// Tells that no program is set up to open folders on this desktop, with the path to open by
+// hand.
+QString noFolderHandlerText(const QString& path);
