@@ -1,8 +1,16 @@
 #include "dialoghelpers.h"
 
-#include <QDialogButtonBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+const QString settingsOrganisation = QStringLiteral("Kendrova");
+const QString settingsApplication = QStringLiteral("Lockerly");
+const QString backupFolderKey = QStringLiteral("BackupFolderPath");
+} // namespace
 
 QPushButton* makePageDefault(QWidget* page)
 {
@@ -12,6 +20,8 @@ QPushButton* makePageDefault(QWidget* page)
         if (!box->isVisibleTo(page))
             continue;
         chosen = box->button(QDialogButtonBox::Ok);
+        if (!chosen)
+            chosen = box->button(QDialogButtonBox::Close);
         if (chosen)
             break;
     }
@@ -29,4 +39,20 @@ QString noFolderHandlerText(const QString& path)
                                        "No program to show folders is set up on this desktop. "
                                        "Open this folder with your file manager:\n%1")
         .arg(path);
+}
+
+QString lastBackupFolder()
+{
+    const QString pictures =
+        QStandardPaths::standardLocations(QStandardPaths::PicturesLocation).value(0);
+    QSettings settings(settingsOrganisation, settingsApplication);
+    return settings.value(backupFolderKey, pictures).toString();
+}
+
+void rememberBackupFolder(const QString& folder)
+{
+    if (folder.isEmpty())
+        return;
+    QSettings settings(settingsOrganisation, settingsApplication);
+    settings.setValue(backupFolderKey, folder);
 }

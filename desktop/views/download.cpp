@@ -14,31 +14,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
-const QString settingsOrganisation = QStringLiteral("Kendrova");
-const QString settingsApplication = QStringLiteral("Lockerly");
-const QString backupFolderKey = QStringLiteral("BackupFolderPath");
 constexpr unsigned long workerPollMs = 20;
-
-QString storedBackupFolder()
-{
-    const QString pictures =
-        QStandardPaths::standardLocations(QStandardPaths::PicturesLocation).value(0);
-    QSettings settings(settingsOrganisation, settingsApplication);
-    return settings.value(backupFolderKey, pictures).toString();
-}
-
-void storeBackupFolder(const QString& folder)
-{
-    if (folder.isEmpty())
-        return;
-    QSettings settings(settingsOrganisation, settingsApplication);
-    settings.setValue(backupFolderKey, folder);
-}
 } // namespace
 
 Download::Download(QString mountPoint, std::shared_ptr<DeviceModel> device, QDialog* parent)
@@ -57,7 +36,7 @@ Download::Download(QString mountPoint, std::shared_ptr<DeviceModel> device, QDia
     connectViewModel();
     connectButtons();
 
-    const QString folder = QDir::toNativeSeparators(storedBackupFolder());
+    const QString folder = QDir::toNativeSeparators(lastBackupFolder());
     QMetaObject::invokeMethod(
         viewModel, [vm = viewModel, folder] { vm->setDestinationPath(folder); },
         Qt::QueuedConnection);
@@ -198,14 +177,14 @@ void Download::showEndPage(QWidget* page)
 
 void Download::startRun()
 {
-    storeBackupFolder(destination);
+    rememberBackupFolder(destination);
     emit viewModel->loginSucceeded();
 }
 
 void Download::pickFolder()
 {
     const QString start =
-        !destination.isEmpty() && QDir(destination).exists() ? destination : storedBackupFolder();
+        !destination.isEmpty() && QDir(destination).exists() ? destination : lastBackupFolder();
     const QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
                                                             QFileDialog::ShowDirsOnly |
                                                                 QFileDialog::DontResolveSymlinks);

@@ -10,11 +10,13 @@
 #include "changepin.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
+#include "dialoghelpers.h"
 #include "download.h"
 #include "login.h"
 #include "messagebox.h"
 #include "productnames.h"
 #include "unblockpin.h"
+#include "verifybackup.h"
 #include "waitingspinnerwidget.h"
 #include "wipedevice.h"
 
@@ -130,6 +132,7 @@ void MainWindow::connectActions()
     connect(ui->actionUnblockPin, &QAction::triggered, this, &MainWindow::unblockPin);
     connect(ui->actionChangeAdminPin, &QAction::triggered, this, &MainWindow::changeAdminPin);
     connect(ui->actionDocumentation, &QAction::triggered, this, &MainWindow::openDocumentation);
+    connect(ui->actionVerifyBackup, &QAction::triggered, this, &MainWindow::verifyBackup);
 }
 
 void MainWindow::bringToFront()
@@ -339,6 +342,17 @@ void MainWindow::openDocumentation()
     if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         MessageBox::critical(this, tr("Error Opening the Documentation"),
                              tr("Failed to open %1").arg(path));
+}
+
+// Starts where backups usually go: the folder of the last backup.
+void MainWindow::verifyBackup()
+{
+    const QString folder = FileDialog::getExistingDirectory(
+        this, tr("Choose a Card's Backup Folder or One Session Folder"), lastBackupFolder());
+    if (folder.isEmpty())
+        return;
+    VerifyBackup dialog(folder, this);
+    dialog.exec();
 }
 
 void MainWindow::showAbout()

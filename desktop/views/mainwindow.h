@@ -50,6 +50,7 @@ private Q_SLOTS:
     void unblockPin();
     void changeAdminPin();
     void openDocumentation();
+    void verifyBackup();
     void showAbout();
 
 private:

@@ -18,6 +18,7 @@ endfunction()
 
 add_views_test(views_messagebox_test ${views_test_dir}/messagebox_test.cpp)
 add_views_test(views_widgets_test ${views_test_dir}/widgets_test.cpp)
+add_views_test(views_verifybackup_test ${views_test_dir}/verifybackup_test.cpp)
 add_views_test(views_startup_test ${views_test_dir}/startup_test.cpp)
 target_compile_definitions(views_startup_test PRIVATE VIX_QM_DIR="${VIX_QM_DIR}")
 add_dependencies(views_startup_test vaultdesk_translations)
