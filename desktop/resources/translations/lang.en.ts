@@ -318,6 +318,10 @@ Log in and wipe the card with your new PIN. A factory reset still needs your old
         <source>Cancel Download</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Open Download Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DownloadViewModel</name>
@@ -508,6 +512,25 @@ Please perform a download for your %2, check the backup for completeness and use
         <source>Failed to open %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verify Backup...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a Card&apos;s Backup Folder or One Session Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OperationDialog</name>
+    <message>
+        <source>The card has just refused this PIN, so it was not sent again. Please type the PIN anew.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QCoreApplication</name>
@@ -649,6 +672,11 @@ SSL Runtime Version: %2</source>
         <source>The copy %1 on the disk differs from the data read from the card.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>No program to show folders is set up on this desktop. Open this folder with your file manager:
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SessionViewer</name>
@@ -739,6 +767,55 @@ SSL Runtime Version: %2</source>
     </message>
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VerifyBackup</name>
+    <message>
+        <source>Verify Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking every file of the backup in %1 against its checksum list...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Administrators can run the same check with standard tools only; it ends with a non-zero exit status on any difference or incomplete session:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Every file matches: all %n file(s) are as the card gave them.</source>
+        <translation>
+            <numerusform>Every file matches: the %n file is as the card gave it.</numerusform>
+            <numerusform>Every file matches: all %n files are as the card gave them.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The backup differs from what was saved (%n file(s) checked):</source>
+        <translation>
+            <numerusform>The backup differs from what was saved (%n file checked):</numerusform>
+            <numerusform>The backup differs from what was saved (%n files checked):</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Changed files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Missing files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Files not in the checksum list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Incomplete sessions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The check was canceled: nothing is proven.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
