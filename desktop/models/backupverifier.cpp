@@ -84,8 +84,8 @@ void readRecord(const QString& path, SessionFolder& session)
             session.complete = false;
         const int sizes = line.lastIndexOf(differsSizes);
         if (line.startsWith(differsPrefix) && sizes > differsPrefix.size())
-            session.differing.append(QString::fromUtf8(
-                line.mid(differsPrefix.size(), sizes - differsPrefix.size())));
+            session.differing.append(
+                QString::fromUtf8(line.mid(differsPrefix.size(), sizes - differsPrefix.size())));
     }
 }
 
@@ -130,9 +130,7 @@ QStringList filesBelow(const QString& folder)
 class Hasher
 {
 public:
-    Hasher(qint64 total, const BackupCheckProgress& progress) : total(total), progress(progress)
-    {
-    }
+    Hasher(qint64 total, const BackupCheckProgress& progress) : total(total), progress(progress) {}
 
     // Lower-case hex SHA-256; empty with the reason in error when unreadable or stopped.
     QByteArray hexDigest(const QString& path, QString& error)
@@ -221,8 +219,8 @@ BackupCheck checkBackup(const QString& folder, const BackupCheckProgress& progre
     const QList<SessionFolder> sessions = readSessions(folder);
     Hasher hasher(listedBytes(sessions), progress);
     for (const SessionFolder& session : sessions) {
-        const QString name = session.shownAs.isEmpty() ? QDir(folder).dirName()
-                                                       : session.shownAs.chopped(1);
+        const QString name =
+            session.shownAs.isEmpty() ? QDir(folder).dirName() : session.shownAs.chopped(1);
         if (!session.complete)
             check.incompleteSessions.append(name);
         if (!session.manifestReadable)

@@ -15,6 +15,9 @@ public:
     explicit About(QWidget* parent = nullptr);
     ~About() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
     static const char* const version;
     static const char* const homepage;
 

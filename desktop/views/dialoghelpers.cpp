@@ -3,13 +3,34 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 
 namespace {
 const QString settingsOrganisation = QStringLiteral("Kendrova");
 const QString settingsApplication = QStringLiteral("Lockerly");
 const QString backupFolderKey = QStringLiteral("BackupFolderPath");
+// What the window manager's title bar and frame take, until the window has one to measure.
+const QSize frameAllowance(16, 48);
+
+// The window's layout, with the widgets in it, moves into a scroll area.
+void scrollContent(QWidget* window)
+{
+    auto* content = new QWidget;
+    content->setLayout(window->layout());
+    auto* scroll = new QScrollArea(window);
+    scroll->setObjectName(QStringLiteral("fitScrollArea"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(content);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+}
 } // namespace
 
 QPushButton* makePageDefault(QWidget* page)
@@ -55,4 +76,21 @@ void rememberBackupFolder(const QString& folder)
         return;
     QSettings settings(settingsOrganisation, settingsApplication);
     settings.setValue(backupFolderKey, folder);
+}
+
+void fitIntoScreen(QWidget* window)
+{
+    const QRect available = window->screen()->availableGeometry();
+    const QSize measuredFrame = window->frameGeometry().size() - window->size();
+    const QSize frame = measuredFrame.isEmpty() ? frameAllowance : measuredFrame;
+    const QSize room = available.size() - frame;
+    const bool scrolls = window->findChild<QScrollArea*>(QStringLiteral("fitScrollArea"));
+    if (!scrolls && window->layout() && window->sizeHint().height() > room.height())
+        scrollContent(window);
+    window->resize(
+        window->size().boundedTo(room).expandedTo(window->minimumSizeHint().boundedTo(room)));
+    const QPoint topLeft(
+        qBound(available.left(), window->x(), available.left() + room.width() - window->width()),
+        qBound(available.top(), window->y(), available.top() + room.height() - window->height()));
+    window->move(topLeft);
 }

@@ -17,3 +17,7 @@ QString noFolderHandlerText(const QString& path);
 // folder is never remembered.
 QString lastBackupFolder();
 void rememberBackupFolder(const QString& folder);
+
+// Keeps a window, title bar included, on its screen: content taller than the screen scrolls,
+// and a window placed partly off the screen is moved onto it. For showEvent().
+void fitIntoScreen(QWidget* window);

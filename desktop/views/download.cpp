@@ -274,3 +274,9 @@ void Download::stopWorker()
     while (!thread.wait(workerPollMs))
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
+
+void Download::showEvent(QShowEvent* event)
+{
+    fitIntoScreen(this);
+    QDialog::showEvent(event);
+}

@@ -27,6 +27,9 @@ public:
     void reject() override;
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     enum class ConflictAnswer { Replace, Keep, Cancel };
     struct ConflictReply

@@ -63,6 +63,10 @@ MainWindow::MainWindow(QWidget* parent, const QString& deviceFolder)
     ui->lblReadOnlyNotice->setText(ui->lblReadOnlyNotice->text().arg(cardName));
     ui->labelSecureMemoryState->setText(ui->labelSecureMemoryState->text().arg(cardName));
     setWindowIcon(QIcon(QStringLiteral(":/app_icon")));
+    // At least as wide as the form asks, and never narrower than a translated text.
+    for (QPushButton* button :
+         {ui->btnActivate, ui->btnViewFiles, ui->btnDownloadFiles, ui->btnWipeDevice})
+        button->setMinimumWidth(qMax(button->minimumWidth(), button->sizeHint().width()));
 
     m_spinner = new WaitingSpinnerWidget(nullptr, false, false);
     ui->loadingIndicator->addWidget(m_spinner);

@@ -14,6 +14,12 @@ OperationDialog::~OperationDialog()
     workerThread.wait();
 }
 
+void OperationDialog::showEvent(QShowEvent* event)
+{
+    fitIntoScreen(this);
+    QDialog::showEvent(event);
+}
+
 void OperationDialog::reject()
 {
     if (!isBusy())

@@ -34,6 +34,7 @@ public:
 
 protected:
     explicit OperationDialog(QWidget* parent);
+    void showEvent(QShowEvent* event) override;
 
     // Window icon and no help button; called after the form is set up.
     void decorateWindow();

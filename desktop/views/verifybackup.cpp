@@ -27,8 +27,7 @@ QString section(const QString& title, const QStringList& entries)
 {
     if (entries.isEmpty())
         return QString();
-    return title + QStringLiteral(" (%1)\n  ").arg(entries.size()) + entries.join("\n  ") +
-           "\n\n";
+    return title + QStringLiteral(" (%1)\n  ").arg(entries.size()) + entries.join("\n  ") + "\n\n";
 }
 
 } // namespace
@@ -68,10 +67,10 @@ QWidget* VerifyBackup::createProgressPage(const QString& folder)
     auto* page = new QWidget(pages);
     page->setObjectName(QStringLiteral("progressPage"));
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(wrappedLabel(
-        tr("Checking every file of the backup in %1 against its checksum list...")
-            .arg(QDir::toNativeSeparators(folder)),
-        page));
+    layout->addWidget(
+        wrappedLabel(tr("Checking every file of the backup in %1 against its checksum list...")
+                         .arg(QDir::toNativeSeparators(folder)),
+                     page));
     progressBar = new QProgressBar(page);
     progressBar->setObjectName(QStringLiteral("progressBar"));
     layout->addWidget(progressBar);
@@ -146,8 +145,8 @@ void VerifyBackup::showResult(bool everythingMatches)
             tr("Every file matches: all %n file(s) are as the card gave them.", "", checked));
         textDetails->hide();
     } else {
-        lblResult->setText(tr("The backup differs from what was saved (%n file(s) checked):",
-                              "", checked));
+        lblResult->setText(
+            tr("The backup differs from what was saved (%n file(s) checked):", "", checked));
         textDetails->setPlainText(differencesText());
     }
     showResultPage();
@@ -174,4 +173,10 @@ void VerifyBackup::showResultPage()
     pages->setCurrentWidget(lblResult->parentWidget());
     if (QPushButton* close = makePageDefault(pages->currentWidget()))
         close->setFocus();
+}
+
+void VerifyBackup::showEvent(QShowEvent* event)
+{
+    fitIntoScreen(this);
+    QDialog::showEvent(event);
 }

@@ -23,6 +23,9 @@ public:
     // While the check runs, Escape and the close button cancel it; the result page says so.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* createProgressPage(const QString& folder);
     QWidget* createResultPage(const QString& folder);

@@ -84,11 +84,10 @@ private slots:
             << Damage(damageAll) << false << QStringList{s + "kept.jpg", s + "DCIM/a.jpg"}
             << QStringList{s + "DCIM/b.jpg"} << QStringList{s + "DCIM/d.jpg"}
             << QStringList{incomplete};
-        QTest::newRow("one session folder")
-            << Damage([](const QString& root) {
-                   write(root + '/' + complete + "/c.txt", "changed");
-               })
-            << true << QStringList{"c.txt"} << QStringList() << QStringList() << QStringList();
+        QTest::newRow("one session folder") << Damage([](const QString& root) {
+            write(root + '/' + complete + "/c.txt", "changed");
+        }) << true << QStringList{"c.txt"} << QStringList()
+                                            << QStringList() << QStringList();
     }
 
     void findsEveryDifference()
@@ -103,8 +102,7 @@ private slots:
         const QByteArray kept = "Differs from card: kept.jpg (disk 4 bytes, card 5 bytes, card "
                                 "SHA-256 " +
                                 QByteArray(64, 'a') + ")\n";
-        writeSession(root.filePath(complete), changed.contains(complete + "/kept.jpg") ? kept
-                                                                                        : "");
+        writeSession(root.filePath(complete), changed.contains(complete + "/kept.jpg") ? kept : "");
         damage(root.path());
         const QString folder = oneSession ? root.filePath(complete) : root.path();
 
