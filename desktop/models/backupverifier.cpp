@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 const QString manifestName = QStringLiteral("vix-backup.sha256");
@@ -29,6 +31,7 @@ struct SessionFolder
     QString folder;
     QString shownAs; // prefix of its paths in the result
     bool complete = false;
+    bool hasProof = false;
     bool manifestReadable = true;
     QList<ListedFile> listed;
     QStringList differing; // kept although the card's copy differs
@@ -96,6 +99,7 @@ SessionFolder readSession(const QString& folder, const QString& shownAs)
     session.shownAs = shownAs;
     const QDir dir(folder);
     session.complete = dir.exists(manifestName);
+    session.hasProof = session.complete || dir.exists(recordName);
     if (session.complete)
         session.manifestReadable = readManifest(dir.filePath(manifestName), session.listed);
     readRecord(dir.filePath(recordName), session);
@@ -217,6 +221,10 @@ BackupCheck checkBackup(const QString& folder, const BackupCheckProgress& progre
 {
     BackupCheck check;
     const QList<SessionFolder> sessions = readSessions(folder);
+    check.foundBackup = std::any_of(sessions.begin(), sessions.end(),
+                                    [](const SessionFolder& session) { return session.hasProof; });
+    if (!check.foundBackup)
+        return check;
     Hasher hasher(listedBytes(sessions), progress);
     for (const SessionFolder& session : sessions) {
         const QString name =
@@ -244,10 +252,10 @@ QString backupCheckCommand(const QString& folder)
     QString quoted = folder;
     quoted.replace('\'', QLatin1String("'\\''"));
     return QStringLiteral(
-               "cd '%1' && "
-               "find . -name vix-backup.sha256 -execdir sha256sum -c --strict --quiet {} + && "
+               "cd '%1' &&\n"
+               "find . -name vix-backup.sha256 -execdir sha256sum -c --strict --quiet {} + &&\n"
                "! grep -r --include=vix-backup.txt -e '^Status: incomplete$' "
-               "-e '^Differs from card: ' . && "
+               "-e '^Differs from card: ' . &&\n"
                "! find . -name vix-backup.txt ! -execdir test -e vix-backup.sha256 \\; -print "
                "| grep .")
         .arg(quoted);

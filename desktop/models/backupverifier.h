@@ -14,11 +14,12 @@ struct BackupCheck
     QStringList unlistedFiles;
     QStringList incompleteSessions;
     int checkedFiles = 0;
+    bool foundBackup = false; // a checksum list or record in the folder or in one inside it
     bool canceled = false;
 
     bool everythingMatches() const
     {
-        return !canceled && changedFiles.isEmpty() && missingFiles.isEmpty() &&
+        return foundBackup && !canceled && changedFiles.isEmpty() && missingFiles.isEmpty() &&
                unlistedFiles.isEmpty() && incompleteSessions.isEmpty();
     }
 };

@@ -21,6 +21,10 @@ void VerifyBackupViewModel::verify(const QString& folder)
         emit verificationCanceled();
         return;
     }
+    if (!check.foundBackup) {
+        emit noBackupFound();
+        return;
+    }
     setProgress(100);
     setChangedFiles(check.changedFiles);
     setMissingFiles(check.missingFiles);

@@ -31,6 +31,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void verificationFinished(bool everythingMatches);
+    // The folder holds no checksum list or record, nor does any folder in it.
+    void noBackupFound();
     void verificationCanceled();
 
 private:

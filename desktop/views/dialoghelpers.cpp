@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
@@ -30,6 +31,24 @@ void scrollContent(QWidget* window)
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
+    if (window->isVisible())
+        scroll->show();
+}
+// Wrapped texts need less height the wider they may be. A page stack asks for the height of
+// its tallest page; what the window needs is the height of the page it shows.
+int shownHeightForWidth(QWidget* window, int width)
+{
+    if (!window->hasHeightForWidth())
+        return window->sizeHint().height();
+    int height = window->heightForWidth(width);
+    const QMargins margins = window->layout()->contentsMargins();
+    const int stackWidth = width - margins.left() - margins.right();
+    for (QStackedWidget* stack :
+         window->findChildren<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (QWidget* page = stack->currentWidget(); page && page->hasHeightForWidth())
+            height -= stack->heightForWidth(stackWidth) - page->heightForWidth(stackWidth);
+    }
+    return height;
 }
 } // namespace
 
@@ -84,11 +103,12 @@ void fitIntoScreen(QWidget* window)
     const QSize measuredFrame = window->frameGeometry().size() - window->size();
     const QSize frame = measuredFrame.isEmpty() ? frameAllowance : measuredFrame;
     const QSize room = available.size() - frame;
+    const int width = qMin(qMax(window->width(), window->sizeHint().width()), room.width());
+    const int height = shownHeightForWidth(window, width);
     const bool scrolls = window->findChild<QScrollArea*>(QStringLiteral("fitScrollArea"));
-    if (!scrolls && window->layout() && window->sizeHint().height() > room.height())
+    if (!scrolls && window->layout() && height > room.height())
         scrollContent(window);
-    window->resize(
-        window->size().boundedTo(room).expandedTo(window->minimumSizeHint().boundedTo(room)));
+    window->resize(width, qMin(qMax(height, window->height()), room.height()));
     const QPoint topLeft(
         qBound(available.left(), window->x(), available.left() + room.width() - window->width()),
         qBound(available.top(), window->y(), available.top() + room.height() - window->height()));

@@ -88,10 +88,18 @@ void OperationDialog::restoreFocus()
         guardedSecret->selectAll();
 }
 
+// The dialog takes the size of the page it shows, not of its largest page.
 void OperationDialog::showPage(QStackedWidget* pages, QWidget* page)
 {
+    for (int i = 0; i < pages->count(); ++i) {
+        const QSizePolicy::Policy policy =
+            pages->widget(i) == page ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        pages->widget(i)->setSizePolicy(policy, policy);
+    }
     pages->setCurrentWidget(page);
     makePageDefault(page);
+    if (isVisible())
+        fitIntoScreen(this);
 }
 
 bool OperationDialog::isBusy() const

@@ -101,7 +101,9 @@ QWidget* VerifyBackup::createResultPage(const QString& folder)
     auto* command = new QPlainTextEdit(backupCheckCommand(folder), page);
     command->setObjectName(QStringLiteral("textCommand"));
     command->setReadOnly(true);
-    command->setMaximumHeight(command->fontMetrics().lineSpacing() * 6);
+    // A command wrapped inside a word would be copied wrong.
+    command->setLineWrapMode(QPlainTextEdit::NoWrap);
+    command->setMaximumHeight(command->fontMetrics().lineSpacing() * 7);
     layout->addWidget(command);
     resultButtons = new QDialogButtonBox(QDialogButtonBox::Close, page);
     resultButtons->setObjectName(QStringLiteral("btnBoxResult"));
@@ -127,7 +129,11 @@ void VerifyBackup::connectViewModel()
     connect(viewModel, &VerifyBackupViewModel::verificationFinished, this,
             &VerifyBackup::showResult);
     connect(viewModel, &VerifyBackupViewModel::verificationCanceled, this,
-            &VerifyBackup::showCanceled);
+            [this] { showOnlyText(tr("The check was canceled: nothing is proven.")); });
+    connect(viewModel, &VerifyBackupViewModel::noBackupFound, this, [this] {
+        showOnlyText(tr("This folder holds no backup. Choose a card's backup folder or one of "
+                        "its session folders."));
+    });
 }
 
 void VerifyBackup::reject()
@@ -160,9 +166,9 @@ QString VerifyBackup::differencesText() const
         .trimmed();
 }
 
-void VerifyBackup::showCanceled()
+void VerifyBackup::showOnlyText(const QString& text)
 {
-    lblResult->setText(tr("The check was canceled: nothing is proven."));
+    lblResult->setText(text);
     textDetails->hide();
     showResultPage();
 }

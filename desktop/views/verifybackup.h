@@ -31,7 +31,7 @@ private:
     QWidget* createResultPage(const QString& folder);
     void connectViewModel();
     void showResult(bool everythingMatches);
-    void showCanceled();
+    void showOnlyText(const QString& text);
     void showResultPage();
     QString differencesText() const;
 

@@ -827,6 +827,10 @@ SSL-Version zur Laufzeit: %2</translation>
         <source>The check was canceled: nothing is proven.</source>
         <translation>Die Prüfung wurde abgebrochen: nichts ist bewiesen.</translation>
     </message>
+    <message>
+        <source>This folder holds no backup. Choose a card&apos;s backup folder or one of its session folders.</source>
+        <translation>Dieser Ordner enthält keine Sicherung. Wählen Sie den Sicherungsordner einer Karte oder einen ihrer Sitzungsordner.</translation>
+    </message>
 </context>
 <context>
     <name>WipeDevice</name>

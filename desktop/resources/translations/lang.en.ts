@@ -818,6 +818,10 @@ SSL Runtime Version: %2</source>
         <source>The check was canceled: nothing is proven.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>This folder holds no backup. Choose a card&apos;s backup folder or one of its session folders.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>WipeDevice</name>

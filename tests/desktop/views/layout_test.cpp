@@ -19,8 +19,10 @@
 #include "wipedevice.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -106,12 +108,31 @@ private slots:
         QTest::newRow("login") << page<Login>("LoginWidget");
         QTest::newRow("login_success") << page<Login>("LoginSuccess");
         QTest::newRow("activate_confirm") << page<ActivateMemory>("activateDialog");
+        // Continue is pressed once the first page shows, as a user does.
         QTest::newRow("activate_pins") << MakePage([](Model model) {
-            QWidget* dialog = page<ActivateMemory>("setPinAndAdminPin")(model);
+            QWidget* dialog = page<ActivateMemory>("")(model);
             dialog->findChild<QCheckBox*>()->setChecked(true);
+            QTimer::singleShot(0, dialog, [dialog] {
+                dialog->findChild<QDialogButtonBox*>("buttonBox")
+                    ->button(QDialogButtonBox::Ok)
+                    ->click();
+            });
             return dialog;
         });
-        QTest::newRow("activate_success") << page<ActivateMemory>("activateSuccess");
+        QTest::newRow("activate_success") << MakePage([](Model model) {
+            QWidget* dialog = page<ActivateMemory>("")(model);
+            QTimer::singleShot(0, dialog, [dialog] {
+                dialog->findChild<QDialogButtonBox*>("buttonBox")
+                    ->button(QDialogButtonBox::Ok)
+                    ->click();
+                for (const char* field : {"lineEditPin", "lineEditReEnterPin"})
+                    dialog->findChild<QLineEdit*>(field)->setText("1234");
+                dialog->findChild<QDialogButtonBox*>("buttonBoxActivate")
+                    ->button(QDialogButtonBox::Ok)
+                    ->click();
+            });
+            return dialog;
+        });
         QTest::newRow("change_pin") << page<ChangePin>("");
         QTest::newRow("change_admin_pin") << page<ChangeAdminPin>("");
         QTest::newRow("unblock_pin") << page<UnblockPin>("");
@@ -133,14 +154,14 @@ private slots:
                    });
         }
         QTest::newRow("about") << MakePage([](Model) { return new About; });
-        QTest::newRow("verify_result") << MakePage([](Model) {
-            return new VerifyBackup(QDir::tempPath() + "/no-such-backup");
-        });
+        QTest::newRow("verify_result") << MakePage(
+            [](Model) { return new VerifyBackup(QDir::tempPath() + "/no-such-backup"); });
         QTest::newRow("main_card") << MakePage([this](Model) {
             auto* window = new MainWindow(nullptr, emptyDevices.path());
             auto* pages = window->findChild<QStackedWidget*>("stackedWidget");
             // After the first scan, which would show its own page.
-            if (!QTest::qWaitFor([pages] { return pages->currentWidget()->objectName() == "noDevices"; }))
+            if (!QTest::qWaitFor(
+                    [pages] { return pages->currentWidget()->objectName() == "noDevices"; }))
                 qWarning("no first scan");
             pages->setCurrentWidget(pages->findChild<QWidget*>("SelectedDevice"));
             auto* actions = window->findChild<QStackedWidget*>("actionButtonRow");

@@ -77,17 +77,21 @@ private slots:
         QTest::addColumn<QStringList>("missing");
         QTest::addColumn<QStringList>("unlisted");
         QTest::addColumn<QStringList>("incompleteSessions");
+        QTest::addColumn<bool>("found");
         const QString s = complete + '/';
-        QTest::newRow("intact") << Damage([](const QString&) {}) << false << QStringList()
-                                << QStringList() << QStringList() << QStringList();
+        const QStringList none;
+        QTest::newRow("intact") << Damage([](const QString&) {}) << false << none << none << none
+                                << none << true;
+        QTest::newRow("no backup in the folder")
+            << Damage([](const QString& root) { QDir(root + '/' + complete).removeRecursively(); })
+            << false << none << none << none << none << false;
         QTest::newRow("changed, missing, unlisted, kept, incomplete")
             << Damage(damageAll) << false << QStringList{s + "kept.jpg", s + "DCIM/a.jpg"}
             << QStringList{s + "DCIM/b.jpg"} << QStringList{s + "DCIM/d.jpg"}
-            << QStringList{incomplete};
-        QTest::newRow("one session folder") << Damage([](const QString& root) {
-            write(root + '/' + complete + "/c.txt", "changed");
-        }) << true << QStringList{"c.txt"} << QStringList()
-                                            << QStringList() << QStringList();
+            << QStringList{incomplete} << true;
+        QTest::newRow("one session folder")
+            << Damage([](const QString& root) { write(root + '/' + complete + "/c.txt", "x"); })
+            << true << QStringList{"c.txt"} << none << none << none << true;
     }
 
     void findsEveryDifference()
@@ -98,6 +102,7 @@ private slots:
         QFETCH(QStringList, missing);
         QFETCH(QStringList, unlisted);
         QFETCH(QStringList, incompleteSessions);
+        QFETCH(bool, found);
         QTemporaryDir root;
         const QByteArray kept = "Differs from card: kept.jpg (disk 4 bytes, card 5 bytes, card "
                                 "SHA-256 " +
@@ -113,14 +118,20 @@ private slots:
         QCOMPARE(check.incompleteSessions, incompleteSessions);
         const bool intact = changed.isEmpty() && missing.isEmpty() && unlisted.isEmpty() &&
                             incompleteSessions.isEmpty();
-        QCOMPARE(check.everythingMatches(), intact);
+        QCOMPARE(check.foundBackup, found);
+        QCOMPARE(check.everythingMatches(), intact && found);
 
         VerifyBackup dialog(folder);
         dialog.show();
         auto* pages = dialog.findChild<QStackedWidget*>("stackedWidget");
         QTRY_COMPARE(pages->currentWidget()->objectName(), QStringLiteral("resultPage"));
+        const QByteArray shots = qgetenv("VIX_SHOTS_DIR");
+        if (!shots.isEmpty())
+            dialog.grab().save(QString::fromLocal8Bit(shots) + "/verify_" +
+                               QString(QTest::currentDataTag()).replace(' ', '_') + ".png");
         const QString result = dialog.findChild<QLabel*>("lblResult")->text();
-        QCOMPARE(result.startsWith("Every file matches"), intact);
+        QCOMPARE(result.startsWith("Every file matches"), intact && found);
+        QCOMPARE(result.contains("holds no backup"), !found);
         const QString details = dialog.findChild<QPlainTextEdit*>("textDetails")->toPlainText();
         for (const QString& path : changed + missing + unlisted + incompleteSessions)
             QVERIFY2(details.contains(path), qPrintable(details));
