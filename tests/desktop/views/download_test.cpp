@@ -214,6 +214,43 @@ private slots:
         QVERIFY(!QFile::exists(card.sessionFolder(destination.path(), 1) + "/DCIM/CLIP0001.MP4"));
     }
 
+    // Keys alone: Enter starts the run and closes each end page; Escape during the run
+    // cancels it like the Cancel button, and the dialog stays to tell so.
+    void keysDriveEveryPage_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("success") << "finishedSuccessfully";
+        QTest::newRow("error") << "finishedWithErrors";
+        QTest::newRow("Escape mid-run") << "canceled";
+    }
+    void keysDriveEveryPage()
+    {
+        QFETCH(QString, ending);
+        QTemporaryDir destination;
+        storeBackupFolder(destination.path());
+        Card card;
+        if (ending == "finishedWithErrors")
+            card.model->failWithDeviceError("getSessions", "The card went away");
+        std::unique_ptr<SwitchGate> gate;
+        if (ending == "canceled")
+            gate = std::make_unique<SwitchGate>(*card.model);
+        Download dialog(card.content.path(), card.model);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(dialog, "lineEditDownloadFolder")->text(),
+                                  destination.path(), waitLimit);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        if (gate) {
+            QTRY_VERIFY_WITH_TIMEOUT(gate->reached.available() > 0, waitLimit);
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            gate->mayGoOn.release();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), ending, waitLimit);
+        QVERIFY(dialog.isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!dialog.isVisible());
+    }
+
     void applyToAllHoldsForLaterSessions()
     {
         QTemporaryDir destination;
