@@ -31,6 +31,11 @@ ActivateMemory::ActivateMemory(const std::shared_ptr<DeviceModel>& model, QDialo
     connect(viewModel, &ActivateMemoryViewModel::activateSucceeded, this,
             &ActivateMemory::showSuccess);
     connect(viewModel, &ActivateMemoryViewModel::deviceWasUnplugged, this, &ActivateMemory::accept);
+    connect(viewModel, &ActivateMemoryViewModel::inputRefused, this, [this](bool adminPin) {
+        QLineEdit* refused = adminPin ? ui->lineEditAdminPin : ui->lineEditPin;
+        refused->setFocus();
+        refused->selectAll();
+    });
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, [this] {
         showPage(ui->stackedWidget, ui->setPinAndAdminPin);
         ui->lineEditPin->setFocus();

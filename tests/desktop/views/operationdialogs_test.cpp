@@ -346,6 +346,41 @@ private slots:
         QCOMPARE(d->result(), int(QDialog::Rejected));
     }
 
+    // Activation with keys alone: Enter goes on, Tab walks the form in reading order, Space
+    // ticks the Admin box; a refused input gets the focus, selected, and the card is not asked.
+    void activationKeysAlone_data()
+    {
+        QTest::addColumn<QStringList>("keys"); // typed text; "Tab", "Space" press the key
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("short PIN") << QStringList{"12", "Tab", "12"} << "lineEditPin";
+        QTest::newRow("short Admin PIN")
+            << QStringList{"1234", "Tab", "1234", "Tab", "Space", "Tab", "123", "Tab", "123"}
+            << "lineEditAdminPin";
+    }
+    void activationKeysAlone()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, refused);
+        ActivateMemory dialog(model);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("lineEditPin"));
+        for (const QString& key : keys) {
+            if (key == "Tab" || key == "Space")
+                QTest::keyClick(QApplication::focusWidget(),
+                                key == "Tab" ? Qt::Key_Tab : Qt::Key_Space);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), key);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(QApplication::focusWidget()->objectName(), refused);
+        auto* field = child<QLineEdit>(&dialog, refused);
+        QCOMPARE(field->selectedText(), field->text());
+        QVERIFY(!field->text().isEmpty());
+        QVERIFY(!model->calls().join(' ').contains("activate"));
+    }
+
     // Enter takes the login's success page on, and so does Escape: neither abandons what
     // the login was for.
     void loginSuccessPageGoesOnWithEnterOrEscape_data()
