@@ -15,11 +15,11 @@ public:
     explicit About(QWidget* parent = nullptr);
     ~About() override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
     static const char* const version;
     static const char* const homepage;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     Ui::About* ui;

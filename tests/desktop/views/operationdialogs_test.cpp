@@ -284,11 +284,7 @@ private slots:
     {
         QFETCH(QString, form);
         const FormCase& c = formCases()[form];
-        ScriptedDeviceModel* card = model.get();
-        model->failWith(c.cardCall,
-                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
-        std::unique_ptr<QDialog> d(c.make(model));
-        d->show();
+        std::unique_ptr<QDialog> d = showRefusingSecret(c);
         type(d.get(), c.fields, c.values);
         click(button(d.get(), c.okBox, QDialogButtonBox::Ok));
         QLabel* error = child<QLabel>(d.get(), c.errorLabel);
@@ -311,11 +307,7 @@ private slots:
     {
         QFETCH(QString, form);
         const FormCase& c = formCases()[form];
-        ScriptedDeviceModel* card = model.get();
-        model->failWith(c.cardCall,
-                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
-        std::unique_ptr<QDialog> d(c.make(model));
-        d->show();
+        std::unique_ptr<QDialog> d = showRefusingSecret(c);
         QApplication::setActiveWindow(d.get());
         QLineEdit* secret = child<QLineEdit>(d.get(), c.fields[0]);
         secret->setFocus();
@@ -661,6 +653,17 @@ private slots:
     }
 
 private:
+    // The form's dialog, shown, on a card that refuses the form's secret.
+    std::unique_ptr<QDialog> showRefusingSecret(const FormCase& c)
+    {
+        ScriptedDeviceModel* card = model.get();
+        model->failWith(c.cardCall,
+                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
+        std::unique_ptr<QDialog> d(c.make(model));
+        d->show();
+        return d;
+    }
+
     static void formRows()
     {
         QTest::addColumn<QString>("form");
