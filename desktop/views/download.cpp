@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QUrl>
 
@@ -142,14 +143,14 @@ int Download::exec()
     return QDialog::exec();
 }
 
-// Escape, or the window's close button, during a run does what Cancel does: the run stops
-// and its end page tells so, rather than the dialog vanishing with the run.
-void Download::reject()
+// Escape during a run does what Cancel does: the run stops and its end page tells so, rather
+// than the dialog vanishing with the run.
+void Download::keyPressEvent(QKeyEvent* event)
 {
-    if (running)
+    if (running && event->matches(QKeySequence::Cancel))
         viewModel->setCancelDownload(true);
     else
-        QDialog::reject();
+        QDialog::keyPressEvent(event);
 }
 
 void Download::done(int result)

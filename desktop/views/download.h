@@ -24,10 +24,10 @@ public:
     // Runs the login dialog first; when it is not accepted, returns Rejected without showing
     // this dialog.
     int exec() override;
-    void reject() override;
     void done(int result) override;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
