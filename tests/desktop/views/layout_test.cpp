@@ -12,7 +12,6 @@
 #include "download.h"
 #include "login.h"
 #include "mainwindow.h"
-#include "messagebox.h"
 #include "metatypes.h"
 #include "startup.h"
 #include "unblockpin.h"
@@ -183,48 +182,6 @@ private slots:
             window->grab().save(QString::fromLocal8Bit(shots) + '/' + QTest::currentDataTag() +
                                 ".png");
         const QStringList found = faults(window.get());
-        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
-    }
-
-    // The merge question names a long path: no word of it is broken inside.
-    void questionBreaksNoWord()
-    {
-        const QString path =
-            "/home/benutzer/Bilder/Sicherungskopien_der_Speicherkarten_aus_dem_Sommerurlaub_2024/"
-            "tresora_archive_export_0123456789abcdef0123456789abcdef/"
-            "1_2024-05-01_10-00-00";
-        MessageBoxRequest request;
-        request.title = QCoreApplication::translate("Download", "Merge Folder");
-        request.text =
-            QCoreApplication::translate(
-                "Download", "The folder %1 already exists. Do you want to merge the new folder "
-                            "with the existing folder? Merging will add any missing files to the "
-                            "existing folder and ask for confirmation before replacing any "
-                            "conflicting files.")
-                .arg(path);
-        request.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-        request.checkBoxText =
-            QCoreApplication::translate("Download", "Apply this action to all folders");
-        QStringList found{"no box"};
-        QTimer::singleShot(300, this, [&found] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (!box)
-                return;
-            auto* label = box->findChild<QLabel*>("qt_msgbox_label");
-            found.clear();
-            // A path may break after a slash, a word nowhere.
-            for (const QString& word :
-                 label->text().split(QRegularExpression("[ /]"), Qt::SkipEmptyParts)) {
-                if (label->fontMetrics().horizontalAdvance(word) > label->contentsRect().width())
-                    found << "broken: " + word;
-            }
-            found << faults(box);
-            const QByteArray shots = qgetenv("VIX_SHOTS_DIR");
-            if (!shots.isEmpty())
-                box->grab().save(QString::fromLocal8Bit(shots) + "/merge_question.png");
-            box->close();
-        });
-        MessageBox::ask(nullptr, request);
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
     }
 };
