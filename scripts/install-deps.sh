@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang llvm libclang-rt-14-dev libfuzzer-14-dev clang-tidy clang-format
   qtbase5-dev qttools5-dev-tools qtbase5-dev-tools libqt5network5 libqt5svg5-dev
+  qttranslations5-l10n
   libssl-dev libxxhash-dev
   util-linux udev xvfb libfuse3-dev
   icewm xdotool imagemagick x11-utils

@@ -85,6 +85,13 @@ QString deviceErrorText(const std::exception& error)
     return QString::fromUtf8(error.what());
 }
 
+bool isSecretRefusal(const DeviceException& error)
+{
+    return error.errorCode == TRESORA_AC_SW_WRONG_PIN ||
+           error.errorCode == TRESORA_AC_SW_RETRIES_EXCEEDED ||
+           error.errorCode == TRESORA_AC_SW_BLOCKED;
+}
+
 // Counted in characters of the text, as the length texts speak of characters.
 bool pinLengthIsValid(const QString& pin)
 {

@@ -82,6 +82,10 @@ public:
 public Q_SLOTS:
     virtual void initialize();
 
+Q_SIGNALS:
+    // The card refused the PIN or Admin PIN it was given; sent before the busy flag drops.
+    void secretRefused();
+
 protected:
     // Length error of the secret a reset asks for: the Admin PIN on a card with a separate
     // Admin user, else the PIN. Empty when the length is valid.
@@ -129,6 +133,9 @@ private:
 // Text of a card error for the view. Messages are UTF-8 (translated texts included).
 QString deviceErrorText(const std::exception& error);
 
+// Whether the card refused the secret it was given (wrong, or no tries left).
+bool isSecretRefusal(const DeviceException& error);
+
 // Runs a card call with the busy flag raised; the flag drops on every way out. A card error
 // goes to showError and the call counts as failed; other exceptions pass on.
 template <typename Model, typename ShowError, typename CardCall>
@@ -141,6 +148,8 @@ bool runCardCall(Model* viewModel, ShowError showError, CardCall call)
         return true;
     } catch (const DeviceException& error) {
         showError(deviceErrorText(error));
+        if (isSecretRefusal(error))
+            emit viewModel->secretRefused();
         return false;
     }
 }

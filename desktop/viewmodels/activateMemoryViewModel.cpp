@@ -18,29 +18,30 @@ ActivateMemoryViewModel::~ActivateMemoryViewModel()
         deviceModel->setBusy(false);
 }
 
-QString ActivateMemoryViewModel::validationError(const QString& pin, const QString& pinRepeat,
-                                                 const QString& adminPin,
-                                                 const QString& adminPinRepeat,
-                                                 bool useAdminPin) const
+ActivateMemoryViewModel::Refusal
+ActivateMemoryViewModel::validationError(const QString& pin, const QString& pinRepeat,
+                                         const QString& adminPin, const QString& adminPinRepeat,
+                                         bool useAdminPin) const
 {
     if (!pinLengthIsValid(pin))
-        return tr("PIN must be 4-15 characters long");
+        return {tr("PIN must be 4-15 characters long"), false};
     if (pin != pinRepeat)
-        return tr("PIN & re-entered PIN do not match");
+        return {tr("PIN & re-entered PIN do not match"), false};
     if (useAdminPin && !adminPinLengthIsValid(adminPin))
-        return tr("Admin PIN must be 8-20 characters long");
+        return {tr("Admin PIN must be 8-20 characters long"), true};
     if (useAdminPin && adminPin != adminPinRepeat)
-        return tr("Admin PIN & re-entered Admin PIN do not match");
-    return QString();
+        return {tr("Admin PIN & re-entered Admin PIN do not match"), true};
+    return {};
 }
 
 void ActivateMemoryViewModel::activate(const QString& pin, const QString& pinRepeat,
                                        QString adminPin, const QString& adminPinRepeat,
                                        bool useAdminPin)
 {
-    const QString error = validationError(pin, pinRepeat, adminPin, adminPinRepeat, useAdminPin);
-    if (!error.isEmpty()) {
-        setErrorMessage(error);
+    const Refusal refusal = validationError(pin, pinRepeat, adminPin, adminPinRepeat, useAdminPin);
+    if (!refusal.error.isEmpty()) {
+        setErrorMessage(refusal.error);
+        emit inputRefused(refusal.adminPin);
         return;
     }
     if (!useAdminPin)

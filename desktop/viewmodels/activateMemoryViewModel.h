@@ -24,9 +24,16 @@ public Q_SLOTS:
 Q_SIGNALS:
     void activateSucceeded();
     void deviceWasUnplugged();
+    // The form was refused before reaching the card: the PIN's fields, or the Admin PIN's.
+    void inputRefused(bool adminPin);
 
 private:
-    QString validationError(const QString& pin, const QString& pinRepeat, const QString& adminPin,
+    struct Refusal
+    {
+        QString error; // empty: the form is fine
+        bool adminPin = false;
+    };
+    Refusal validationError(const QString& pin, const QString& pinRepeat, const QString& adminPin,
                             const QString& adminPinRepeat, bool useAdminPin) const;
     void watchForUnplug();
     void pollConnection();

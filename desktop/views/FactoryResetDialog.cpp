@@ -30,7 +30,7 @@ FactoryResetDialog::FactoryResetDialog(const std::shared_ptr<DeviceModel>& model
         finishWithInformation(tr("Factory Reset Success"),
                               tr("Successfully reset %1.").arg(cardName));
     });
-    connectSecretForm(ui->buttonBox, ui->lineEditPassword, viewModel,
+    connectSecretForm(ui->buttonBox, ui->lineEditPassword, ui->lblError, viewModel,
                       &FactoryResetViewModel::factoryReset);
 }
 

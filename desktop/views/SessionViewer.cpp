@@ -2,6 +2,7 @@
 #include "ui_SessionViewer.h"
 
 #include "SessionViewerViewModel.h"
+#include "dialoghelpers.h"
 #include "messagebox.h"
 
 #include <QDesktopServices>
@@ -74,11 +75,14 @@ void SessionViewer::openMountpointOfSession()
 void SessionViewer::openMountpoint(const QString& mountpoint)
 {
     // An unmounted card has no folder to show; name the card instead of an empty path.
-    if (!mountpoint.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(mountpoint)))
+    if (mountpoint.isEmpty()) {
+        MessageBox::critical(
+            this, tr("Error Opening the Device"),
+            tr("Failed to open %1").arg(QString::fromStdString(model->getDevicePath())));
         return;
-    MessageBox::critical(this, tr("Error Opening the Device"),
-                         tr("Failed to open %1")
-                             .arg(mountpoint.isEmpty()
-                                      ? QString::fromStdString(model->getDevicePath())
-                                      : mountpoint));
+    }
+    // The card did switch: without a program for folders, the user opens it by hand.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(mountpoint)))
+        MessageBox::information(this, tr("Error Opening the Device"),
+                                noFolderHandlerText(mountpoint));
 }

@@ -1,4 +1,6 @@
 #include "about.h"
+
+#include "dialoghelpers.h"
 #include "ui_about.h"
 
 #include "productnames.h"
@@ -62,4 +64,10 @@ About::About(QWidget* parent) : QDialog(parent), ui(new Ui::About)
 About::~About()
 {
     delete ui;
+}
+
+void About::showEvent(QShowEvent* event)
+{
+    fitIntoScreen(this);
+    QDialog::showEvent(event);
 }

@@ -18,6 +18,9 @@ public:
     static const char* const version;
     static const char* const homepage;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     Ui::About* ui;
 };

@@ -18,13 +18,11 @@ ActivateMemory::ActivateMemory(const std::shared_ptr<DeviceModel>& model, QDialo
         QString::fromStdString(model->getDevicePath()), cardFullName));
     ui->lblSuccess->setText(ui->lblSuccess->text().arg(cardFullName));
     ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("Continue"));
-    QPushButton* activateButton = ui->buttonBoxActivate->button(QDialogButtonBox::Ok);
-    activateButton->setText(tr("Activate"));
-    activateButton->setDefault(true);
+    ui->buttonBoxActivate->button(QDialogButtonBox::Ok)->setText(tr("Activate"));
     decorateWindow();
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint);
     ui->typeStackedWidget->setCurrentWidget(ui->roleSeparation);
-    ui->stackedWidget->setCurrentWidget(ui->activateDialog);
+    showPage(ui->stackedWidget, ui->activateDialog);
     ui->setAdminPin->setEnabled(false);
     startViewModel(viewModel);
 
@@ -33,8 +31,13 @@ ActivateMemory::ActivateMemory(const std::shared_ptr<DeviceModel>& model, QDialo
     connect(viewModel, &ActivateMemoryViewModel::activateSucceeded, this,
             &ActivateMemory::showSuccess);
     connect(viewModel, &ActivateMemoryViewModel::deviceWasUnplugged, this, &ActivateMemory::accept);
+    connect(viewModel, &ActivateMemoryViewModel::inputRefused, this, [this](bool adminPin) {
+        QLineEdit* refused = adminPin ? ui->lineEditAdminPin : ui->lineEditPin;
+        refused->setFocus();
+        refused->selectAll();
+    });
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, [this] {
-        ui->stackedWidget->setCurrentWidget(ui->setPinAndAdminPin);
+        showPage(ui->stackedWidget, ui->setPinAndAdminPin);
         ui->lineEditPin->setFocus();
     });
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &ActivateMemory::reject);
@@ -68,5 +71,5 @@ void ActivateMemory::activate()
 void ActivateMemory::showSuccess()
 {
     ui->typeStackedWidget->setCurrentWidget(ui->emptyPage);
-    ui->stackedWidget->setCurrentWidget(ui->activateSuccess);
+    showPage(ui->stackedWidget, ui->activateSuccess);
 }

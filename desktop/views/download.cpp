@@ -2,6 +2,7 @@
 
 #include "ui_download.h"
 
+#include "dialoghelpers.h"
 #include "downloadViewModel.h"
 #include "downloadmodel.h"
 #include "login.h"
@@ -12,39 +13,13 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QPushButton>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
-const QString settingsOrganisation = QStringLiteral("Kendrova");
-const QString settingsApplication = QStringLiteral("Lockerly");
-const QString backupFolderKey = QStringLiteral("BackupFolderPath");
-const QString mirrorFolderKey = QStringLiteral("MirrorBackupFolderPath");
 constexpr unsigned long workerPollMs = 20;
-
-QString storedBackupFolder()
-{
-    const QString pictures =
-        QStandardPaths::standardLocations(QStandardPaths::PicturesLocation).value(0);
-    QSettings settings(settingsOrganisation, settingsApplication);
-    return settings.value(backupFolderKey, pictures).toString();
-}
-
-QString storedMirrorFolder()
-{
-    QSettings settings(settingsOrganisation, settingsApplication);
-    return settings.value(mirrorFolderKey).toString();
-}
-
-void storeFolders(const QString& backupFolder, const QString& mirrorFolder)
-{
-    QSettings settings(settingsOrganisation, settingsApplication);
-    settings.setValue(backupFolderKey, backupFolder);
-    settings.setValue(mirrorFolderKey, mirrorFolder);
-}
 } // namespace
 
 Download::Download(QString mountPoint, std::shared_ptr<DeviceModel> device, QDialog* parent)
@@ -63,8 +38,8 @@ Download::Download(QString mountPoint, std::shared_ptr<DeviceModel> device, QDia
     connectViewModel();
     connectButtons();
 
-    const QString folder = QDir::toNativeSeparators(storedBackupFolder());
-    const QString mirrorFolder = QDir::toNativeSeparators(storedMirrorFolder());
+    const QString folder = QDir::toNativeSeparators(lastBackupFolder());
+    const QString mirrorFolder = QDir::toNativeSeparators(lastMirrorFolder());
     QMetaObject::invokeMethod(
         viewModel,
         [vm = viewModel, folder, mirrorFolder] {
@@ -195,6 +170,16 @@ int Download::exec()
     return QDialog::exec();
 }
 
+// Escape during a run does what Cancel does: the run stops and its end page tells so, rather
+// than the dialog vanishing with the run.
+void Download::keyPressEvent(QKeyEvent* event)
+{
+    if (running && event->matches(QKeySequence::Cancel))
+        viewModel->setCancelDownload(true);
+    else
+        QDialog::keyPressEvent(event);
+}
+
 void Download::done(int result)
 {
     // A dialog that goes away takes its run with it.
@@ -217,6 +202,8 @@ void Download::deviceRemoved()
 void Download::showPage(QWidget* page)
 {
     ui->stackedWidget->setCurrentWidget(page);
+    if (QPushButton* accepting = makePageDefault(page))
+        accepting->setFocus();
 }
 
 void Download::showEndPage(QWidget* page)
@@ -239,15 +226,22 @@ void Download::growToFit(QWidget* page)
 
 void Download::startRun()
 {
-    storeFolders(destination, mirrorDestination);
+    rememberBackupFolder(destination);
+    rememberMirrorFolder(mirrorDestination);
     emit viewModel->loginSucceeded();
 }
 
 void Download::pickFolder()
 {
-    const QString folder = FileDialog::getExistingDirectory(
-        this, tr("Open Directory"), QStringLiteral("/home"),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString start =
+        !destination.isEmpty() && QDir(destination).exists() ? destination : lastBackupFolder();
+    const QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
+                                                            QFileDialog::ShowDirsOnly |
+                                                                QFileDialog::DontResolveSymlinks);
+    // Enter goes on from here, rather than opening the picker again.
+    ui->buttonBoxDownloadFolder->button(QDialogButtonBox::Ok)->setFocus();
+    if (folder.isEmpty())
+        return;
     QMetaObject::invokeMethod(
         viewModel, [vm = viewModel, folder] { vm->setDestinationPath(folder); },
         Qt::QueuedConnection);
@@ -255,9 +249,13 @@ void Download::pickFolder()
 
 void Download::pickMirrorFolder()
 {
-    const QString folder = FileDialog::getExistingDirectory(
-        this, tr("Open Directory"), QStringLiteral("/home"),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString start = !mirrorDestination.isEmpty() && QDir(mirrorDestination).exists()
+                              ? mirrorDestination
+                              : lastBackupFolder();
+    const QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
+                                                            QFileDialog::ShowDirsOnly |
+                                                                QFileDialog::DontResolveSymlinks);
+    ui->buttonBoxDownloadFolder->button(QDialogButtonBox::Ok)->setFocus();
     // A cancelled picker keeps the second copy as it was; "None" removes it.
     if (folder.isEmpty())
         return;
@@ -270,9 +268,8 @@ void Download::openFolder(const QString& folder)
 {
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
         return;
-    ui->lblSuccessSummary->setText(ui->lblSuccessSummary->text() + QLatin1Char('\n') +
-                                   tr("No program is set up to open folders. The backup is in %1.")
-                                       .arg(QDir::toNativeSeparators(folder)));
+    MessageBox::information(this, tr("Open Download Folder"),
+                            noFolderHandlerText(QDir::toNativeSeparators(folder)));
 }
 
 void Download::showSuccessTitle(bool warning)
@@ -355,4 +352,10 @@ void Download::stopWorker()
     // the worker never waits for a dialog that waits for it.
     while (!thread.wait(workerPollMs))
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void Download::showEvent(QShowEvent* event)
+{
+    fitIntoScreen(this);
+    QDialog::showEvent(event);
 }

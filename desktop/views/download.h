@@ -31,6 +31,10 @@ public Q_SLOTS:
     // the dialog closes.
     void deviceRemoved();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     enum class ConflictAnswer { Replace, Keep, Cancel };
     struct ConflictReply

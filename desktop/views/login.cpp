@@ -22,13 +22,25 @@ Login::Login(const std::shared_ptr<DeviceModel>& model, QDialog* parent)
     startViewModel(viewModel);
 
     connect(viewModel, &LoginViewModel::loginErrorMessageChanged, ui->lblError, &QLabel::setText);
-    connect(viewModel, &LoginViewModel::loginSucceeded, this,
-            [this] { ui->stackedWidget->setCurrentWidget(ui->LoginSuccess); });
-    connectSecretForm(ui->loginButtonBox, ui->lineEditPin, viewModel, &LoginViewModel::login);
+    connect(viewModel, &LoginViewModel::loginSucceeded, this, [this] {
+        showPage(ui->stackedWidget, ui->LoginSuccess);
+        ui->successButtonBox->button(QDialogButtonBox::Ok)->setFocus();
+    });
+    connectSecretForm(ui->loginButtonBox, ui->lineEditPin, ui->lblError, viewModel,
+                      &LoginViewModel::login);
     connect(ui->successButtonBox, &QDialogButtonBox::accepted, this, &Login::accept);
 }
 
 Login::~Login() = default;
+
+// The login is done: closing the success page goes on, it must not abandon what follows.
+void Login::reject()
+{
+    if (ui->stackedWidget->currentWidget() == ui->LoginSuccess)
+        accept();
+    else
+        OperationDialog::reject();
+}
 
 int Login::exec()
 {

@@ -22,6 +22,7 @@ public:
 
     // Returns Accepted at once, without showing the dialog, when the card needs no login.
     int exec() override;
+    void reject() override;
 
 private:
     enum class LoginCheck { Pending, Required, NotRequired };

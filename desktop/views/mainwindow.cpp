@@ -10,11 +10,13 @@
 #include "changepin.h"
 #include "devicemodelfactory.h"
 #include "devicewatcher.h"
+#include "dialoghelpers.h"
 #include "download.h"
 #include "login.h"
 #include "messagebox.h"
 #include "productnames.h"
 #include "unblockpin.h"
+#include "verifybackup.h"
 #include "waitingspinnerwidget.h"
 #include "wipedevice.h"
 
@@ -25,6 +27,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QToolButton>
@@ -61,6 +64,10 @@ MainWindow::MainWindow(QWidget* parent, const QString& deviceFolder)
     ui->lblReadOnlyNotice->setText(ui->lblReadOnlyNotice->text().arg(cardName));
     ui->labelSecureMemoryState->setText(ui->labelSecureMemoryState->text().arg(cardName));
     setWindowIcon(QIcon(QStringLiteral(":/app_icon")));
+    // At least as wide as the form asks, and never narrower than a translated text.
+    for (QPushButton* button :
+         {ui->btnActivate, ui->btnViewFiles, ui->btnDownloadFiles, ui->btnWipeDevice})
+        button->setMinimumWidth(qMax(button->minimumWidth(), button->sizeHint().width()));
 
     m_spinner = new WaitingSpinnerWidget(nullptr, false, false);
     ui->loadingIndicator->addWidget(m_spinner);
@@ -148,6 +155,7 @@ void MainWindow::connectActions()
     connect(ui->actionUnblockPin, &QAction::triggered, this, &MainWindow::unblockPin);
     connect(ui->actionChangeAdminPin, &QAction::triggered, this, &MainWindow::changeAdminPin);
     connect(ui->actionDocumentation, &QAction::triggered, this, &MainWindow::openDocumentation);
+    connect(ui->actionVerifyBackup, &QAction::triggered, this, &MainWindow::verifyBackup);
 }
 
 void MainWindow::bringToFront()
@@ -157,6 +165,20 @@ void MainWindow::bringToFront()
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     activateWindow();
+}
+
+// A tool button answers Space only; a card tile opens with Enter as well.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* tile = qobject_cast<QToolButton*>(watched);
+        if (tile && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            tile->click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -199,6 +221,8 @@ void MainWindow::showDeviceButtons(const DeviceList& devices)
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
         button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->installEventFilter(this);
         MainViewModel* viewModel = m_viewModel;
         connect(button, &QToolButton::clicked, viewModel,
                 [viewModel, device] { viewModel->setSelectedDevice(device); });
@@ -280,12 +304,28 @@ void MainWindow::showUnsupportedDevices(const DeviceList& devices, const QString
     growToFitContent();
 }
 
+// A card's dialogs are opened without a parent, and so are the boxes they ask from a worker;
+// what belongs to this window (About, the backup check, their boxes) has nothing to do with the
+// card, and the tray's own window is no dialog: both stay.
+bool MainWindow::isDialogOfSelectedCard(const QWidget* window) const
+{
+    if (!qobject_cast<const QDialog*>(window))
+        return false;
+    for (const QWidget* widget = window; widget; widget = widget->parentWidget()) {
+        if (widget == this)
+            return false;
+    }
+    return true;
+}
+
 void MainWindow::closeDialogsOfRemovedDevice()
 {
     for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || !isDialogOfSelectedCard(window))
+            continue;
         if (auto* download = qobject_cast<Download*>(window))
             download->deviceRemoved(); // a running backup ends on its error page
-        else if (window != this)
+        else
             window->close();
     }
     MessageBox::information(this, tr("Selected device status"),
@@ -329,6 +369,17 @@ void MainWindow::openDocumentation()
     if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         MessageBox::critical(this, tr("Error Opening the Documentation"),
                              tr("Failed to open %1").arg(path));
+}
+
+// Starts where backups usually go: the folder of the last backup.
+void MainWindow::verifyBackup()
+{
+    const QString folder = FileDialog::getExistingDirectory(
+        this, tr("Choose a Card's Backup Folder or One Session Folder"), lastBackupFolder());
+    if (folder.isEmpty())
+        return;
+    VerifyBackup dialog(folder, this);
+    dialog.exec();
 }
 
 void MainWindow::showAbout()

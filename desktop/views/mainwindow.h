@@ -37,6 +37,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private Q_SLOTS:
     // One slot per button or menu action that opens a dialog.
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void unblockPin();
     void changeAdminPin();
     void openDocumentation();
+    void verifyBackup();
     void showAbout();
 
 private:
@@ -61,6 +63,7 @@ private:
     void showUnsupportedDevices(const DeviceList& devices, const QString& pattern);
     void closeDialogsOfRemovedDevice();
     void addRecordingNotice();
+    bool isDialogOfSelectedCard(const QWidget* window) const;
     void growToFitContent();
     void goBackToDeviceList();
     Device selectedDevice() const;

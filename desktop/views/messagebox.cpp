@@ -32,6 +32,12 @@ QStringList& shownFileCaptions()
     return captions;
 }
 
+QStringList& shownFileDirectories()
+{
+    static QStringList directories;
+    return directories;
+}
+
 MessageBoxAnswer runMessageBox(QWidget* parent, const MessageBoxRequest& request)
 {
     QMessageBox box(request.icon, request.title, request.text, request.buttons, parent);
@@ -56,9 +62,11 @@ MessageBoxAnswer runMessageBox(QWidget* parent, const MessageBoxRequest& request
     return answer;
 }
 
-QString takeFileAnswer(const QString& caption, const std::function<QString()>& runDialog)
+QString takeFileAnswer(const QString& caption, const QString& directory,
+                       const std::function<QString()>& runDialog)
 {
     shownFileCaptions().append(caption);
+    shownFileDirectories().append(directory);
     if (!queuedFileAnswers().isEmpty())
         return queuedFileAnswers().dequeue();
     return runDialog();
@@ -142,7 +150,7 @@ void MessageBox::clearShownBoxes()
 QString FileDialog::getExistingDirectory(QWidget* parent, const QString& caption,
                                          const QString& directory, QFileDialog::Options options)
 {
-    return takeFileAnswer(caption, [&] {
+    return takeFileAnswer(caption, directory, [&] {
         return QFileDialog::getExistingDirectory(parent, caption, directory, options);
     });
 }
@@ -150,8 +158,9 @@ QString FileDialog::getExistingDirectory(QWidget* parent, const QString& caption
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption,
                                     const QString& directory, const QString& filter)
 {
-    return takeFileAnswer(
-        caption, [&] { return QFileDialog::getOpenFileName(parent, caption, directory, filter); });
+    return takeFileAnswer(caption, directory, [&] {
+        return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+    });
 }
 
 void FileDialog::queueAnswer(const QString& path)
@@ -169,7 +178,13 @@ QStringList FileDialog::shownCaptions()
     return shownFileCaptions();
 }
 
+QStringList FileDialog::shownDirectories()
+{
+    return shownFileDirectories();
+}
+
 void FileDialog::clearShownCaptions()
 {
     shownFileCaptions().clear();
+    shownFileDirectories().clear();
 }

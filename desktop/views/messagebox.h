@@ -68,5 +68,7 @@ public:
     static int queuedAnswerCount();
     // Captions of the dialogs asked for so far.
     static QStringList shownCaptions();
+    // The folders they opened at, in the same order.
+    static QStringList shownDirectories();
     static void clearShownCaptions();
 };

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "ViewModel.h"
 #include "productnames.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QString>
 #include <QThread>
 
@@ -31,6 +34,7 @@ public:
 
 protected:
     explicit OperationDialog(QWidget* parent);
+    void showEvent(QShowEvent* event) override;
 
     // Window icon and no help button; called after the form is set up.
     void decorateWindow();
@@ -52,10 +56,13 @@ protected:
     // A form with one secret: OK sends the field's text to the view model's operation, Cancel
     // rejects.
     template <typename ViewModelType>
-    void connectSecretForm(QDialogButtonBox* buttons, QLineEdit* secret, ViewModelType* viewModel,
-                           void (ViewModelType::*operation)(QString))
+    void connectSecretForm(QDialogButtonBox* buttons, QLineEdit* secret, QLabel* errorLabel,
+                           ViewModelType* viewModel, void (ViewModelType::*operation)(QString))
     {
-        connect(buttons, &QDialogButtonBox::accepted, this, [secret, viewModel, operation] {
+        guardSecret(secret, errorLabel, viewModel);
+        connect(buttons, &QDialogButtonBox::accepted, this, [this, secret, viewModel, operation] {
+            if (!mayBeSent())
+                return;
             QMetaObject::invokeMethod(viewModel, [viewModel, operation, text = secret->text()] {
                 (viewModel->*operation)(text);
             });
@@ -78,20 +85,41 @@ protected:
         decorateWindow();
         startViewModel(viewModel);
         connect(viewModel, &ViewModelType::errorMessageChanged, form.lblError, &QLabel::setText);
-        connect(form.buttonBox, &QDialogButtonBox::accepted, this, [&form, viewModel, operation] {
-            QMetaObject::invokeMethod(viewModel,
-                                      [viewModel, operation, oldPin = form.lineEditOldPin->text(),
-                                       newPin = form.lineEditNewPin->text(),
-                                       repeat = form.lineEditReEnterNewPin->text()] {
-                                          (viewModel->*operation)(oldPin, newPin, repeat);
-                                      });
-        });
+        guardSecret(form.lineEditOldPin, form.lblError, viewModel);
+        connect(form.buttonBox, &QDialogButtonBox::accepted, this,
+                [this, &form, viewModel, operation] {
+                    if (!mayBeSent())
+                        return;
+                    QMetaObject::invokeMethod(
+                        viewModel, [viewModel, operation, oldPin = form.lineEditOldPin->text(),
+                                    newPin = form.lineEditNewPin->text(),
+                                    repeat = form.lineEditReEnterNewPin->text()] {
+                            (viewModel->*operation)(oldPin, newPin, repeat);
+                        });
+                });
         connect(form.buttonBox, &QDialogButtonBox::rejected, this, &OperationDialog::reject);
     }
 
+    // The field whose secret the card checks. Each try costs one of the card's few: after a
+    // refusal the field keeps its text, selected and with the focus, and that same text is
+    // not sent again; errorLabel says why instead.
+    void guardSecret(QLineEdit* field, QLabel* errorLabel, ViewModel* viewModel);
+    // False, with the reason shown, while the guarded field holds the refused secret.
+    bool mayBeSent();
+
+    // Shows the page with its accepting button as the one Enter presses.
+    void showPage(QStackedWidget* pages, QWidget* page);
+
 private:
     void moveToWorker(QObject* viewModel);
+    void noteRefusal();
+    void restoreFocus();
 
     QThread workerThread;
     WaitingSpinnerWidget* spinner = nullptr;
+    QLineEdit* guardedSecret = nullptr;
+    QLabel* refusalLabel = nullptr;
+    QString refusedSecret;
+    // Disabled while busy, the dialog loses its focus; it goes back where it was.
+    QPointer<QWidget> focusBeforeBusy;
 };

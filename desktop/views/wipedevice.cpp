@@ -20,7 +20,7 @@ WipeDevice::WipeDevice(const std::shared_ptr<DeviceModel>& model, QDialog* paren
         finishWithInformation(tr("Wipe Device Success"),
                               tr("Successfully wiped %1.").arg(cardName));
     });
-    connectSecretForm(ui->loginButtonBox, ui->lineEditPassword, viewModel,
+    connectSecretForm(ui->loginButtonBox, ui->lineEditPassword, ui->lblLoginError, viewModel,
                       &WipeDeviceViewModel::wipeDevice);
 }
 

@@ -334,12 +334,12 @@ Melden Sie sich mit Ihrer neuen PIN an und löschen Sie die Karte mit ihr. Zum Z
         <translation>Zweite Kopie öffnen</translation>
     </message>
     <message>
-        <source>No program is set up to open folders. The backup is in %1.</source>
-        <translation>Es ist kein Programm zum Öffnen von Ordnern eingerichtet. Die Sicherung liegt in %1.</translation>
-    </message>
-    <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Complete, with Warnings&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
         <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Herunterladen abgeschlossen, mit Warnungen&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Open Download Folder</source>
+        <translation>Download-Ordner öffnen</translation>
     </message>
 </context>
 <context>
@@ -613,6 +613,25 @@ Bitte laden Sie die Daten Ihrer %2 herunter, prüfen Sie die Sicherung auf Volls
         <source>Failed to open %1</source>
         <translation>%1 konnte nicht geöffnet werden</translation>
     </message>
+    <message>
+        <source>Backup</source>
+        <translation>Sicherung</translation>
+    </message>
+    <message>
+        <source>Verify Backup...</source>
+        <translation>Sicherung prüfen...</translation>
+    </message>
+    <message>
+        <source>Choose a Card&apos;s Backup Folder or One Session Folder</source>
+        <translation>Sicherungsordner einer Karte oder einen Sitzungsordner wählen</translation>
+    </message>
+</context>
+<context>
+    <name>OperationDialog</name>
+    <message>
+        <source>The card has just refused this PIN, so it was not sent again. Please type the PIN anew.</source>
+        <translation>Die Karte hat diese PIN gerade abgelehnt, daher wurde sie nicht erneut gesendet. Bitte geben Sie die PIN neu ein.</translation>
+    </message>
 </context>
 <context>
     <name>QCoreApplication</name>
@@ -764,6 +783,12 @@ SSL-Version zur Laufzeit: %2</translation>
         <source>The folders %1 and %2 for the two copies are the same or one lies inside the other. Please choose two separate folders.</source>
         <translation>Die Ordner %1 und %2 für die beiden Kopien sind derselbe, oder einer liegt im anderen. Bitte wählen Sie zwei getrennte Ordner.</translation>
     </message>
+    <message>
+        <source>No program to show folders is set up on this desktop. Open this folder with your file manager:
+%1</source>
+        <translation>Auf diesem Desktop ist kein Programm zum Anzeigen von Ordnern eingerichtet. Öffnen Sie diesen Ordner mit Ihrem Dateimanager:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>SessionViewer</name>
@@ -855,6 +880,59 @@ SSL-Version zur Laufzeit: %2</translation>
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
         <translation>Die PIN und die wiederholte PIN stimmen nicht überein</translation>
+    </message>
+</context>
+<context>
+    <name>VerifyBackup</name>
+    <message>
+        <source>Verify Backup</source>
+        <translation>Sicherung prüfen</translation>
+    </message>
+    <message>
+        <source>Checking every file of the backup in %1 against its checksum list...</source>
+        <translation>Jede Datei der Sicherung in %1 wird mit ihrer Prüfsummenliste verglichen...</translation>
+    </message>
+    <message>
+        <source>Administrators can run the same check with standard tools only; it ends with a non-zero exit status on any difference or incomplete session:</source>
+        <translation>Administratoren können dieselbe Prüfung nur mit Standardwerkzeugen ausführen; sie endet bei jeder Abweichung oder unvollständigen Sitzung mit einem Exit-Status ungleich null:</translation>
+    </message>
+    <message numerus="yes">
+        <source>Every file matches: all %n file(s) are as the card gave them.</source>
+        <translation>
+            <numerusform>Alles stimmt überein: die %n Datei ist so, wie die Karte sie geliefert hat.</numerusform>
+            <numerusform>Alles stimmt überein: alle %n Dateien sind so, wie die Karte sie geliefert hat.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The backup differs from what was saved (%n file(s) checked):</source>
+        <translation>
+            <numerusform>Die Sicherung weicht vom Gespeicherten ab (%n Datei geprüft):</numerusform>
+            <numerusform>Die Sicherung weicht vom Gespeicherten ab (%n Dateien geprüft):</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Changed files</source>
+        <translation>Geänderte Dateien</translation>
+    </message>
+    <message>
+        <source>Missing files</source>
+        <translation>Fehlende Dateien</translation>
+    </message>
+    <message>
+        <source>Files not in the checksum list</source>
+        <translation>Dateien, die nicht in der Prüfsummenliste stehen</translation>
+    </message>
+    <message>
+        <source>Incomplete sessions</source>
+        <translation>Unvollständige Sitzungen</translation>
+    </message>
+    <message>
+        <source>The check was canceled: nothing is proven.</source>
+        <translation>Die Prüfung wurde abgebrochen: nichts ist bewiesen.</translation>
+    </message>
+    <message>
+        <source>This folder holds no backup. Choose a card&apos;s backup folder or one of its session folders.</source>
+        <translation>Dieser Ordner enthält keine Sicherung. Wählen Sie den Sicherungsordner einer Karte oder einen ihrer Sitzungsordner.</translation>
     </message>
 </context>
 <context>

@@ -331,11 +331,10 @@ Log in and wipe the card with your new PIN. A factory reset still needs your old
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>No program is set up to open folders. The backup is in %1.</source>
-        <translation type="unfinished"></translation>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Complete, with Warnings&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
     </message>
     <message>
-        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot;&gt;&lt;span style=&quot; font-size:11pt; font-weight:600;&quot;&gt;Download Complete, with Warnings&lt;/span&gt;&lt;br/&gt;&lt;/p&gt;&lt;p align=&quot;center&quot;&gt;&lt;img src=&quot;:/icons/attention_circle_60x60.png&quot;/&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <source>Open Download Folder</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -607,6 +606,25 @@ Please perform a download for your %2, check the backup for completeness and use
         <source>Failed to open %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verify Backup...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a Card&apos;s Backup Folder or One Session Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OperationDialog</name>
+    <message>
+        <source>The card has just refused this PIN, so it was not sent again. Please type the PIN anew.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QCoreApplication</name>
@@ -754,6 +772,10 @@ SSL Runtime Version: %2</source>
     </message>
     <message>
         <source>The folders %1 and %2 for the two copies are the same or one lies inside the other. Please choose two separate folders.</source>
+    </message>
+    <message>
+        <source>No program to show folders is set up on this desktop. Open this folder with your file manager:
+%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -846,6 +868,59 @@ SSL Runtime Version: %2</source>
     </message>
     <message>
         <source>PIN &amp; re-entered PIN do not match</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VerifyBackup</name>
+    <message>
+        <source>Verify Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking every file of the backup in %1 against its checksum list...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Administrators can run the same check with standard tools only; it ends with a non-zero exit status on any difference or incomplete session:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Every file matches: all %n file(s) are as the card gave them.</source>
+        <translation>
+            <numerusform>Every file matches: the %n file is as the card gave it.</numerusform>
+            <numerusform>Every file matches: all %n files are as the card gave them.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The backup differs from what was saved (%n file(s) checked):</source>
+        <translation>
+            <numerusform>The backup differs from what was saved (%n file checked):</numerusform>
+            <numerusform>The backup differs from what was saved (%n files checked):</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Changed files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Missing files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Files not in the checksum list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Incomplete sessions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The check was canceled: nothing is proven.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This folder holds no backup. Choose a card&apos;s backup folder or one of its session folders.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

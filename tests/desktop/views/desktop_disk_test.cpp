@@ -244,12 +244,13 @@ private slots:
                 login && login->isEnabled() ? child<QLabel>(login, "lblError")->text() : QString();
             return !text.isEmpty() && text != errors.value(errors.size() - 1);
         };
+        // A different wrong PIN each time: the dialog does not send one just refused again.
         const auto tryWrongPin = [&errors] {
             QDialog* login = modal<QDialog>();
             const QString text = child<QLabel>(login, "lblError")->text();
             if (!text.isEmpty())
                 errors << text;
-            typeInto(login, "lineEditPin", "0000");
+            typeInto(login, "lineEditPin", QStringLiteral("000%1").arg(errors.size()));
             click(boxButton(login, "loginButtonBox"));
         };
         UserScript blockIt;

@@ -160,21 +160,26 @@ private slots:
                                   expected, waitLimit);
     }
 
-    void cancelledPickerStoresAnEmptyDestinationAndTheRunIsRefused()
+    // The picker opens at the folder last used; cancelled, it changes nothing, and Enter
+    // then goes on instead of opening it again.
+    void cancelledPickerKeepsTheFolder()
     {
         storeBackupFolder(home.path());
         Card card;
         Download dialog(card.content.path(), card.model);
         dialog.show();
+        QLineEdit* field = child<QLineEdit>(dialog, "lineEditDownloadFolder");
+        QTRY_COMPARE_WITH_TIMEOUT(field->text(), home.path(), waitLimit);
+        FileDialog::clearShownCaptions();
         FileDialog::queueAnswer(QString());
         QTest::mouseClick(child<QPushButton>(dialog, "btnFolderPicker"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            child<QLineEdit>(dialog, "lineEditDownloadFolder")->text().isEmpty(), waitLimit);
-        click(dialog, "buttonBoxDownloadFolder", QDialogButtonBox::Ok);
-        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("finishedWithErrors"), waitLimit);
-        QCOMPARE(QSettings("Kendrova", "Lockerly").value("BackupFolderPath", "unset").toString(),
-                 QString());
-        QCOMPARE(card.model->callCount("getSessions"), 0);
+        QCOMPARE(FileDialog::shownDirectories(), QStringList{home.path()});
+        QCOMPARE(field->text(), home.path());
+        QCOMPARE(QApplication::focusWidget(),
+                 child<QDialogButtonBox>(dialog, "buttonBoxDownloadFolder")
+                     ->button(QDialogButtonBox::Ok));
+        QCOMPARE(QSettings("Kendrova", "Lockerly").value("BackupFolderPath").toString(),
+                 home.path());
     }
 
     void cancellingTheLoginReturnsWithoutShowingTheDialog()
@@ -208,6 +213,43 @@ private slots:
         gate.mayGoOn.release();
         QTRY_COMPARE_WITH_TIMEOUT(page(dialog), QString("canceled"), waitLimit);
         QVERIFY(!QFile::exists(card.sessionFolder(destination.path(), 1) + "/DCIM/CLIP0001.MP4"));
+    }
+
+    // Keys alone: Enter starts the run and closes each end page; Escape during the run
+    // cancels it like the Cancel button, and the dialog stays to tell so.
+    void keysDriveEveryPage_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("success") << "finishedSuccessfully";
+        QTest::newRow("error") << "finishedWithErrors";
+        QTest::newRow("Escape mid-run") << "canceled";
+    }
+    void keysDriveEveryPage()
+    {
+        QFETCH(QString, ending);
+        QTemporaryDir destination;
+        storeBackupFolder(destination.path());
+        Card card;
+        if (ending == "finishedWithErrors")
+            card.model->failWithDeviceError("getSessions", "The card went away");
+        std::unique_ptr<SwitchGate> gate;
+        if (ending == "canceled")
+            gate = std::make_unique<SwitchGate>(*card.model);
+        Download dialog(card.content.path(), card.model);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(dialog, "lineEditDownloadFolder")->text(),
+                                  destination.path(), waitLimit);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        if (gate) {
+            QTRY_VERIFY_WITH_TIMEOUT(gate->reached.available() > 0, waitLimit);
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            gate->mayGoOn.release();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(page(dialog), ending, waitLimit);
+        QVERIFY(dialog.isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!dialog.isVisible());
     }
 
     void applyToAllHoldsForLaterSessions()

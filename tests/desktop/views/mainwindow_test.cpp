@@ -2,6 +2,7 @@
 // of the test's own so that other cards of the machine stay out of the scan.
 #include "VirtualCard.h"
 
+#include "DeviceInfoDialog.h"
 #include "about.h"
 #include "mainwindow.h"
 #include "messagebox.h"
@@ -236,12 +237,20 @@ private slots:
         screenshot(&about, "dialog_about");
     }
 
-    void unpluggingTheSelectedCardClosesItsDialogs()
+    // Only the card's dialogs go: About, owned by the window, and a window that is no dialog
+    // (as the tray icon's) stay.
+    void unpluggingTheSelectedCardClosesItsDialogsOnly()
     {
-        buttonOf("attacked")->click();
+        // A tile opens with Enter as with a click.
+        QTest::keyClick(buttonOf("attacked"), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(page(), QStringLiteral("SelectedDevice"), scanWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(window->selectedDeviceModel() != nullptr, scanWaitMs);
         MessageBox::clearShownBoxes();
         MessageBox::queueAnswer(QMessageBox::Ok);
+        About about(window.get());
+        about.show();
+        QWidget trayLike;
+        trayLike.show();
         QPointer<QDialog> dialog;
         bool dialogEnded = false;
         bool forcedClose = false;
@@ -253,9 +262,9 @@ private slots:
         });
         QTimer::singleShot(0, this, [&] {
             unplug("attacked");
-            About about;
-            dialog = &about;
-            about.exec();
+            DeviceInfoDialog cardDialog(window->selectedDeviceModel());
+            dialog = &cardDialog;
+            cardDialog.exec();
             dialogEnded = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(dialogEnded, scanWaitMs * 3);
@@ -265,6 +274,8 @@ private slots:
         QCOMPARE(shown[0].title, QStringLiteral("Selected device status"));
         QCOMPARE(shown[0].text, QStringLiteral("The currently selected device has been removed!"));
         QCOMPARE(page(), QStringLiteral("devicesList"));
+        QVERIFY(about.isVisible());
+        QVERIFY(trayLike.isVisible());
     }
 
     void unpluggingDoesNotRaiseTheWindow()

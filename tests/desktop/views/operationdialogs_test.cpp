@@ -284,11 +284,7 @@ private slots:
     {
         QFETCH(QString, form);
         const FormCase& c = formCases()[form];
-        ScriptedDeviceModel* card = model.get();
-        model->failWith(c.cardCall,
-                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
-        std::unique_ptr<QDialog> d(c.make(model));
-        d->show();
+        std::unique_ptr<QDialog> d = showRefusingSecret(c);
         type(d.get(), c.fields, c.values);
         click(button(d.get(), c.okBox, QDialogButtonBox::Ok));
         QLabel* error = child<QLabel>(d.get(), c.errorLabel);
@@ -302,6 +298,104 @@ private slots:
         for (int i = 0; i < c.fields.size(); ++i)
             QCOMPARE(child<QLineEdit>(d.get(), c.fields[i])->text(), c.values[i]);
         QVERIFY(MessageBox::shownBoxes().isEmpty());
+    }
+
+    // Keys alone: Tab through the fields, Enter sends. A refused secret gets the focus,
+    // selected, is not sent again unchanged, and typing replaces it.
+    void keysAloneNeverSpendATryTwice_data() { formRows(); }
+    void keysAloneNeverSpendATryTwice()
+    {
+        QFETCH(QString, form);
+        const FormCase& c = formCases()[form];
+        std::unique_ptr<QDialog> d = showRefusingSecret(c);
+        QApplication::setActiveWindow(d.get());
+        QLineEdit* secret = child<QLineEdit>(d.get(), c.fields[0]);
+        secret->setFocus();
+        for (const QString& value : c.values) {
+            QTest::keyClicks(QApplication::focusWidget(), value);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (int i = 0; i < c.fields.size(); ++i)
+            QCOMPARE(child<QLineEdit>(d.get(), c.fields[i])->text(), c.values[i]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(model->callCount(c.cardCall), 1);
+        waitUntilIdle(d.get());
+        QTRY_COMPARE(QApplication::focusWidget(), secret);
+        QCOMPARE(secret->selectedText(), c.values[0]);
+
+        QTest::keyClick(secret, Qt::Key_Return);
+        QTRY_VERIFY(child<QLabel>(d.get(), c.errorLabel)->text().contains("not sent again"));
+        QCOMPARE(secret->selectedText(), c.values[0]);
+
+        const QString retyped = QString(c.values[0]).replace(0, 1, '9');
+        QTest::keyClicks(secret, retyped);
+        QCOMPARE(secret->text(), retyped);
+        QTest::keyClick(secret, Qt::Key_Return);
+        QTRY_COMPARE(model->callCount(c.cardCall), 2);
+        waitUntilIdle(d.get());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!d->isVisible());
+        QCOMPARE(d->result(), int(QDialog::Rejected));
+    }
+
+    // Activation with keys alone: Enter goes on, Tab walks the form in reading order, Space
+    // ticks the Admin box; a refused input gets the focus, selected, and the card is not asked.
+    void activationKeysAlone_data()
+    {
+        QTest::addColumn<QStringList>("keys"); // typed text; "Tab", "Space" press the key
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("short PIN") << QStringList{"12", "Tab", "12"} << "lineEditPin";
+        QTest::newRow("short Admin PIN")
+            << QStringList{"1234", "Tab", "1234", "Tab", "Space", "Tab", "123", "Tab", "123"}
+            << "lineEditAdminPin";
+    }
+    void activationKeysAlone()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, refused);
+        ActivateMemory dialog(model);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("lineEditPin"));
+        for (const QString& key : keys) {
+            if (key == "Tab" || key == "Space")
+                QTest::keyClick(QApplication::focusWidget(),
+                                key == "Tab" ? Qt::Key_Tab : Qt::Key_Space);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), key);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(QApplication::focusWidget()->objectName(), refused);
+        auto* field = child<QLineEdit>(&dialog, refused);
+        QCOMPARE(field->selectedText(), field->text());
+        QVERIFY(!field->text().isEmpty());
+        QVERIFY(!model->calls().join(' ').contains("activate"));
+    }
+
+    // Enter takes the login's success page on, and so does Escape: neither abandons what
+    // the login was for.
+    void loginSuccessPageGoesOnWithEnterOrEscape_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+    void loginSuccessPageGoesOnWithEnterOrEscape()
+    {
+        QFETCH(int, key);
+        Login login(model);
+        login.show();
+        QApplication::setActiveWindow(&login);
+        QLineEdit* pin = child<QLineEdit>(&login, "lineEditPin");
+        QTest::keyClicks(pin, "1234");
+        QTest::keyClick(pin, Qt::Key_Return);
+        QTRY_COMPARE(child<QStackedWidget>(&login, "stackedWidget")->currentWidget()->objectName(),
+                     QStringLiteral("LoginSuccess"));
+        waitUntilIdle(&login);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QTRY_VERIFY(!login.isVisible());
+        QCOMPARE(login.result(), int(QDialog::Accepted));
     }
 
     void cancelLeavesTheCardUntouched_data() { formRows(); }
@@ -517,9 +611,26 @@ private slots:
         QVERIFY(dialog.isVisible());
     }
 
-    void sessionViewerWithoutMountPointSaysSo()
+    // Offscreen, no program opens folders: the user gets the path to open by hand.
+    void sessionViewerThatCannotOpenSaysSo_data()
     {
+        QTest::addColumn<QString>("mountpoint");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not mounted")
+            << "" << int(QMessageBox::Critical) << "Failed to open /dev/sdz1";
+        QTest::newRow("no folder program")
+            << "/media/card" << int(QMessageBox::Information)
+            << "No program to show folders is set up on this desktop. Open this folder with "
+               "your file manager:\n/media/card";
+    }
+    void sessionViewerThatCannotOpenSaysSo()
+    {
+        QFETCH(QString, mountpoint);
+        QFETCH(int, icon);
+        QFETCH(QString, text);
         model->sessions = {Session(1, "", 8)};
+        model->mountpoint = mountpoint;
         SessionViewer dialog(model);
         dialog.show();
         auto* table = child<QTableWidget>(&dialog, "sessionsTable");
@@ -528,8 +639,8 @@ private slots:
         MessageBox::queueAnswer(QMessageBox::Ok);
         click(button(&dialog, "buttonBox", QDialogButtonBox::Ok));
         QTRY_COMPARE(lastBox().title, QStringLiteral("Error Opening the Device"));
-        QCOMPARE(lastBox().text, QStringLiteral("Failed to open /dev/sdz1"));
-        QCOMPARE(lastBox().icon, QMessageBox::Critical);
+        QCOMPARE(lastBox().text, text);
+        QCOMPARE(int(lastBox().icon), icon);
     }
 
     void sessionViewerWithoutSessions()
@@ -542,6 +653,17 @@ private slots:
     }
 
 private:
+    // The form's dialog, shown, on a card that refuses the form's secret.
+    std::unique_ptr<QDialog> showRefusingSecret(const FormCase& c)
+    {
+        ScriptedDeviceModel* card = model.get();
+        model->failWith(c.cardCall,
+                        [card, c] { card->throwOnError(0x6F02, c.adminRetries, c.adminWording); });
+        std::unique_ptr<QDialog> d(c.make(model));
+        d->show();
+        return d;
+    }
+
     static void formRows()
     {
         QTest::addColumn<QString>("form");

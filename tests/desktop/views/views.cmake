@@ -18,6 +18,7 @@ endfunction()
 
 add_views_test(views_messagebox_test ${views_test_dir}/messagebox_test.cpp)
 add_views_test(views_widgets_test ${views_test_dir}/widgets_test.cpp)
+add_views_test(views_verifybackup_test ${views_test_dir}/verifybackup_test.cpp)
 add_views_test(views_startup_test ${views_test_dir}/startup_test.cpp)
 target_compile_definitions(views_startup_test PRIVATE VIX_QM_DIR="${VIX_QM_DIR}")
 add_dependencies(views_startup_test vaultdesk_translations)
@@ -44,7 +45,7 @@ set_tests_properties(views_guard_test PROPERTIES TIMEOUT 600)
 # tools are missing.
 add_test(NAME views_x_session_test
          COMMAND bash ${views_test_dir}/x_session_test.sh $<TARGET_FILE:vaultdesk>
-                 ${CMAKE_BINARY_DIR}/screenshots)
+                 ${CMAKE_BINARY_DIR}/screenshots $<TARGET_FILE:vaultsim>)
 # Labelled "display": the sanitizer build leaves it out, since the X keyboard library's own
 # string handling trips AddressSanitizer's strict string checks.
 set_tests_properties(views_x_session_test PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180

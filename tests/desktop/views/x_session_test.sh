@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # vaultdesk on a real X server with a window manager that has a system tray, driven as a user
-# would: background start, tray click, close button, second start, tray "Exit".
-# usage: x_session_test.sh <vaultdesk> <screenshot folder>
+# would: background start, tray click, close button, second start, a selected card pulled out
+# (its notice must leave the tray icon alone), tray "Exit".
+# usage: x_session_test.sh <vaultdesk> <screenshot folder> <vaultsim>
 # Exit status 77 (skipped) with the reason when the X tools are missing.
 set -u
 vaultdesk=$1
 shots=$2
+vaultsim=$3
 title="Kendrova Tresora Archive Tool"
 
 skip() { echo "SKIP: $*"; exit 77; }
@@ -84,6 +86,27 @@ elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 wait_for 100 window_shown || fail "the second start did not raise the window"
 echo "second start ended after ${elapsed_ms} ms"
 import -window root "$shots/x_window_raised.png"
+
+# A card (the virtual one, served from an image file) is plugged in, selected and pulled out.
+"$vaultsim" create "$work/card.img" --activate 1234 >"$work/card.log" 2>&1 || fail "vaultsim create: $(cat "$work/card.log")"
+"$vaultsim" serve "$work/card.img" >>"$work/card.log" 2>&1 &
+children+=($!)
+wait_for 100 grep -q "ready" "$work/card.log" || fail "vaultsim did not start: $(cat "$work/card.log")"
+ln -s "$work/card.img" "$work/devices/sdq1"
+sleep 4 # two scans: the card's tile is there
+eval "$(xdotool getwindowgeometry --shell "$win")"
+xdotool mousemove --window "$win" $((WIDTH / 2)) 70 click 1
+sleep 3
+rm "$work/devices/sdq1"
+notice_shown() { xdotool search --onlyvisible --name "^Selected device status\$"; }
+wait_for 100 notice_shown || fail "no removal notice"
+import -window root "$shots/x_removal_notice.png"
+xdotool windowactivate --sync "$(notice_shown | head -1)" key Return
+wait_for 50 eval '! notice_shown' || fail "Enter did not close the removal notice"
+xdotool windowactivate --sync "$win" key --clearmodifiers alt+F4
+wait_for 100 window_hidden || fail "the close button did not hide the window"
+wait_for 50 find_tray || fail "the removal notice took the tray icon away"
+import -window root "$shots/x_tray_after_removal.png"
 
 xdotool mousemove --window "$tray" 5 5 click 3
 menu=""
