@@ -88,7 +88,7 @@ echo "second start ended after ${elapsed_ms} ms"
 import -window root "$shots/x_window_raised.png"
 
 # A card (the virtual one, served from an image file) is plugged in, selected and pulled out.
-"$vaultsim" create "$work/card.img" --activate 1234 >"$work/card.log" 2>&1 || fail "vaultsim create: $(cat "$work/card.log")"
+"$vaultsim" create "$work/card.img" >"$work/card.log" 2>&1 || fail "vaultsim create: $(cat "$work/card.log")"
 "$vaultsim" serve "$work/card.img" >>"$work/card.log" 2>&1 &
 children+=($!)
 wait_for 100 grep -q "ready" "$work/card.log" || fail "vaultsim did not start: $(cat "$work/card.log")"
