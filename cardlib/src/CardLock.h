@@ -31,4 +31,12 @@ CardLockResult acquireCardLock(const char* devicePath, int waitMs, int* lockFd,
                                CardLockNotice notice = nullptr);
 void releaseCardLock(int lockFd);
 
+// A command of several exchanges keeps the card for itself from its first to its
+// last: while this process holds a card, its exchanges on it take no lock of their
+// own (a second flock of the same file would wait for the first). Held per process,
+// one card at a time; false when another card is held or the lock cannot be taken.
+CardLockResult holdCard(const char* devicePath, CardLockNotice notice);
+void releaseHeldCard();
+bool cardIsHeld(const char* devicePath);
+
 #endif
