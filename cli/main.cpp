@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -519,7 +518,7 @@ int runChangeAdminPin(const Invocation& invocation)
 // The package is judged by its size before a byte of it is read: a short last chunk
 // would be lost and the card left with truncated firmware, and a huge file would
 // only be refused after it was read.
-bool openUpdatePackage(const char* path, int* fd, std::size_t* size)
+std::FILE* openUpdatePackage(const char* path, std::size_t* size)
 {
     struct stat node
     {
@@ -527,12 +526,12 @@ bool openUpdatePackage(const char* path, int* fd, std::size_t* size)
     if (::stat(path, &node) != 0) {
         std::fprintf(stderr, "Failed to open update package '%s': %s\n", path,
                      std::strerror(errno));
-        return false;
+        return nullptr;
     }
     if (!S_ISREG(node.st_mode)) {
         std::fprintf(stderr, "Failed to open update package '%s': it is not a regular file\n",
                      path);
-        return false;
+        return nullptr;
     }
     const auto bytes = static_cast<uint64_t>(node.st_size);
     if (bytes > MAX_PACKAGE_SIZE) {
@@ -540,51 +539,36 @@ bool openUpdatePackage(const char* path, int* fd, std::size_t* size)
                      "Refusing update package '%s' of %llu bytes: the card takes at most %zu "
                      "bytes. Nothing was sent to the card.\n",
                      path, static_cast<unsigned long long>(bytes), MAX_PACKAGE_SIZE);
-        return false;
+        return nullptr;
     }
     if (bytes == 0 || bytes % FIRMWARE_CHUNK_SIZE != 0) {
         std::fprintf(stderr,
                      "Refusing update package '%s' of %llu bytes: its size must be a non-zero "
                      "multiple of %zu bytes. Nothing was sent to the card.\n",
                      path, static_cast<unsigned long long>(bytes), FIRMWARE_CHUNK_SIZE);
-        return false;
+        return nullptr;
     }
-    *fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (*fd < 0) {
+    std::FILE* file = std::fopen(path, "rbe");
+    if (file == nullptr) {
         std::fprintf(stderr, "Failed to open update package '%s': %s\n", path,
                      std::strerror(errno));
-        return false;
+        return nullptr;
     }
     *size = static_cast<std::size_t>(bytes);
-    return true;
-}
-
-// Reads one whole chunk; false when the file ended early or could not be read.
-bool readChunk(int fd, unsigned char* chunk)
-{
-    std::size_t got = 0;
-    while (got < FIRMWARE_CHUNK_SIZE) {
-        const ssize_t n = ::read(fd, chunk + got, FIRMWARE_CHUNK_SIZE - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
+    return file;
 }
 
 // A local failure while sending: the card keeps its firmware, since nothing is applied.
 constexpr int PACKAGE_READ_FAILED = 1;
 
-int transferPackage(const char* device, const char* path, int fd, std::size_t size)
+int transferPackage(const char* device, const char* path, std::FILE* file, std::size_t size)
 {
     const bool showProgress = isatty(STDERR_FILENO) != 0;
     unsigned char chunk[FIRMWARE_CHUNK_SIZE];
     int result = 0;
     for (std::size_t offset = 0; result == 0 && offset < size; offset += FIRMWARE_CHUNK_SIZE) {
         errno = 0;
-        if (!readChunk(fd, chunk)) {
+        if (std::fread(chunk, 1, sizeof chunk, file) != sizeof chunk) {
             std::fprintf(stderr,
                          "\nFailed to read update package '%s' at byte %zu: %s. Nothing was "
                          "applied.\n",
@@ -601,8 +585,15 @@ int transferPackage(const char* device, const char* path, int fd, std::size_t si
     return result;
 }
 
-int updateFirmware(const Invocation& invocation, const Secret& pin, const char* path, int fd,
-                   std::size_t size)
+struct UpdatePackage
+{
+    const char* path;
+    std::FILE* file;
+    std::size_t size;
+};
+
+int updateFirmware(const Invocation& invocation, const Secret& pin, Counter counter,
+                   const UpdatePackage& package)
 {
     const char* device = invocation.device();
     uint32_t oldVersion = 0;
@@ -610,7 +601,7 @@ int updateFirmware(const Invocation& invocation, const Secret& pin, const char* 
     if (result != 0)
         return failed(invocation, result);
     std::fputs("Transferring FW\n", stderr);
-    result = transferPackage(device, path, fd, size);
+    result = transferPackage(device, package.path, package.file, package.size);
     if (result == PACKAGE_READ_FAILED)
         return LOCAL_FAILURE;
     if (result != 0)
@@ -618,10 +609,10 @@ int updateFirmware(const Invocation& invocation, const Secret& pin, const char* 
     std::fputs("Applying FW. Depending on the FW size, this might take multiple minutes to "
                "complete. Please be patient, do not power cycle the device!\n",
                stderr);
-    result =
-        tresora_ac_firmwareUpdateApply(device, pin.data(), pin.size(), static_cast<uint32_t>(size));
+    result = tresora_ac_firmwareUpdateApply(device, pin.data(), pin.size(),
+                                            static_cast<uint32_t>(package.size));
     if (result != 0)
-        return failed(invocation, result, Counter::AdminPin);
+        return failed(invocation, result, counter);
     uint32_t newVersion = 0;
     result = tresora_ac_getFirmwareVersion(device, &newVersion);
     if (result != 0)
@@ -639,26 +630,28 @@ int runFirmwareUpdate(const Invocation& invocation)
     int result = queryAdminUser(device, &hasAdminUser);
     if (result != 0)
         return failed(invocation, result);
-    int fd = -1;
     std::size_t size = 0;
-    if (!openUpdatePackage(invocation.optionValue(2), &fd, &size))
+    std::FILE* file = openUpdatePackage(invocation.optionValue(2), &size);
+    if (file == nullptr)
         return LOCAL_FAILURE;
     Secret given;
     if (!obtainSecret(invocation.optionValue(1), nameForOption(invocation.optionName(1)), &given)) {
-        ::close(fd);
+        std::fclose(file);
         return LOCAL_FAILURE;
     }
     const Secret pin = selectAdminPin(hasAdminUser, std::move(given));
     // No other program's command may come between the chunks and the apply.
     result = tresora_ac_holdCard(device);
     if (result == TRESORA_AC_ERR_CARD_IN_USE) {
-        ::close(fd);
+        std::fclose(file);
         return failed(invocation, result);
     }
-    const int status = updateFirmware(invocation, pin, invocation.optionValue(2), fd, size);
+    const int status =
+        updateFirmware(invocation, pin, hasAdminUser ? Counter::AdminPin : Counter::FactoryReset,
+                       {invocation.optionValue(2), file, size});
     if (result == 0)
         tresora_ac_releaseCard();
-    ::close(fd);
+    std::fclose(file);
     return status;
 }
 

@@ -208,10 +208,12 @@ void tresora_ac_setAnswerWaitNotice(tresora_ac_answer_notice notice);
 
 /* Keeps the card for this process from tresora_ac_holdCard until
  * tresora_ac_releaseCard, so that no other program's command comes between the
- * exchanges of one command of several (a firmware update). One card at a time.
+ * exchanges of one command of several (a firmware update). One card at a time,
+ * for the calling thread: the other threads of the process wait as other programs do.
  * 0; TRESORA_AC_ERR_CARD_IN_USE when another program kept it too long;
  * TRESORA_AC_ERR_OPEN when it cannot be examined or another card is held. */
 int tresora_ac_holdCard(const char* devicePath);
+/* Only the thread that took the card gives it back. */
 void tresora_ac_releaseCard(void);
 
 int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,

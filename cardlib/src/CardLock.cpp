@@ -101,6 +101,7 @@ struct HeldCard
     std::mutex mutex;
     std::string lockPath;
     int fd = -1;
+    std::thread::id holder;
 };
 
 HeldCard& heldCard()
@@ -118,7 +119,9 @@ CardLockResult holdCard(const char* devicePath, CardLockNotice notice)
     {
         const std::lock_guard<std::mutex> guard(held.mutex);
         if (!held.lockPath.empty())
-            return held.lockPath == path ? CARD_LOCK_HELD : CARD_LOCK_UNAVAILABLE;
+            return held.lockPath == path && held.holder == std::this_thread::get_id()
+                       ? CARD_LOCK_HELD
+                       : CARD_LOCK_UNAVAILABLE;
     }
     int fd = -1;
     const CardLockResult result = acquireCardLock(devicePath, CARD_LOCK_WAIT_MS, &fd, notice);
@@ -126,6 +129,7 @@ CardLockResult holdCard(const char* devicePath, CardLockNotice notice)
         const std::lock_guard<std::mutex> guard(held.mutex);
         held.lockPath = path;
         held.fd = fd;
+        held.holder = std::this_thread::get_id();
     }
     return result;
 }
@@ -134,14 +138,18 @@ void releaseHeldCard()
 {
     HeldCard& held = heldCard();
     const std::lock_guard<std::mutex> guard(held.mutex);
+    if (held.holder != std::this_thread::get_id())
+        return;
     releaseCardLock(held.fd);
     held.fd = -1;
     held.lockPath.clear();
+    held.holder = std::thread::id();
 }
 
 bool cardIsHeld(const char* devicePath)
 {
     HeldCard& held = heldCard();
     const std::lock_guard<std::mutex> guard(held.mutex);
-    return !held.lockPath.empty() && held.lockPath == cardLockFilePath(devicePath);
+    return !held.lockPath.empty() && held.holder == std::this_thread::get_id() &&
+           held.lockPath == cardLockFilePath(devicePath);
 }

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -107,9 +108,10 @@ int getStatus(const char* devicePath, sfc::cardStatus* status)
                      [status](SFC_FSI* channel) { return sfc::getStatus(channel, status); });
 }
 
-// Asks `query` until the card answers it, for at most LATE_ANSWER_WAIT_MS, telling
-// the caller every LATE_ANSWER_NOTICE_MS. A card still busy with the command before
-// may answer with that command's answer, which no query takes for its own.
+// Asks `query` until the card answers it, for at most LATE_ANSWER_WAIT_MS and while
+// the device is there, telling the caller every LATE_ANSWER_NOTICE_MS. A card still
+// busy with the command before may answer with that command's answer, which no
+// query takes for its own.
 bool awaitLateAnswer(const char* devicePath, const std::function<int()>& query)
 {
     const uint64_t start = getWallTime();
@@ -118,7 +120,8 @@ bool awaitLateAnswer(const char* devicePath, const std::function<int()>& query)
         if (commandSucceeded(query()))
             return true;
         const uint64_t now = getWallTime();
-        if (now - start >= LATE_ANSWER_WAIT_MS)
+        // A card taken away answers no more.
+        if (now - start >= LATE_ANSWER_WAIT_MS || access(devicePath, F_OK) != 0)
             return false;
         if (now >= nextNotice) {
             if (const tresora_ac_answer_notice notice = answerNotice.load())

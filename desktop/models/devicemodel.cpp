@@ -321,8 +321,9 @@ void DeviceModelImpl::changePin(const std::string& pin, const std::string& newPi
 {
     BusyScope busy(*this);
     int adminPinResult = TRESORA_AC_OK;
-    const int result = tresora_ac_changePinKeepingAdminPin(
-        devicePath.c_str(), bytes(pin), length(pin), bytes(newPin), length(newPin), &adminPinResult);
+    const int result =
+        tresora_ac_changePinKeepingAdminPin(devicePath.c_str(), bytes(pin), length(pin),
+                                            bytes(newPin), length(newPin), &adminPinResult);
     if (result == TRESORA_AC_ERR_ADMIN_PIN_BEHIND) {
         // The card's text for the Admin PIN step, which is what went wrong.
         const QString reason = errorMessage(*this, adminPinResult, true, true);

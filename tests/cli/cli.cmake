@@ -42,3 +42,17 @@ if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
   add_dependencies(cli_hardening_tests vaultcli)
   gtest_discover_tests(cli_hardening_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 400)
 endif()
+
+# Exit statuses against a card that misbehaves on purpose, each checked against
+# what the card reports afterwards.
+if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
+  add_executable(cli_verdicts_tests
+    ${CMAKE_CURRENT_LIST_DIR}/verdicts_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CliProcess.cpp)
+  target_link_libraries(cli_verdicts_tests PRIVATE vix_test_support GTest::gtest_main)
+  target_compile_definitions(cli_verdicts_tests PRIVATE
+    VAULTCLI_PATH="$<TARGET_FILE:vaultcli>"
+    VIX_HELPER_DIR="${VIX_HELPER_DIR}")
+  add_dependencies(cli_verdicts_tests vaultcli)
+  gtest_discover_tests(cli_verdicts_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 400)
+endif()
