@@ -558,10 +558,10 @@ std::FILE* openUpdatePackage(const char* path, std::size_t* size)
     return file;
 }
 
-// A local failure while sending: the card keeps its firmware, since nothing is applied.
-constexpr int PACKAGE_READ_FAILED = 1;
-
-int transferPackage(const char* device, const char* path, std::FILE* file, std::size_t size)
+// A package that cannot be read to its end sets *readFailed: the card keeps its
+// firmware, since nothing is applied.
+int transferPackage(const char* device, const char* path, std::FILE* file, std::size_t size,
+                    bool* readFailed)
 {
     const bool showProgress = isatty(STDERR_FILENO) != 0;
     unsigned char chunk[FIRMWARE_CHUNK_SIZE];
@@ -573,7 +573,8 @@ int transferPackage(const char* device, const char* path, std::FILE* file, std::
                          "\nFailed to read update package '%s' at byte %zu: %s. Nothing was "
                          "applied.\n",
                          path, offset, errno != 0 ? std::strerror(errno) : "it became shorter");
-            return PACKAGE_READ_FAILED;
+            *readFailed = true;
+            return 0;
         }
         result = tresora_ac_firmwareUpdateTransfer(device, static_cast<uint32_t>(offset), chunk,
                                                    FIRMWARE_CHUNK_SIZE);
@@ -601,8 +602,9 @@ int updateFirmware(const Invocation& invocation, const Secret& pin, Counter coun
     if (result != 0)
         return failed(invocation, result);
     std::fputs("Transferring FW\n", stderr);
-    result = transferPackage(device, package.path, package.file, package.size);
-    if (result == PACKAGE_READ_FAILED)
+    bool readFailed = false;
+    result = transferPackage(device, package.path, package.file, package.size, &readFailed);
+    if (readFailed)
         return LOCAL_FAILURE;
     if (result != 0)
         return failed(invocation, result);

@@ -606,7 +606,7 @@ TEST_F(CliFirmwareUpdate, DerivesTheAdminPinAndReportsAnUnchangedVersion)
 
     result = run({"firmwareUpdate", "--pin", "9999", "--file", path});
     EXPECT_EQ(result.err, std::string("Transferring FW\n") + APPLYING +
-                              "Failed, error: 0x6f02\nWrong Admin PIN; Admin PIN tries left: 4.\n");
+                              "Failed, error: 0x6f02\nWrong PIN; factory reset tries left: 4.\n");
     EXPECT_EQ(result.exitStatus, 2);
 }
 

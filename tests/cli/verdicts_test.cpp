@@ -63,6 +63,11 @@ VirtualCardOptions olderGeneration()
     return options;
 }
 
+void PrintTo(const Verdict& verdict, std::ostream* out)
+{
+    *out << verdict.name;
+}
+
 const Step STILL_LOCKED{{CARD, "status"}, 0, nullptr, "Card state: Locked"};
 
 const std::vector<Verdict>& verdicts()
@@ -109,7 +114,7 @@ const std::vector<Verdict>& verdicts()
          {{{CARD, "login", "--pin", "0000"}, 3, "0x6f03\nBlocked: ", nullptr}}},
         {"FirmwareApplyOutlastingItsTimeOut",
          plainCard(false),
-         {"firmware-apply busy 5000 once"},
+         {"firmware-apply busy 8000 once"},
          {{{CARD, "firmwareUpdate", "--pin", "1234", "--file", PACKAGE},
            0,
            "still busy after its time-out",
