@@ -359,17 +359,31 @@ bool optionFitsCard(const Invocation& invocation, bool hasAdminUser)
     return false;
 }
 
+// The secret of a wipe or factory reset, once its option fits the card; false, with
+// the exit status in *status, when the command ends here.
+bool obtainResetSecret(const Invocation& invocation, bool* hasAdminUser, Secret* secret,
+                       int* status)
+{
+    const int result = queryAdminUser(invocation.device(), hasAdminUser);
+    if (result != 0) {
+        *status = failed(invocation, result);
+        return false;
+    }
+    if (!optionFitsCard(invocation, *hasAdminUser)) {
+        *status = USAGE_ERROR;
+        return false;
+    }
+    *status = LOCAL_FAILURE;
+    return obtainSecret(invocation.optionValue(1), nameForOption(invocation.optionName(1)), secret);
+}
+
 int runFactoryReset(const Invocation& invocation)
 {
     bool hasAdminUser = false;
-    const int result = queryAdminUser(invocation.device(), &hasAdminUser);
-    if (result != 0)
-        return failed(invocation, result);
-    if (!optionFitsCard(invocation, hasAdminUser))
-        return USAGE_ERROR;
     Secret given;
-    if (!obtainSecret(invocation.optionValue(1), nameForOption(invocation.optionName(1)), &given))
-        return LOCAL_FAILURE;
+    int status = 0;
+    if (!obtainResetSecret(invocation, &hasAdminUser, &given, &status))
+        return status;
     const Secret adminPin = selectAdminPin(hasAdminUser, std::move(given));
     return finished(invocation,
                     tresora_ac_factoryReset(invocation.device(), adminPin.data(), adminPin.size()),
@@ -379,14 +393,10 @@ int runFactoryReset(const Invocation& invocation)
 int runWipeContent(const Invocation& invocation)
 {
     bool hasAdminUser = false;
-    const int result = queryAdminUser(invocation.device(), &hasAdminUser);
-    if (result != 0)
-        return failed(invocation, result);
-    if (!optionFitsCard(invocation, hasAdminUser))
-        return USAGE_ERROR;
     Secret pin;
-    if (!obtainSecret(invocation.optionValue(1), nameForOption(invocation.optionName(1)), &pin))
-        return LOCAL_FAILURE;
+    int status = 0;
+    if (!obtainResetSecret(invocation, &hasAdminUser, &pin, &status))
+        return status;
     return finished(invocation, tresora_ac_wipeContent(invocation.device(), pin.data(), pin.size()),
                     hasAdminUser ? Counter::AdminPin : Counter::Pin);
 }
