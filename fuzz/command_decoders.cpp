@@ -6,9 +6,10 @@
 // transport delivers it).
 //
 // Checked beyond memory safety: transport failures come back unchanged, an answer
-// without a real status word, or without the data its command needs, is refused, outputs are written only on success and hold
-// what an independent reading of the answer gives, counts and lengths stay within
-// the answer and the caller's room, and date texts are complete or empty.
+// without a real status word, or without the data its command needs, is refused,
+// outputs are written only on success and hold what an independent reading of the
+// answer gives, counts and lengths stay within the answer and the caller's room,
+// and date texts are complete or empty.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
