@@ -114,13 +114,83 @@ const char* translateState(uint32_t state)
     }
 }
 
+namespace {
+
+// The codes a failed system call gives; for any other, errno holds nothing of it.
+bool comesFromSystemCall(int code)
+{
+    switch (code) {
+    case TRESORA_AC_ERR_NO_MEMORY:
+    case TRESORA_AC_ERR_OPEN:
+    case TRESORA_AC_ERR_CLOSE:
+    case TRESORA_AC_ERR_WRITE:
+    case TRESORA_AC_ERR_READ:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct CodeWords
+{
+    int code;
+    const char* words;
+};
+
+const CodeWords CODE_WORDS[] = {
+    {TRESORA_AC_SW_RETRIES_EXCEEDED, "Blocked: no tries are left, the card refuses the PIN."},
+    {TRESORA_AC_SW_BLOCKED, "Blocked: entered wrong too often, no tries are left."},
+    {TRESORA_AC_SW_PIN_LENGTH, "The card refused the length: a PIN has 4 to 15 characters, an "
+                               "Admin PIN 8 to 20."},
+    {TRESORA_AC_SW_INVALID_FILE_SYSTEM,
+     "The card holds no valid FAT32 or exFAT file system, which activation needs."},
+    {TRESORA_AC_SW_TIMEOUT, "The card did not answer in time."},
+    {TRESORA_AC_ERR_TIMEOUT, "The card did not answer in time."},
+    {TRESORA_AC_ERR_MALFORMED_ANSWER,
+     "The card's answer was malformed: the card or its connection misbehaves."},
+    {TRESORA_AC_ERR_ANSWER_TYPE,
+     "The device answered with a block of the wrong kind: the card or its connection "
+     "misbehaves."},
+    {TRESORA_AC_ERR_OPEN, "The device cannot be opened."},
+    {TRESORA_AC_ERR_REFRESH, "The card changed, but the system's view of it could not be "
+                             "refreshed: remove the card and insert it again."},
+    {TRESORA_AC_REMOUNT_INCOMPLETE, "The card changed, but its partition could not be mounted "
+                                    "again: remove the card and insert it again."},
+    {TRESORA_AC_ERR_SYSTEM_CONFIGURATION,
+     "A helper program of this tool is not installed; nothing was sent to the card."},
+    {TRESORA_AC_ERR_FIRMWARE_UNCHANGED,
+     "The card still reports the firmware version it had before: the update was not applied."},
+    {TRESORA_AC_ERR_CARD_IN_USE, "Another program kept the card busy for too long."},
+    {TRESORA_AC_ERR_OUTCOME_UNKNOWN,
+     "The card answered again after the command's time-out, but what it reports does not tell "
+     "whether the command was carried out. Check the card's status before you repeat it."},
+    {TRESORA_AC_ERR_CARD_SILENT,
+     "The card did not answer again within 10 minutes after the command's time-out: whether "
+     "the command was carried out is unknown. Do not power cycle the card; check its status "
+     "later."},
+};
+
+} // namespace
+
 void printError(int code)
 {
     const int systemError = errno;
-    if (code <= 0)
-        std::fprintf(stderr, "Failed, error: %d, system error: %d\n", code, systemError);
-    else
+    if (code > 0)
         std::fprintf(stderr, "Failed, error: 0x%x\n", static_cast<unsigned>(code));
+    else if (comesFromSystemCall(code) && systemError != 0)
+        std::fprintf(stderr, "Failed, error: %d, system error: %d (%s)\n", code, systemError,
+                     std::strerror(systemError));
+    else
+        std::fprintf(stderr, "Failed, error: %d\n", code);
+}
+
+std::string failureInWords(int code)
+{
+    for (const CodeWords& entry : CODE_WORDS) {
+        if (entry.code == code)
+            return entry.words;
+    }
+    return {};
 }
 
 void displayCharToHex(const unsigned char* bytes, std::size_t count)
@@ -185,13 +255,13 @@ const char* const DELETION_NOTICE =
 const char* const STATE_NOTICE =
     "This command only applies to a card in \"Locked\" or \"Unlocked\" state.\n";
 
-void printCommandsUsage()
+void printCommandsUsage(std::FILE* out)
 {
     std::fputs("Commands and their options:\n\n"
                "status: Query general status from the card.\n\n"
                "controllerID: Gets the unique controller identifier.\n\n"
                "firmwareVersion: Gets the firmware version.\n\n",
-               stdout);
+               out);
     std::fputs(
         "activate --pin PIN [--adminPin ADMIN_PIN] --retryCounter N: "
         "Activates the security features of the card. " PIN_LENGTH_RULE RETRY_COUNTER_RULE
@@ -202,28 +272,28 @@ void printCommandsUsage()
         "the card. All file content on the card will be discarded and after activation "
         "succeeded, an empty file system will be presented. "
         "This command only applies to a card in \"Transparent\" state.\n",
-        stdout);
-    std::fputs(READ_ONLY_NOTICE, stdout);
+        out);
+    std::fputs(READ_ONLY_NOTICE, out);
     std::fputs("wipeContent [--pin PIN | --adminPin ADMIN_PIN]: "
                "Wipes all content from the card and restores an empty file system. The security "
                "features of the card will stay active after this method has been called. "
                "The content wipe requires passing the PIN or Admin PIN depending on the security "
                "settings to confirm that data is deleted from the card. ",
-               stdout);
-    std::fputs(DELETION_NOTICE, stdout);
-    std::fputs(STATE_NOTICE, stdout);
-    std::fputs(READ_ONLY_NOTICE, stdout);
+               out);
+    std::fputs(DELETION_NOTICE, out);
+    std::fputs(STATE_NOTICE, out);
+    std::fputs(READ_ONLY_NOTICE, out);
     std::fputs("factoryReset [--pin PIN | --adminPin ADMIN_PIN]: Brings the card back into a "
                "factory default state. The factory reset requires passing the PIN or Admin PIN "
                "depending on the security settings to confirm that data is deleted from the "
                "card. ",
-               stdout);
-    std::fputs(DELETION_NOTICE, stdout);
-    std::fputs(STATE_NOTICE, stdout);
-    std::fputs(READ_ONLY_NOTICE, stdout);
+               out);
+    std::fputs(DELETION_NOTICE, out);
+    std::fputs(STATE_NOTICE, out);
+    std::fputs(READ_ONLY_NOTICE, out);
 }
 
-void printSessionAndPinUsage()
+void printSessionAndPinUsage(std::FILE* out)
 {
     std::fputs(
         "login --pin PIN: Logs into the card to unlock protected files. This command only "
@@ -242,7 +312,7 @@ void printSessionAndPinUsage()
         "a new PIN without knowing the old one.\n\n"
         "changeAdminPin --adminPin ADMIN_PIN --newAdminPin NEW_ADMIN_PIN: Changes the Admin PIN "
         "of the card.\n\n",
-        stdout);
+        out);
     std::fputs(
         "firmwareUpdate [--pin PIN | --adminPin ADMIN_PIN] --file FIRMWARE_UPDATE: Applies a "
         "firmware update. The firmware update requires passing the PIN or Admin PIN depending on "
@@ -252,30 +322,32 @@ void printSessionAndPinUsage()
         "recorded sessions.\n\n"
         "startNewSession: Closes the current session, persists it to disk and starts a new "
         "one.\n\n",
-        stdout);
+        out);
     std::fputs("PIN, ADMIN_PIN, NEW_PIN and NEW_ADMIN_PIN: Pass \"-\" instead of the value to read "
                "it from standard input, one line per value in the order of the options. The value "
                "is not echoed when standard input is a terminal, and it does not show in the "
                "process list or the shell history.\n\n",
-               stdout);
+               out);
 }
 
 } // namespace
 
-void printUsage(const char* programName)
+void printUsage(const char* programName, std::FILE* out)
 {
-    std::printf("Please keep %s (%s) terminated while using this command line tool. Otherwise "
-                "unintended behaviors of the card may occur.\n\n",
-                "Kendrova Tresora Archive Tool", "Vix");
-    std::printf("Usage:\n%s [-h|--help][-v|--version]\n%s mount_point command "
-                "[command_options]\n\n",
-                programName, programName);
+    std::fprintf(out,
+                 "Please keep %s (%s) terminated while using this command line tool. Otherwise "
+                 "unintended behaviors of the card may occur.\n\n",
+                 "Kendrova Tresora Archive Tool", "Vix");
+    std::fprintf(out,
+                 "Usage:\n%s [-h|--help][-v|--version]\n%s mount_point command "
+                 "[command_options]\n\n",
+                 programName, programName);
     std::fputs("mount_point is the drive letter followed by a colon on Windows, e.g. 'e:'. On "
                "Linux, this is the path to the first partition on the block device, e.g. "
                "'/dev/sdb1'.\n\n",
-               stdout);
-    printCommandsUsage();
-    printSessionAndPinUsage();
+               out);
+    printCommandsUsage(out);
+    printSessionAndPinUsage(out);
 }
 
 int exitStatusFor(int result)
@@ -485,7 +557,12 @@ SecretReadResult readLine(int fd, Secret* line)
         line->removeLast();
     if (!sawAnything)
         return SecretReadResult::NoInput;
-    return line->empty() ? SecretReadResult::EmptyLine : SecretReadResult::Ok;
+    if (line->empty())
+        return SecretReadResult::EmptyLine;
+    const auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    if (isSpace(line->view().front()) || isSpace(line->view().back()))
+        return SecretReadResult::SurroundingSpace;
+    return SecretReadResult::Ok;
 }
 
 } // namespace
@@ -509,4 +586,64 @@ SecretReadResult readSecretLine(int fd, const char* prompt, Secret* secret)
     if (result == SecretReadResult::Ok)
         *secret = std::move(line);
     return result;
+}
+
+namespace {
+
+struct CommandSynopsis
+{
+    const char* name;
+    const char* options;
+};
+
+const CommandSynopsis COMMAND_SYNOPSES[] = {
+    {"status", ""},
+    {"controllerID", ""},
+    {"firmwareVersion", ""},
+    {"logout", ""},
+    {"setReadOnly", ""},
+    {"setReadWrite", ""},
+    {"listSessions", ""},
+    {"discardCurrentSession", ""},
+    {"startNewSession", ""},
+    {"login", " --pin PIN"},
+    {"factoryReset", " --pin PIN, or --adminPin ADMIN_PIN"},
+    {"wipeContent", " --pin PIN, or --adminPin ADMIN_PIN"},
+    {"switchToSession", " --id SESSION_ID (decimal digits)"},
+    {"activate", " --pin PIN [--adminPin ADMIN_PIN] --retryCounter N (decimal digits)"},
+    {"changePin", " --pin PIN --newPin NEW_PIN"},
+    {"unblockPin", " --adminPin ADMIN_PIN --newPin NEW_PIN"},
+    {"changeAdminPin", " --adminPin ADMIN_PIN --newAdminPin NEW_ADMIN_PIN"},
+    {"firmwareUpdate", " --pin PIN or --adminPin ADMIN_PIN, then --file FIRMWARE_UPDATE"},
+};
+
+bool isProgramOption(std::string_view argument)
+{
+    return argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version";
+}
+
+} // namespace
+
+std::string usageProblem(int argc, const char* const* argv)
+{
+    if (argc < 2)
+        return "No device and command given.";
+    for (int i = 1; i < argc; ++i) {
+        if (!argumentsAreWellFormed(2, argv + i - 1))
+            return "Argument " + std::to_string(i) +
+                   " is empty or holds white space, which no command takes.";
+    }
+    const std::string_view first(argv[1]);
+    if (isProgramOption(first))
+        return "'" + std::string(first) + "' takes no further arguments.";
+    if (first.front() == '-')
+        return "Unknown option '" + std::string(first) + "'; the device comes first.";
+    if (argc == 2)
+        return "No command given after the device '" + std::string(first) + "'.";
+    for (const CommandSynopsis& synopsis : COMMAND_SYNOPSES) {
+        if (std::strcmp(argv[2], synopsis.name) == 0)
+            return std::string("Wrong options for ") + synopsis.name + "; it takes" +
+                   (*synopsis.options != '\0' ? synopsis.options : " none") + ".";
+    }
+    return "Unknown command '" + std::string(argv[2]) + "'.";
 }

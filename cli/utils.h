@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,8 +58,13 @@ private:
 
 const char* translateState(uint32_t state);
 
-// Writes the failure line for an API result code to standard error.
+// Writes the failure line for an API result code to standard error. The system's
+// error number is added only for codes of a failed system call, and only when set.
 void printError(int code);
+
+// One line in words for a result code a user can act on, without a line break;
+// empty for a code that has none. `tries` is appended for a wrong PIN.
+std::string failureInWords(int code);
 
 void displayCharToHex(const unsigned char* bytes, std::size_t count);
 std::string versionBytesAsString(unsigned version);
@@ -67,7 +73,13 @@ std::string getFormattedDataSize(float bytes);
 // The Admin PIN of a card without a separate Admin user.
 Secret calculateAdminPinFromPin(const Secret& pin);
 
-void printUsage(const char* programName);
+// The usage text, to standard output for --help and to standard error after a
+// usage error.
+void printUsage(const char* programName, std::FILE* out = stdout);
+
+// What is wrong with a command line that matches no command, in one line without
+// a line break.
+std::string usageProblem(int argc, const char* const* argv);
 
 // The process keeps only the low 8 bits of its status; a failure must not look
 // like success, so a result whose low byte is 0 exits with its next byte.
@@ -93,12 +105,14 @@ int commandGroup(std::string_view commandLine);
 // Decimal digits only, within the signed 32-bit range.
 bool parseNonNegativeInt32(const char* digits, int32_t* value);
 
-enum class SecretReadResult { Ok, NoInput, EmptyLine, TooLong, ReadError };
+enum class SecretReadResult { Ok, NoInput, EmptyLine, TooLong, SurroundingSpace, ReadError };
 
 constexpr std::size_t MAX_SECRET_LINE = 255;
 
 // Reads one line from fd without echo when fd is a terminal, prompting on
-// standard error then. The line break (and a carriage return) is not kept.
+// standard error then. The line break (and a carriage return) is not kept; a line
+// that begins or ends with other white space is refused, since the card would take
+// the space as part of the PIN.
 SecretReadResult readSecretLine(int fd, const char* prompt, Secret* secret);
 
 #endif

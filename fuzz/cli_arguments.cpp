@@ -3,19 +3,21 @@
 //
 // Input: byte 0 names the API call that fails (its position in the run; 255 and
 // above the number of calls: none), byte 1 the failure code, byte 2 the card's
-// answers (Admin user, session count), then the arguments separated by NUL bytes;
-// two NUL bytes in a row end the arguments, and what follows is the content of
-// any update package the command opens ("missing" names one that does not exist).
+// answers (Admin user, session count, older card generation), then the arguments separated by NUL
+// bytes; two NUL bytes in a row end the arguments, and what follows is the content of any update
+// package the command opens ("missing" names one that does not exist).
 //
 // Checked beyond memory safety: a failed API call never ends in exit status 0, a
 // session list too long for its room is asked for again with room for all, firmware
 // chunks go out whole and in order, and a usage error makes no API call at all.
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "CardManagement.h"
@@ -26,8 +28,9 @@ int vaultcli_main(int argc, char** argv);
 
 namespace {
 
-const int FAILURE_CODES[] = {-1,     -3,     -11,    -24,    -26,   -27,     -28,  2,
-                             0x6F02, 0x6F04, 0x6200, 0x6E00, 0x100, 0x10000, -256, INT32_MIN};
+const int FAILURE_CODES[] = {-1,   -3,        -11,    -24,    -26,    -27,   -28,
+                             2,    0x6F02,    0x6F04, 0x6200, 0x6E00, 0x100, 0x10000,
+                             -256, INT32_MIN, -29,    -31,    -32,    -33};
 
 struct Run
 {
@@ -63,6 +66,22 @@ bool hasAdminUser()
 extern "C" {
 
 FILE* __real_fopen(const char* path, const char* mode);
+int __real_stat(const char* path, struct stat* node);
+
+// vaultcli judges a package by its size before it opens it.
+int __wrap_stat(const char* path, struct stat* node)
+{
+    if (!run.inVaultcli)
+        return __real_stat(path, node);
+    if (strcmp(path, "missing") == 0 || run.packageSize == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    *node = {};
+    node->st_mode = S_IFREG | 0644;
+    node->st_size = static_cast<off_t>(run.packageSize);
+    return 0;
+}
 
 // Only vaultcli's own opens are served from the input.
 FILE* __wrap_fopen(const char* path, const char* mode)
@@ -79,13 +98,23 @@ const char* tresora_ac_getLibraryVersion(void)
     return VIX_VERSION;
 }
 
-int tresora_ac_checkIdentification(const char* devicePath)
+int tresora_ac_identifyCard(const char* devicePath, uint32_t* generation)
+{
+    CHECK(devicePath != nullptr && generation != nullptr);
+    *generation = (run.answers & 4) != 0 ? TRESORA_AC_GENERATION_CCV1 : TRESORA_AC_GENERATION_CCV2;
+    return 0;
+}
+
+void tresora_ac_setWaitNotice(void (*)(const char*)) {}
+void tresora_ac_setAnswerWaitNotice(tresora_ac_answer_notice) {}
+
+int tresora_ac_holdCard(const char* devicePath)
 {
     CHECK(devicePath != nullptr);
     return 0;
 }
 
-void tresora_ac_setWaitNotice(void (*)(const char*)) {}
+void tresora_ac_releaseCard(void) {}
 
 int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,
                          uint32_t* pinRetryCounter, uint32_t* adminPinRetryCounter,
@@ -155,10 +184,13 @@ int tresora_ac_logout(const char*)
     return nextResult();
 }
 
-int tresora_ac_changePin(const char*, const unsigned char* oldPin, uint32_t oldLength,
-                         const unsigned char* newPin, uint32_t newLength)
+int tresora_ac_changePinKeepingAdminPin(const char*, const unsigned char* oldPin,
+                                        uint32_t oldLength, const unsigned char* newPin,
+                                        uint32_t newLength, int* adminPinResult)
 {
     CHECK(oldPin != nullptr && newPin != nullptr && oldLength > 0 && newLength > 0);
+    CHECK(adminPinResult != nullptr);
+    *adminPinResult = TRESORA_AC_SW_WRONG_PIN;
     return nextResult();
 }
 

@@ -6,9 +6,10 @@
 // transport delivers it).
 //
 // Checked beyond memory safety: transport failures come back unchanged, an answer
-// without a status word is refused, outputs are written only on success and hold
-// what an independent reading of the answer gives, counts and lengths stay within
-// the answer and the caller's room, and date texts are complete or empty.
+// without a real status word, or without the data its command needs, is refused,
+// outputs are written only on success and hold what an independent reading of the
+// answer gives, counts and lengths stay within the answer and the caller's room,
+// and date texts are complete or empty.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +92,12 @@ struct Answer
 
     bool hasStatusWord() const { return length >= 2; }
     int statusWord() const { return bytes[length - 2] * 256 + bytes[length - 1]; }
+    // SW1 of ISO 7816: 61 to 6F or 90 to 9F.
+    bool hasRealStatusWord() const
+    {
+        const unsigned sw1 = bytes[length - 2];
+        return (sw1 >= 0x61 && sw1 <= 0x6F) || (sw1 >= 0x90 && sw1 <= 0x9F);
+    }
     unsigned dataLength() const { return length - 2; }
     unsigned byteAt(unsigned i) const { return i < dataLength() ? bytes[i] : 0; }
     uint32_t be32At(unsigned i) const
@@ -123,7 +130,8 @@ bool checkCommonResult(int result, const Answer& answer, bool zeroOnSuccess)
         CHECK(result == script.transportResult);
         return false;
     }
-    if (!answer.hasStatusWord()) {
+    if (!answer.hasStatusWord() || !answer.hasRealStatusWord() ||
+        (answer.statusWord() != TRESORA_AC_SW_SUCCESS && answer.dataLength() != 0)) {
         CHECK(result == SFC_ERR_MALFORMED_ANSWER);
         return false;
     }
@@ -161,6 +169,7 @@ void decodeStatus(const Answer& answer)
         CHECK(untouched(&status, sizeof status));
         return;
     }
+    CHECK(answer.dataLength() >= 14);
     CHECK(status.state == answer.byteAt(1) && status.pinRetryCounter == answer.byteAt(2));
     CHECK(status.adminRetryCounter == answer.byteAt(3));
     CHECK(status.cdromArea == answer.be32At(10) && status.securityFlags == answer.byteAt(14));
@@ -179,7 +188,7 @@ void decodeControllerId(const Answer& answer, unsigned capacity)
         CHECK(untouched(id, sizeof id));
         return;
     }
-    CHECK(static_cast<unsigned>(length) == answer.dataLength() &&
+    CHECK(static_cast<unsigned>(length) == answer.dataLength() && length >= 1 &&
           length <= static_cast<int>(capacity));
     CHECK(memcmp(id, answer.bytes, answer.dataLength()) == 0);
     CHECK(untouched(id + length, sizeof id - length));
@@ -358,7 +367,7 @@ void exchangeOnly(const Answer& answer, unsigned which)
     case 1:
         result = sfc::setDeviceReadOnly(CHANNEL);
         // The card's 6F01 answer is this command's success.
-        if (script.transportResult == FSI_RET_OK && answer.hasStatusWord() &&
+        if (script.transportResult == FSI_RET_OK && answer.length == 2 &&
             answer.statusWord() == TRESORA_AC_SW_READ_ONLY_SET) {
             CHECK(result == TRESORA_AC_SW_SUCCESS);
             return;
@@ -379,7 +388,9 @@ void exchangeOnly(const Answer& answer, unsigned which)
         zeroOnSuccess = true;
         break;
     }
-    checkCommonResult(result, answer, zeroOnSuccess);
+    // None of them answers with data: an answer that carries some is no answer to it.
+    if (checkCommonResult(result, answer, zeroOnSuccess))
+        CHECK(answer.dataLength() == 0);
 }
 
 } // namespace

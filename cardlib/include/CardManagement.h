@@ -50,8 +50,16 @@ extern "C" {
 #define TRESORA_AC_ERR_CARD_IN_USE (-29)
 /* The device and its whole disk carry no identification record: not a card. */
 #define TRESORA_AC_ERR_NOT_A_CARD (-30)
+/* A long command outlasted its time-out; the card answered again later, but its
+ * state does not tell whether the command was carried out. */
+#define TRESORA_AC_ERR_OUTCOME_UNKNOWN (-31)
+/* A long command outlasted its time-out and the card did not answer again within
+ * the wait that followed: whether it was carried out is unknown. */
+#define TRESORA_AC_ERR_CARD_SILENT (-32)
+/* The PIN was changed, but the Admin PIN derived from it could not follow. */
+#define TRESORA_AC_ERR_ADMIN_PIN_BEHIND (-33)
 /* The card's partition is not mounted on the host, or its files cannot be read. */
-#define TRESORA_AC_ERR_CONTENT_UNREADABLE (-31)
+#define TRESORA_AC_ERR_CONTENT_UNREADABLE (-34)
 
 /* Card status words with a meaning of their own. */
 #define TRESORA_AC_SW_SUCCESS 0x9000
@@ -146,11 +154,15 @@ static inline int tresora_ac_calculateAdminPinFromPin(const unsigned char* pin, 
  * status words included; null for a code this header does not name. */
 const char* tresora_ac_errorName(int code);
 
-/* Whether the device, or the whole disk it belongs to, carries a card's
- * identification record. Reads only. 0 when one does; TRESORA_AC_ERR_NOT_A_CARD
- * when the device was read and neither does; TRESORA_AC_ERR_OPEN when the device
- * cannot be opened or read (the operation itself will report that). */
+/* Whether the device carries a card's identification record, or, for a block
+ * device, the whole disk it belongs to does; an image file must carry it itself.
+ * Reads only. 0 when one does; TRESORA_AC_ERR_NOT_A_CARD when the device was read and
+ * neither does, and at once for anything but a block device or a regular file;
+ * TRESORA_AC_ERR_OPEN when the device cannot be examined, opened or read (the
+ * operation itself will report that). */
 int tresora_ac_checkIdentification(const char* devicePath);
+/* The same, and on 0 the generation (tresora_ac_generation) of the record found. */
+int tresora_ac_identifyCard(const char* devicePath, uint32_t* generation);
 
 /* The identification record, for a caller that reads the sector itself: the two
  * functions below only judge bytes and touch no device. */
@@ -189,6 +201,23 @@ int tresora_ac_decodeIdentification(const unsigned char* sector, uint32_t size,
  * another program to release the card; null for no notice. Process-wide. */
 void tresora_ac_setWaitNotice(void (*notice)(const char* devicePath));
 
+/* Activation, wipe, factory reset and firmware apply wait for a card that outlasts
+ * their time-out to answer again (at most 10 minutes), then decide by what the card
+ * reports. `notice` is called every 5 s of that wait with the seconds waited; null
+ * for none. Process-wide. */
+typedef void (*tresora_ac_answer_notice)(const char* devicePath, uint32_t secondsWaited);
+void tresora_ac_setAnswerWaitNotice(tresora_ac_answer_notice notice);
+
+/* Keeps the card for this process from tresora_ac_holdCard until
+ * tresora_ac_releaseCard, so that no other program's command comes between the
+ * exchanges of one command of several (a firmware update). One card at a time,
+ * for the calling thread: the other threads of the process wait as other programs do.
+ * 0; TRESORA_AC_ERR_CARD_IN_USE when another program kept it too long;
+ * TRESORA_AC_ERR_OPEN when it cannot be examined or another card is held. */
+int tresora_ac_holdCard(const char* devicePath);
+/* Only the thread that took the card gives it back. */
+void tresora_ac_releaseCard(void);
+
 int tresora_ac_getStatus(const char* devicePath, uint32_t* state, uint32_t* readOnly,
                          uint32_t* pinRetryCounter, uint32_t* adminPinRetryCounter,
                          uint32_t* securityFlags);
@@ -207,6 +236,13 @@ int tresora_ac_login(const char* devicePath, const unsigned char* pin, uint32_t 
 int tresora_ac_logout(const char* devicePath);
 int tresora_ac_changePin(const char* devicePath, const unsigned char* oldPin, uint32_t oldLength,
                          const unsigned char* newPin, uint32_t newLength);
+/* The PIN change both front ends use: on a card without a separate Admin user the
+ * Admin PIN derived from the PIN changes with it, over the same opening of the card.
+ * TRESORA_AC_ERR_ADMIN_PIN_BEHIND when the PIN changed but the Admin PIN did not;
+ * *adminPinResult then holds that step's code (else 0). */
+int tresora_ac_changePinKeepingAdminPin(const char* devicePath, const unsigned char* oldPin,
+                                        uint32_t oldLength, const unsigned char* newPin,
+                                        uint32_t newLength, int* adminPinResult);
 int tresora_ac_changeAdminPin(const char* devicePath, const unsigned char* oldAdminPin,
                               uint32_t oldLength, const unsigned char* newAdminPin,
                               uint32_t newLength);

@@ -28,11 +28,13 @@
 #define SFC_WHO_ADMIN 1
 
 // Answer of a malformed shape, reported with the transport's "answer size" code:
-// no status word (fewer than 2 bytes), a record count larger than the records the
-// answer carries, or a value query whose answer is shorter than the value. Status
-// records (cardStatus, cardStatusNvram, cardStatusException) are not malformed when
-// short: a field the answer does not carry reads 0. Decoders never read the status
-// word or the buffer beyond the answer.
+// no status word (fewer than 2 bytes), a status word no card gives (a length that
+// overstates the answer), data along with a refusal or with a command that answers
+// none, a record count larger than the records the answer carries, or a query whose
+// answer is shorter than its value (the card status through its read-only area, a
+// controller identifier of at least one byte). The status records of the NVRAM and
+// exception queries are not malformed when short: a field the answer does not carry
+// reads 0. Decoders never read the status word or the buffer beyond the answer.
 #define SFC_ERR_MALFORMED_ANSWER FSI_RET_APDU_SIZE_ERR
 
 // Status word of the last two bytes of an answer; SFC_ERR_MALFORMED_ANSWER when

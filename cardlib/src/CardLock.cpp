@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -91,4 +92,64 @@ void releaseCardLock(int lockFd)
 {
     if (lockFd >= 0)
         ::close(lockFd);
+}
+
+namespace {
+
+struct HeldCard
+{
+    std::mutex mutex;
+    std::string lockPath;
+    int fd = -1;
+    std::thread::id holder;
+};
+
+HeldCard& heldCard()
+{
+    static HeldCard held;
+    return held;
+}
+
+} // namespace
+
+CardLockResult holdCard(const char* devicePath, CardLockNotice notice)
+{
+    HeldCard& held = heldCard();
+    const std::string path = cardLockFilePath(devicePath);
+    {
+        const std::lock_guard<std::mutex> guard(held.mutex);
+        if (!held.lockPath.empty())
+            return held.lockPath == path && held.holder == std::this_thread::get_id()
+                       ? CARD_LOCK_HELD
+                       : CARD_LOCK_UNAVAILABLE;
+    }
+    int fd = -1;
+    const CardLockResult result = acquireCardLock(devicePath, CARD_LOCK_WAIT_MS, &fd, notice);
+    if (result == CARD_LOCK_HELD) {
+        const std::lock_guard<std::mutex> guard(held.mutex);
+        held.lockPath = path;
+        held.fd = fd;
+        held.holder = std::this_thread::get_id();
+    }
+    return result;
+}
+
+void releaseHeldCard()
+{
+    HeldCard& held = heldCard();
+    const std::lock_guard<std::mutex> guard(held.mutex);
+    if (held.holder != std::this_thread::get_id())
+        return;
+    releaseCardLock(held.fd);
+    held.fd = -1;
+    held.lockPath.clear();
+    held.holder = std::thread::id();
+}
+
+bool cardIsHeld(const char* devicePath)
+{
+    HeldCard& held = heldCard();
+    const std::lock_guard<std::mutex> guard(held.mutex);
+    return !held.lockPath.empty() && held.holder == std::this_thread::get_id() &&
+           held.lockPath == cardLockFilePath(devicePath);
 }

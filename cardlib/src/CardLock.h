@@ -31,4 +31,13 @@ CardLockResult acquireCardLock(const char* devicePath, int waitMs, int* lockFd,
                                CardLockNotice notice = nullptr);
 void releaseCardLock(int lockFd);
 
+// A command of several exchanges keeps the card for itself from its first to its
+// last: while this process holds a card, its exchanges on it take no lock of their
+// own (a second flock of the same file would wait for the first). One card per
+// process at a time, by the thread that took it: other threads wait as another
+// program would. UNAVAILABLE when another card is held or the lock cannot be taken.
+CardLockResult holdCard(const char* devicePath, CardLockNotice notice);
+void releaseHeldCard();
+bool cardIsHeld(const char* devicePath);
+
 #endif

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "CardIdentification.h"
@@ -32,9 +33,11 @@ bool readSector(int fd, unsigned char* block, long long offset)
     return true;
 }
 
-Record recordOn(const std::string& path)
+// Non-blocking: should the node have become a FIFO since it was examined, the open
+// must not wait for a writer.
+Record recordOn(const std::string& path, uint32_t* generation)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return Record::Unreadable;
     std::unique_ptr<unsigned char, AlignedBlockDeleter> block(
@@ -44,8 +47,12 @@ Record recordOn(const std::string& path)
         // A device too small to hold the sector is no card either.
         if (!readSector(fd, block.get(), cardIdentificationSectorOffset(n)))
             continue;
-        if (cardIdentificationGeneration(block.get(), CARD_ID_SECTOR_SIZE) != CARD_ID_NONE)
+        tresora_ac_identification found{};
+        tresora_ac_decodeIdentification(block.get(), CARD_ID_SECTOR_SIZE, &found);
+        if (cardIdentificationGeneration(block.get(), CARD_ID_SECTOR_SIZE) != CARD_ID_NONE) {
             record = Record::Found;
+            *generation = found.generation;
+        }
     }
     ::close(fd);
     return record;
@@ -53,16 +60,25 @@ Record recordOn(const std::string& path)
 
 } // namespace
 
-int findIdentificationRecord(const char* devicePath)
+int findIdentificationRecord(const char* devicePath, uint32_t* generation)
 {
-    const Record onDevice = recordOn(devicePath);
+    struct stat node
+    {
+    };
+    if (::stat(devicePath, &node) != 0)
+        return FSI_RET_OPEN_ERR;
+    if (!S_ISBLK(node.st_mode) && !S_ISREG(node.st_mode))
+        return TRESORA_AC_ERR_NOT_A_CARD;
+    const Record onDevice = recordOn(devicePath, generation);
     if (onDevice == Record::Found)
         return 0;
+    if (S_ISREG(node.st_mode))
+        return onDevice == Record::Unreadable ? FSI_RET_OPEN_ERR : TRESORA_AC_ERR_NOT_A_CARD;
     const std::string disk = wholeDiskPath(devicePath);
     char* resolved = realpath(devicePath, nullptr);
     const bool sameNode = resolved != nullptr && disk == resolved;
     free(resolved);
-    if (!sameNode && recordOn(disk) == Record::Found)
+    if (!sameNode && recordOn(disk, generation) == Record::Found)
         return 0;
     return onDevice == Record::Unreadable ? FSI_RET_OPEN_ERR : TRESORA_AC_ERR_NOT_A_CARD;
 }

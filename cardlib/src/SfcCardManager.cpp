@@ -82,7 +82,13 @@ bool validData(const void* data, uint64_t length)
     return data != nullptr || length == 0;
 }
 
-int exchange(SFC_FSI* channel, Frame& frame, long timeoutMs)
+bool isRealStatusWord(int sw)
+{
+    const int sw1 = sw >> 8;
+    return (sw1 >= 0x61 && sw1 <= 0x6F) || (sw1 >= 0x90 && sw1 <= 0x9F);
+}
+
+int transmit(SFC_FSI* channel, Frame& frame, long timeoutMs)
 {
     frame.bytes[HEADER_SIZE - 1] = static_cast<unsigned char>(frame.length - HEADER_SIZE);
     unsigned answerLength = SFC_ANSWER_CAPACITY;
@@ -93,7 +99,18 @@ int exchange(SFC_FSI* channel, Frame& frame, long timeoutMs)
     if (answerLength < SW_SIZE)
         return SFC_ERR_MALFORMED_ANSWER;
     frame.answerLength = answerLength;
-    return getSW(frame.bytes, answerLength);
+    const int sw = getSW(frame.bytes, answerLength);
+    if (!isRealStatusWord(sw) || (sw != TRESORA_AC_SW_SUCCESS && frame.dataLength() != 0))
+        return SFC_ERR_MALFORMED_ANSWER;
+    return sw;
+}
+
+int exchange(SFC_FSI* channel, Frame& frame, long timeoutMs)
+{
+    const int sw = transmit(channel, frame, timeoutMs);
+    if (sw == TRESORA_AC_SW_SUCCESS && frame.dataLength() != 0)
+        return SFC_ERR_MALFORMED_ANSWER;
+    return sw;
 }
 
 int exchangeBare(SFC_FSI* channel, unsigned char ins, unsigned char p1, unsigned char p2,
@@ -122,6 +139,9 @@ int getSW(const unsigned char* answer, unsigned int length)
 namespace sfc {
 
 namespace {
+
+// Through the read-only area; the security flags byte after it is optional.
+const unsigned STATUS_SIZE = 14;
 
 int openWithRetries(int (*openChannel)(const char*, SFC_FSI**), const char* path, SFC_FSI** channel)
 {
@@ -158,7 +178,7 @@ int getStatus(SFC_FSI* channel, cardStatus* status)
     if (status == nullptr)
         return FSI_RET_INVALID_PARAMETER;
     Frame frame(SFC_INS_QUERY, SFC_QUERY_STATUS, 0x00);
-    return frame::exchangeAndDecode(channel, frame, 0, [status](const Frame& answer) {
+    return frame::exchangeAndDecode(channel, frame, STATUS_SIZE, [status](const Frame& answer) {
         status->reserved0 = answer.byteAt(0);
         status->state = answer.byteAt(1);
         status->pinRetryCounter = answer.byteAt(2);
@@ -178,7 +198,7 @@ int getControllerId(SFC_FSI* channel, unsigned char* id, int* length)
         return FSI_RET_INVALID_PARAMETER;
     Frame frame(SFC_INS_QUERY, SFC_QUERY_CONTROLLER_ID, 0x00);
     return frame::zeroOnSuccess(
-        frame::exchangeAndDecode(channel, frame, 0, [id, length](const Frame& answer) {
+        frame::exchangeAndDecode(channel, frame, 1, [id, length](const Frame& answer) {
             // A negative capacity is no room at all, not a huge one.
             if (*length < 0 || !answer.copyDataTo(id, static_cast<unsigned>(*length)))
                 return TRESORA_AC_ERR_BUFFER_TOO_SMALL;

@@ -51,11 +51,18 @@ bool fitsLc(uint64_t dataLength, uint64_t limit = SFC_MAX_DATA_LENGTH);
 // Null data is accepted only with length 0.
 bool validData(const void* data, uint64_t length);
 
+// Whether a status word is one a card can give (SW1 61 to 6F or 90 to 9F): a
+// length that overstates the answer puts stale block bytes, mostly zeros, there.
+bool isRealStatusWord(int sw);
+
 // Sends the frame (Lc = data bytes appended) and receives the answer into it.
-// Returns the transport code, SFC_ERR_MALFORMED_ANSWER for an answer without a status
-// word, or the status word.
+// Returns the transport code, the status word, or SFC_ERR_MALFORMED_ANSWER for an
+// answer the card cannot have meant: no real status word, or data along with a
+// refusal. `transmit` leaves the data of a success to the caller; `exchange` is for
+// commands whose answer carries none.
+int transmit(SFC_FSI* channel, Frame& frame, long timeoutMs);
 int exchange(SFC_FSI* channel, Frame& frame, long timeoutMs);
-// A command without data.
+// A command without data, answered without data.
 int exchangeBare(SFC_FSI* channel, unsigned char ins, unsigned char p1, unsigned char p2,
                  long timeoutMs = SFC_COMMAND_TIMEOUT_MS);
 // Commands that report 0 instead of 0x9000.
@@ -67,7 +74,7 @@ int zeroOnSuccess(int result);
 template <typename Decode>
 int exchangeAndDecode(SFC_FSI* channel, Frame& frame, unsigned needed, Decode decode)
 {
-    const int sw = exchange(channel, frame, SFC_COMMAND_TIMEOUT_MS);
+    const int sw = transmit(channel, frame, SFC_COMMAND_TIMEOUT_MS);
     if (sw != TRESORA_AC_SW_SUCCESS)
         return sw;
     if (!frame.carries(needed))

@@ -320,9 +320,17 @@ void DeviceModelImpl::factoryReset(const std::string& pin)
 void DeviceModelImpl::changePin(const std::string& pin, const std::string& newPin)
 {
     BusyScope busy(*this);
-    throwOnError(tresora_ac_changePin(devicePath.c_str(), bytes(pin), length(pin), bytes(newPin),
-                                      length(newPin)),
-                 false, false);
+    int adminPinResult = TRESORA_AC_OK;
+    const int result =
+        tresora_ac_changePinKeepingAdminPin(devicePath.c_str(), bytes(pin), length(pin),
+                                            bytes(newPin), length(newPin), &adminPinResult);
+    if (result == TRESORA_AC_ERR_ADMIN_PIN_BEHIND) {
+        // The card's text for the Admin PIN step, which is what went wrong.
+        const QString reason = errorMessage(*this, adminPinResult, true, true);
+        throw DeviceException(result, reason.isEmpty() ? DeviceException(adminPinResult).what()
+                                                       : reason.toStdString());
+    }
+    throwOnError(result, false, false);
 }
 
 void DeviceModelImpl::unblockPin(const std::string& adminPin, const std::string& newPin)

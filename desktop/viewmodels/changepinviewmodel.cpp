@@ -1,5 +1,7 @@
 #include "changepinviewmodel.h"
 
+#include "CardManagement.h"
+
 ChangePinViewModel::ChangePinViewModel(std::shared_ptr<DeviceModel> deviceModel, QObject* parent)
     : ViewModel(parent), deviceModel(std::move(deviceModel))
 {
@@ -15,28 +17,26 @@ void ChangePinViewModel::changePin(const QString& oldPin, const QString& newPin,
 
     runCardCall(this, [&] {
         setErrorMessage(QString());
-        deviceModel->changePin(SecretUtf8(oldPin), SecretUtf8(newPin));
-        // Without a separate Admin user the Admin PIN follows the PIN.
-        if (hasSeparateAdminUser(*deviceModel) || followWithDerivedAdminPin(oldPin, newPin))
-            emit changePinSucceeded();
+        // Without a separate Admin user the card library changes the derived Admin PIN too.
+        try {
+            deviceModel->changePin(SecretUtf8(oldPin), SecretUtf8(newPin));
+        } catch (const DeviceException& error) {
+            if (error.errorCode != TRESORA_AC_ERR_ADMIN_PIN_BEHIND)
+                throw;
+            return reportAdminPinBehind(error);
+        }
+        emit changePinSucceeded();
     });
 }
 
-bool ChangePinViewModel::followWithDerivedAdminPin(const QString& oldPin, const QString& newPin)
+void ChangePinViewModel::reportAdminPinBehind(const DeviceException& error)
 {
-    try {
-        deviceModel->changeAdminPin(SecretUtf8(calculateAdminPinFromPin(oldPin)),
-                                    SecretUtf8(calculateAdminPinFromPin(newPin)));
-        return true;
-    } catch (const DeviceException& error) {
-        // The card's own text would speak of an Admin PIN the user never typed.
-        const QString explanation =
-            tr("Your PIN was changed, but the Admin PIN that goes with it could not be changed "
-               "(%1).\n\nLog in and wipe the card with your new PIN. A factory reset still "
-               "needs your old PIN: keep a note of it.")
-                .arg(deviceErrorText(error));
-        setErrorMessage(explanation);
-        emit adminPinNotChanged(explanation);
-        return false;
-    }
+    // The card's own text would speak of an Admin PIN the user never typed.
+    const QString explanation =
+        tr("Your PIN was changed, but the Admin PIN that goes with it could not be changed "
+           "(%1).\n\nLog in and wipe the card with your new PIN. A factory reset still "
+           "needs your old PIN: keep a note of it.")
+            .arg(deviceErrorText(error));
+    setErrorMessage(explanation);
+    emit adminPinNotChanged(explanation);
 }

@@ -24,7 +24,7 @@ Q_SIGNALS:
     void adminPinNotChanged(const QString& explanation);
 
 private:
-    bool followWithDerivedAdminPin(const QString& oldPin, const QString& newPin);
+    void reportAdminPinBehind(const DeviceException& error);
 
     std::shared_ptr<DeviceModel> deviceModel;
 };

@@ -22,7 +22,7 @@ TEST(ResultNames, EveryTransportCodeHasItsOwnApiName)
 
 TEST(ResultNames, CodesTheHeaderDoesNotNameHaveNone)
 {
-    for (int code : {-18, -25, -32, 1, 0x6A80})
+    for (int code : {-18, -25, -35, 1, 0x6A80})
         EXPECT_EQ(tresora_ac_errorName(code), nullptr) << code;
 }
 

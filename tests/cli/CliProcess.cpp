@@ -149,13 +149,21 @@ TerminalRun CliProcess::runOnTerminal(const std::vector<std::string>& arguments,
     if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0)
         throw std::runtime_error("openpty failed");
     const pid_t pid = spawn(arguments, terminal, {});
-    // Typing before the echo is off would show the line whatever the program does.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (echoIsOn(terminal) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const std::string typed = line + "\n";
-    if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
-        throw std::runtime_error("cannot type into the terminal");
+    // Typing before the echo is off would show the line whatever the program does;
+    // each prompt turns it off afresh and discards what was typed ahead, so a line
+    // waits for a prompt written after the line before.
+    std::istringstream lines(line);
+    std::size_t promptedBefore = 0;
+    for (std::string typed; std::getline(lines, typed);) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while ((errorsSoFar().size() <= promptedBefore || echoIsOn(terminal)) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        promptedBefore = errorsSoFar().size();
+        typed += "\n";
+        if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+            throw std::runtime_error("cannot type into the terminal");
+    }
     TerminalRun run;
     run.result = collect(pid);
     run.echoRestored = echoIsOn(terminal);

@@ -30,8 +30,8 @@ public:
 
     CliResult run(const std::vector<std::string>& arguments, const std::string& input = {},
                   const std::vector<std::string>& extraEnvironment = {}) const;
-    // Standard input is a terminal; `line` is typed once the program has turned
-    // the echo off.
+    // Standard input is a terminal; each line of `line` is typed once the program
+    // has turned the echo off for it.
     TerminalRun runOnTerminal(const std::vector<std::string>& arguments,
                               const std::string& line) const;
     // Starts the program without waiting; standard input is inputFd (or the text of

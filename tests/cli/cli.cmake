@@ -13,6 +13,7 @@ endif()
 if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
   add_executable(cli_end_to_end_tests
     ${CMAKE_CURRENT_LIST_DIR}/end_to_end_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/verdicts_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CliProcess.cpp)
   target_link_libraries(cli_end_to_end_tests PRIVATE vix_test_support GTest::gtest_main)
   target_compile_definitions(cli_end_to_end_tests PRIVATE
@@ -20,7 +21,8 @@ if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
     VIX_HELPER_DIR="${VIX_HELPER_DIR}"
     VIX_CLI_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
   add_dependencies(cli_end_to_end_tests vaultcli)
-  gtest_discover_tests(cli_end_to_end_tests DISCOVERY_TIMEOUT 60)
+  # A card may outlast a command's 120 s time-out on purpose.
+  gtest_discover_tests(cli_end_to_end_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 400)
 endif()
 
 # Devices that are not cards, a card held by another program, and the hidden prompt.
@@ -42,3 +44,4 @@ if(TARGET vaultcli AND TARGET vix_test_support AND VIX_FAKE_HELPERS_READY)
   add_dependencies(cli_hardening_tests vaultcli)
   gtest_discover_tests(cli_hardening_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 400)
 endif()
+

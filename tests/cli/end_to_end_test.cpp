@@ -138,11 +138,16 @@ TEST(CliUsage, MalformedLinesPrintUsageAndExit1)
         {"/nonexistent/sdz1", "changePin", "--adminPin", "1234", "--newPin", "5678"},
         {"/nonexistent/sdz1", "firmwareUpdate", "--file", "fw.bin", "--pin", "1234"},
     };
+    // One line of what is wrong, then the usage, all on standard error.
     for (const auto& line : lines) {
         const CliResult result = cli.run(line);
+        const std::size_t reasonEnd = result.err.find("\n\n");
         EXPECT_EQ(result.exitStatus, 1) << testing::PrintToString(line);
-        EXPECT_EQ(result.out, usage) << testing::PrintToString(line);
-        EXPECT_EQ(result.err, "") << testing::PrintToString(line);
+        EXPECT_EQ(result.out, "") << testing::PrintToString(line);
+        ASSERT_NE(reasonEnd, std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\n'), reasonEnd) << result.err;
+        EXPECT_GT(reasonEnd, 0u);
+        EXPECT_EQ(result.err.substr(reasonEnd + 2), usage) << testing::PrintToString(line);
     }
 
     for (const char* help : {"-h", "--help"}) {
@@ -188,9 +193,7 @@ TEST_F(CliEndToEnd, EachCommandFormReachesItsOwnCardCommand)
         {{"discardCurrentSession"}, "discard-session"},
         {{"startNewSession"}, "new-session"},
         {{"login", "--pin", "1234"}, "verify"},
-        {{"factoryReset", "--pin", "12345678"}, "factory-reset"},
         {{"factoryReset", "--adminPin", "12345678"}, "factory-reset"},
-        {{"wipeContent", "--pin", "12345678"}, "wipe"},
         {{"wipeContent", "--adminPin", "12345678"}, "wipe"},
         {{"switchToSession", "--id", "12"}, "switch-session"},
         {{"activate", "--pin", "1234", "--retryCounter", "5"}, "activate"},
@@ -268,7 +271,7 @@ TEST_F(CliEndToEnd, LifecycleWithoutAdminUser)
     CliResult result = run({"login", "--pin", "9999"});
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "Failed, error: 0x6f02\n");
+    EXPECT_EQ(result.err, "Failed, error: 0x6f02\nWrong PIN; PIN tries left: 4.\n");
     EXPECT_TRUE(cli_->helperCalls().empty());
     EXPECT_NE(statusOutput().find("Login Retry Counter: 4\n"), std::string::npos);
 
@@ -281,21 +284,22 @@ TEST_F(CliEndToEnd, LifecycleWithoutAdminUser)
              {"changeAdminPin", "--adminPin", "12340000", "--newAdminPin", "87654321"}}) {
         result = run(line);
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(result.out, expectedUsage());
-        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "The card has no separate Admin user, which " + line[0] +
+                                  " needs.\n\n" + expectedUsage());
     }
     EXPECT_EQ(state("pin"), hex("1234"));
     EXPECT_EQ(state("admin-pin"), hex("12340000"));
 
-    // The tool does not keep the derived Admin PIN in step with a new PIN.
+    // The derived Admin PIN follows the new PIN.
     expectQuietSuccess({"changePin", "--pin", "1234", "--newPin", "5678"});
     EXPECT_EQ(state("pin"), hex("5678"));
-    EXPECT_EQ(state("admin-pin"), hex("12340000"));
+    EXPECT_EQ(state("admin-pin"), hex("56780000"));
 
     expectQuietSuccess({"wipeContent", "--pin", "5678"});
     EXPECT_EQ(state("state"), "unlocked");
-    // factoryReset derives the Admin PIN from the value, whatever the option is called.
-    expectQuietSuccess({"factoryReset", "--adminPin", "1234"});
+    // factoryReset derives the Admin PIN from the PIN.
+    expectQuietSuccess({"factoryReset", "--pin", "5678"});
     EXPECT_EQ(state("state"), "transparent");
 }
 
@@ -314,11 +318,12 @@ TEST_F(CliEndToEnd, LifecycleWithAdminUser)
     EXPECT_EQ(state("admin-pin"), hex("87654321"));
     expectQuietSuccess({"wipeContent", "--adminPin", "87654321"});
 
-    // With an Admin user the value is passed unchanged: four characters are too short.
+    // With an Admin user the PIN is refused before the card is asked.
     CliResult result = run({"factoryReset", "--pin", "4321"});
-    EXPECT_EQ(result.err, "Failed, error: 0x6f05\n");
-    EXPECT_EQ(result.exitStatus, 5);
+    EXPECT_NE(result.err.find("takes its Admin PIN"), std::string::npos) << result.err;
+    EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(state("state"), "unlocked");
+    EXPECT_EQ(state("admin-tries"), "5");
 
     cli_->clearHelperCalls();
     expectQuietSuccess({"factoryReset", "--adminPin", "87654321"});
@@ -372,6 +377,27 @@ TEST_F(CliEndToEnd, SecretTypedOnATerminalIsNotEchoed)
     EXPECT_EQ(typed.shown.find("1234"), std::string::npos) << typed.shown;
     EXPECT_TRUE(typed.echoRestored);
     EXPECT_EQ(state("state"), "unlocked");
+}
+
+// One typo at the hidden prompt would set a PIN nobody knows.
+TEST_F(CliEndToEnd, NewPinTypedOnATerminalIsAskedTwice)
+{
+    VirtualCardOptions options;
+    options.pin = "1234";
+    startCard(options);
+    const struct
+    {
+        const char* typed;
+        int exitStatus;
+        const char* pinAfter;
+    } cases[] = {{"5678\n5679", 1, "1234"}, {"5678\n5678", 0, "5678"}};
+    for (const auto& entry : cases) {
+        const clitest::TerminalRun typed = cli_->runOnTerminal(
+            {card_->devicePath(), "changePin", "--pin", "1234", "--newPin", "-"}, entry.typed);
+        EXPECT_EQ(typed.result.exitStatus, entry.exitStatus) << typed.result.err;
+        EXPECT_NE(typed.result.err.find("Repeat the new PIN: "), std::string::npos);
+        EXPECT_EQ(state("pin"), hex(entry.pinAfter)) << entry.typed;
+    }
 }
 
 TEST_F(CliEndToEnd, SessionsAreListedPageByPage)
@@ -462,11 +488,13 @@ TEST_F(CliEndToEnd, FailuresNeverExitZero)
 
     activateWithoutAdminUser();
     result = run({"logout"}, {}, {"VIX_FAKE_FAIL_SETTLE=all"});
-    EXPECT_EQ(result.err.rfind("Failed, error: -24, system error: ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err, "Failed, error: -24\nThe card changed, but the system's view of it could "
+                          "not be refreshed: remove the card and insert it again.\n");
     EXPECT_EQ(result.exitStatus, 232);
 
     result = run({"startNewSession"}, {}, {"VIX_FAKE_FAIL_REMOUNT=all"});
-    EXPECT_EQ(result.err, "Failed, error: 0x2\n");
+    EXPECT_EQ(result.err.rfind("Failed, error: 0x2\nThe card changed, but its partition", 0), 0u)
+        << result.err;
     EXPECT_EQ(result.exitStatus, 2);
 }
 
@@ -483,7 +511,10 @@ TEST_F(CliEndToEnd, FailedAdminUserQueryStopsTheCommand)
         card_->clearFaults();
         card_->setFault("status", Fault::StatusWord, Repeat::Always, 0x6F0B);
         const CliResult result = run(line);
-        EXPECT_EQ(result.err, "Failed, error: 0x6f0b\n") << line[0];
+        EXPECT_EQ(result.err,
+                  "Failed, error: 0x6f0b\nThe card holds no valid FAT32 or exFAT file system, "
+                  "which activation needs.\n")
+            << line[0];
         EXPECT_EQ(result.out, "") << line[0];
         EXPECT_EQ(result.exitStatus, 0x0B) << line[0];
     }
@@ -552,7 +583,8 @@ TEST_F(CliFirmwareUpdate, RefusesPackagesThatAreNotWholeChunks)
     const std::string missing = card_->folder() + "/missing.bin";
     const CliResult result = run({"firmwareUpdate", "--pin", "1234", "--file", missing});
     EXPECT_NE(result.exitStatus, 0);
-    EXPECT_EQ(result.err, "Failed to open update package '" + missing + "'\n");
+    EXPECT_EQ(result.err,
+              "Failed to open update package '" + missing + "': No such file or directory\n");
     EXPECT_EQ(state("firmware-received"), "0");
     EXPECT_EQ(state("firmware-version"), "1.2.3");
 }
@@ -565,17 +597,16 @@ TEST_F(CliFirmwareUpdate, DerivesTheAdminPinAndReportsAnUnchangedVersion)
     activateWithoutAdminUser();
     const std::string path = package(256);
     CliResult result = run({"firmwareUpdate", "--pin", "1234", "--file", path});
-    EXPECT_EQ(result.err.rfind(std::string("Transferring FW\n") + APPLYING +
-                                   "Failed, error: -28, system error: ",
-                               0),
-              0u)
-        << result.err;
+    EXPECT_EQ(result.err, std::string("Transferring FW\n") + APPLYING +
+                              "Failed, error: -28\nThe card still reports the firmware version it "
+                              "had before: the update was not applied.\n");
     EXPECT_EQ(result.exitStatus, 256 - 28);
     // The derived Admin PIN was accepted: no try was used up.
     EXPECT_EQ(state("admin-tries"), "5");
 
     result = run({"firmwareUpdate", "--pin", "9999", "--file", path});
-    EXPECT_EQ(result.err, std::string("Transferring FW\n") + APPLYING + "Failed, error: 0x6f02\n");
+    EXPECT_EQ(result.err, std::string("Transferring FW\n") + APPLYING +
+                              "Failed, error: 0x6f02\nWrong PIN; factory reset tries left: 4.\n");
     EXPECT_EQ(result.exitStatus, 2);
 }
 

@@ -110,17 +110,22 @@ TEST(CliFormatting, VersionAndState)
     EXPECT_STREQ(translateState(0xFFFFFFFFu), "Undefined state");
 }
 
+// The system's error number belongs only to a failed system call, and only when set.
 TEST(CliFormatting, ErrorLinesGoToStandardError)
 {
     testing::internal::CaptureStderr();
     errno = 13;
     printError(-24);
+    printError(-1);
+    printError(-3);
     errno = 0;
+    printError(-3);
     printError(0x6F02);
     printError(2);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Failed, error: -24, system error: 13\n"
-                                                      "Failed, error: 0x6f02\n"
-                                                      "Failed, error: 0x2\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Failed, error: -24\nFailed, error: -1\n"
+              "Failed, error: -3, system error: 13 (Permission denied)\nFailed, error: -3\n"
+              "Failed, error: 0x6f02\nFailed, error: 0x2\n");
 }
 
 TEST(CliFormatting, HexPairsWithoutSeparator)
@@ -214,6 +219,17 @@ TEST_F(CliSecretInput, RefusesEmptyAndOverlongLines)
     EXPECT_EQ(read(&secret), SecretReadResult::Ok);
     EXPECT_EQ(secret.size(), MAX_SECRET_LINE);
     EXPECT_EQ(read(&secret), SecretReadResult::TooLong);
+}
+
+// The card would take the space as part of the PIN.
+TEST_F(CliSecretInput, RefusesSurroundingWhiteSpace)
+{
+    feed("5678 \n 5678\n56 78\n5678\t\n");
+    Secret secret;
+    EXPECT_EQ(read(&secret), SecretReadResult::SurroundingSpace);
+    EXPECT_EQ(read(&secret), SecretReadResult::SurroundingSpace);
+    EXPECT_EQ(read(&secret), SecretReadResult::Ok);
+    EXPECT_EQ(read(&secret), SecretReadResult::SurroundingSpace);
 }
 
 } // namespace

@@ -191,9 +191,10 @@ bool isFailureReport(const std::string& line, int code)
         std::snprintf(expected, sizeof expected, "Failed, error: 0x%x", code);
         return line == expected;
     }
-    std::snprintf(expected, sizeof expected, "Failed, error: %d, system error: ", code);
+    std::snprintf(expected, sizeof expected, "Failed, error: %d", code);
     return line.rfind(expected, 0) == 0 &&
-           std::regex_match(line.substr(std::string(expected).size()), std::regex("-?[0-9]+"));
+           std::regex_match(line.substr(std::string(expected).size()),
+                            std::regex("(, system error: [0-9]+ \\(.+\\))?"));
 }
 
 int exitStatusForCode(int code)
@@ -204,13 +205,12 @@ int exitStatusForCode(int code)
     return static_cast<int>((bits >> 8) & 0xFFu);
 }
 
-std::string lastLine(const std::string& text)
+std::string failureLine(const std::string& text)
 {
-    std::string trimmed = text;
-    if (!trimmed.empty() && trimmed.back() == '\n')
-        trimmed.pop_back();
-    const size_t start = trimmed.rfind('\n');
-    return start == std::string::npos ? trimmed : trimmed.substr(start + 1);
+    const size_t start = text.rfind("Failed, error: ");
+    if (start == std::string::npos)
+        return {};
+    return text.substr(start, text.find('\n', start) - start);
 }
 
 } // namespace robustness

@@ -75,8 +75,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::seco
 bool isFailureReport(const std::string& line, int code);
 // The process status vaultcli exits with for an API result code.
 int exitStatusForCode(int code);
-// Last line of a text, without its line break.
-std::string lastLine(const std::string& text);
+// The last "Failed, error: ..." line of a text, without its line break; the line in
+// words that may follow it is not part of it.
+std::string failureLine(const std::string& text);
 
 } // namespace robustness
 

@@ -114,8 +114,8 @@ int expectedResult(const Operation& operation, Fault fault)
     case Fault::StatusWord:
         return CHOSEN_STATUS_WORD;
     case Fault::Vanish:
-        // The apply reads the version afterwards to decide: the card is gone by then.
-        return apply ? FSI_RET_OPEN_ERR : FSI_RET_TIMEOUT;
+        // The apply waits for the card to tell its version: the card is gone by then.
+        return apply ? TRESORA_AC_ERR_CARD_SILENT : FSI_RET_TIMEOUT;
     default:
         break;
     }
@@ -126,7 +126,8 @@ int expectedResult(const Operation& operation, Fault fault)
     switch (fault) {
     case Fault::NoAnswer:
     case Fault::StayBusy:
-        return FSI_RET_TIMEOUT;
+        // A long command's card answers again, but its state shows nothing done.
+        return operation.longCommand ? TRESORA_AC_ERR_OUTCOME_UNKNOWN : FSI_RET_TIMEOUT;
     case Fault::WrongType:
         return FSI_RET_PAYLOAD_TYPE_ERR;
     case Fault::ImpossibleLength:
@@ -246,16 +247,17 @@ TEST_F(ApiAnswers, BareSuccessWordIsMalformedWhereDataIsNeeded)
     uint32_t version = 0x55;
     EXPECT_EQ(tresora_ac_getFirmwareVersion(device.c_str(), &version), SFC_ERR_MALFORMED_ANSWER);
     EXPECT_EQ(version, 0x55u);
-    // Status fields the answer does not carry read 0.
+    // A status or identifier without its data is no answer to the query.
     uint32_t state = 9, readOnly = 9, pinTries = 9, adminTries = 9, flags = 9;
     EXPECT_EQ(
-        tresora_ac_getStatus(device.c_str(), &state, &readOnly, &pinTries, &adminTries, &flags), 0);
+        tresora_ac_getStatus(device.c_str(), &state, &readOnly, &pinTries, &adminTries, &flags),
+        SFC_ERR_MALFORMED_ANSWER);
     EXPECT_EQ(std::vector<uint32_t>({state, readOnly, pinTries, adminTries, flags}),
-              std::vector<uint32_t>(5, 0));
+              std::vector<uint32_t>(5, 9));
     unsigned char id[64];
     int32_t length = sizeof id;
-    EXPECT_EQ(tresora_ac_getControllerId(device.c_str(), id, &length), 0);
-    EXPECT_EQ(length, 0);
+    EXPECT_EQ(tresora_ac_getControllerId(device.c_str(), id, &length), SFC_ERR_MALFORMED_ANSWER);
+    EXPECT_EQ(length, 64);
 }
 
 TEST_F(ApiAnswers, InconsistentSessionCountIsRefusedAndPageLeftAlone)

@@ -23,8 +23,8 @@ namespace {
 
 using robustness::DataBlockGuard;
 using robustness::exitStatusForCode;
+using robustness::failureLine;
 using robustness::isFailureReport;
-using robustness::lastLine;
 using robustness::runProcess;
 using vixtest::Fault;
 using vixtest::Repeat;
@@ -155,7 +155,7 @@ TEST_P(CliFault, ReportsCodeAndLeavesDataAlone)
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, 0) << run.err;
     EXPECT_EQ(run.exitStatus, exitStatusForCode(fault.code));
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), fault.code)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), fault.code)) << run.err;
     EXPECT_EQ(run.out, command.printedFirst);
     EXPECT_EQ(guard.changedBlocks(), std::vector<uint64_t>{});
 }
@@ -186,7 +186,7 @@ TEST_F(CliAnswers, InconsistentSessionCountPrintsHeaderAndFails)
     const auto run = vaultcli({"listSessions"});
     EXPECT_EQ(run.out, LIST_HEADER);
     EXPECT_EQ(run.exitStatus, exitStatusForCode(SFC_ERR_MALFORMED_ANSWER));
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), SFC_ERR_MALFORMED_ANSWER)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), SFC_ERR_MALFORMED_ANSWER)) << run.err;
 }
 
 // A card that ignores the index never ends the list: each page repeats the first.
@@ -197,14 +197,14 @@ TEST_F(CliAnswers, SessionListThatRepeatsItselfStopsAfterOnePage)
     ASSERT_EQ(run.out.rfind(LIST_HEADER, 0), 0u) << run.out;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1 + 4) << "each session once";
     EXPECT_EQ(run.exitStatus, exitStatusForCode(TRESORA_AC_ERR_MALFORMED_ANSWER));
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), TRESORA_AC_ERR_MALFORMED_ANSWER)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), TRESORA_AC_ERR_MALFORMED_ANSWER)) << run.err;
 }
 
 TEST_F(CliAnswers, WrongPinWordGivesItsLowByte)
 {
     card.setFault("verify", Fault::StatusWord, Repeat::Once, TRESORA_AC_SW_WRONG_PIN);
     const auto run = vaultcli({"login", "--pin", "9999"});
-    EXPECT_EQ(run.err, "Failed, error: 0x6f02\n");
+    EXPECT_EQ(run.err, "Failed, error: 0x6f02\nWrong PIN; PIN tries left: 3.\n");
     EXPECT_EQ(run.exitStatus, 2);
 }
 
@@ -224,7 +224,7 @@ TEST_F(CliAnswers, StatusFailingOnItsSecondQueryPrintsNothing)
     const auto run = vaultcli({"status"});
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.exitStatus, exitStatusForCode(FSI_RET_TIMEOUT));
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), FSI_RET_TIMEOUT)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), FSI_RET_TIMEOUT)) << run.err;
 }
 
 TEST_F(CliAnswers, UnchangedFirmwareIsReportedAsFailure)
@@ -234,7 +234,8 @@ TEST_F(CliAnswers, UnchangedFirmwareIsReportedAsFailure)
     card.setFault("firmware-apply", Fault::NoAnswer);
     const auto run = vaultcli({"firmwareUpdate", "--pin", "1234", "--file", package});
     EXPECT_EQ(run.exitStatus, exitStatusForCode(TRESORA_AC_ERR_FIRMWARE_UNCHANGED));
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), TRESORA_AC_ERR_FIRMWARE_UNCHANGED)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), TRESORA_AC_ERR_FIRMWARE_UNCHANGED))
+        << run.err;
     EXPECT_EQ(run.err.find("Successfully updated"), std::string::npos);
 }
 

@@ -24,8 +24,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using robustness::exitStatusForCode;
+using robustness::failureLine;
 using robustness::isFailureReport;
-using robustness::lastLine;
 using robustness::runBounded;
 using robustness::runProcess;
 using vixtest::Fault;
@@ -104,14 +104,14 @@ TEST_F(CardRemoved, DuringVaultcliListSessions)
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.exitStatus, exitStatusForCode(FSI_RET_TIMEOUT));
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), FSI_RET_TIMEOUT)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), FSI_RET_TIMEOUT)) << run.err;
     // The header and the whole first page were printed before the card went away.
     const auto lines = std::count(run.out.begin(), run.out.end(), '\n');
     EXPECT_EQ(lines, 1 + TRESORA_AC_MAX_SESSIONS_PER_PAGE) << run.out;
 
     const auto after = runProcess({VAULTCLI_PATH, device, "status"}, 60s);
     EXPECT_EQ(after.exitStatus, exitStatusForCode(FSI_RET_OPEN_ERR));
-    EXPECT_TRUE(isFailureReport(lastLine(after.err), FSI_RET_OPEN_ERR)) << after.err;
+    EXPECT_TRUE(isFailureReport(failureLine(after.err), FSI_RET_OPEN_ERR)) << after.err;
     EXPECT_EQ(after.out, "");
 }
 
@@ -127,7 +127,7 @@ TEST_F(CardRemoved, DuringVaultcliFirmwareUpdate)
     EXPECT_EQ(run.exitStatus, exitStatusForCode(FSI_RET_TIMEOUT));
     EXPECT_NE(run.err.find("Transferring FW\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Applying FW"), std::string::npos) << run.err;
-    EXPECT_TRUE(isFailureReport(lastLine(run.err), FSI_RET_TIMEOUT)) << run.err;
+    EXPECT_TRUE(isFailureReport(failureLine(run.err), FSI_RET_TIMEOUT)) << run.err;
     EXPECT_EQ(run.out, "");
 }
 

@@ -24,7 +24,7 @@ if(EXISTS ${vix_fuzz_dir}/corpus)
     vix_add_corpus_replay(cli_arguments ${CMAKE_CURRENT_LIST_DIR}/vaultcli_main_renamed.cpp
                           ${PROJECT_SOURCE_DIR}/cli/utils.cpp)
     target_include_directories(robustness_corpus_cli_arguments PRIVATE ${PROJECT_SOURCE_DIR}/cli)
-    target_link_options(robustness_corpus_cli_arguments PRIVATE -Wl,--wrap=fopen)
+    target_link_options(robustness_corpus_cli_arguments PRIVATE -Wl,--wrap=fopen -Wl,--wrap=stat)
   endif()
   if(VIX_BUILD_DESKTOP AND EXISTS ${PROJECT_SOURCE_DIR}/desktop/models/utils.cpp)
     find_package(Qt5 5.15 QUIET COMPONENTS Core Network)

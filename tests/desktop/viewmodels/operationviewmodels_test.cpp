@@ -9,6 +9,7 @@
 #include "unblockpinviewmodel.h"
 #include "wipeDeviceViewModel.h"
 
+#include "CardManagement.h"
 #include "Device.h"
 
 #include <QMetaProperty>
@@ -232,7 +233,7 @@ private slots:
             QVERIFY(arg.isEmpty() || !values.contains(arg));
     }
 
-    void changePinKeepsTheDerivedAdminPinInStep()
+    void changePinLeavesTheDerivedAdminPinToTheCardLibrary()
     {
         auto model = std::make_shared<ScriptedDeviceModel>();
         auto* viewModel = new ChangePinViewModel(model);
@@ -243,21 +244,15 @@ private slots:
 
         invokeOperation(viewModel, "changePin", {"1234", "567890", "567890"});
         worker.sync();
-        QCOMPARE(model->calls(),
-                 (QStringList{"changePin 1234 567890", "changeAdminPin 12340000 56789000"}));
+        QCOMPARE(model->calls(), (QStringList{"changePin 1234 567890"}));
         QCOMPARE(log.events(), (QStringList{"isUpdating true", "succeeded", "isUpdating false"}));
-
-        model->securityFlags = 0x02;
-        invokeOperation(viewModel, "changePin", {"1234", "5678", "5678"});
-        worker.sync();
-        QCOMPARE(model->callCount("changeAdminPin"), 1);
-        QCOMPARE(model->calls().last(), QStringLiteral("changePin 1234 5678"));
     }
 
-    void secondCallFailureOfPinChangeIsReported()
+    void adminPinLeftBehindByPinChangeIsReported()
     {
         auto model = std::make_shared<ScriptedDeviceModel>();
-        model->failWithDeviceError("changeAdminPin", "Wrong Admin PIN, remaining retries: 4");
+        model->failWithDeviceError("changePin", "Wrong Admin PIN, remaining retries: 4",
+                                   TRESORA_AC_ERR_ADMIN_PIN_BEHIND);
         auto* viewModel = new ChangePinViewModel(model);
         viewModel->setErrorMessage("earlier failure");
         QSignalSpy succeeded(viewModel, &ChangePinViewModel::changePinSucceeded);

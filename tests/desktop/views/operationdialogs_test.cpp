@@ -15,6 +15,8 @@
 #include "unblockpin.h"
 #include "wipedevice.h"
 
+#include "CardManagement.h"
+
 #include <QCheckBox>
 #include <QRegularExpression>
 #include <QSemaphore>
@@ -69,7 +71,7 @@ const QMap<QString, FormCase>& formCases()
           {"1234", "5678", "5678"},
           "lblError",
           "changePin",
-          {"changePin 1234 5678", "changeAdminPin 12340000 56780000"},
+          {"changePin 1234 5678"},
           false,
           false,
           "PIN change status",
@@ -440,8 +442,11 @@ private slots:
 
     void halfDonePinChangeSaysWhatHappened()
     {
-        model->failWith("changeAdminPin",
-                        [card = model.get()] { card->throwOnError(0x6F02, true, true); });
+        // The card library changed the PIN; the derived Admin PIN could not follow.
+        model->failWith("changePin", [] {
+            throw DeviceException(TRESORA_AC_ERR_ADMIN_PIN_BEHIND,
+                                  "Wrong Admin PIN, remaining retries: 2");
+        });
         ChangePin dialog(model);
         dialog.show();
         MessageBox::queueAnswer(QMessageBox::Ok);
