@@ -231,15 +231,22 @@ void Download::startRun()
     emit viewModel->loginSucceeded();
 }
 
-void Download::pickFolder()
+QString Download::askForFolder(const QString& current)
 {
     const QString start =
-        !destination.isEmpty() && QDir(destination).exists() ? destination : lastBackupFolder();
-    const QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
-                                                            QFileDialog::ShowDirsOnly |
-                                                                QFileDialog::DontResolveSymlinks);
+        !current.isEmpty() && QDir(current).exists() ? current : lastBackupFolder();
+    QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
+                                                      QFileDialog::ShowDirsOnly |
+                                                          QFileDialog::DontResolveSymlinks);
     // Enter goes on from here, rather than opening the picker again.
     ui->buttonBoxDownloadFolder->button(QDialogButtonBox::Ok)->setFocus();
+    return folder;
+}
+
+void Download::pickFolder()
+{
+    const QString folder = askForFolder(destination);
+    // A cancelled picker keeps the folder as it was.
     if (folder.isEmpty())
         return;
     QMetaObject::invokeMethod(
@@ -249,13 +256,7 @@ void Download::pickFolder()
 
 void Download::pickMirrorFolder()
 {
-    const QString start = !mirrorDestination.isEmpty() && QDir(mirrorDestination).exists()
-                              ? mirrorDestination
-                              : lastBackupFolder();
-    const QString folder = FileDialog::getExistingDirectory(this, tr("Open Directory"), start,
-                                                            QFileDialog::ShowDirsOnly |
-                                                                QFileDialog::DontResolveSymlinks);
-    ui->buttonBoxDownloadFolder->button(QDialogButtonBox::Ok)->setFocus();
+    const QString folder = askForFolder(mirrorDestination);
     // A cancelled picker keeps the second copy as it was; "None" removes it.
     if (folder.isEmpty())
         return;

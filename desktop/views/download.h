@@ -50,6 +50,8 @@ private:
     void showEndPage(QWidget* page);
     void growToFit(QWidget* page);
     void startRun();
+    // The folder picker, opened at current (else at the folder last used); empty when cancelled.
+    QString askForFolder(const QString& current);
     void pickFolder();
     void pickMirrorFolder();
     void openFolder(const QString& folder);
