@@ -1,6 +1,7 @@
 #include "downloadmodel.h"
 
 #include "downloadproof.h"
+#include "downloadreader.h"
 #include "utils.h"
 #include "vix_version.h"
 
@@ -30,7 +31,8 @@
 namespace {
 
 const qint64 chunkSize = 1 << 20;
-const qint64 readAheadSize = 2 * chunkSize;
+// Enough to keep the card busy while a chunk is hashed, written and a file is opened.
+const size_t chunksAhead = 4;
 const qint64 writeBackStride = 16 * chunkSize;
 const QByteArray protectedDataMarker = QByteArrayLiteral("*PROTECTED DATA*");
 const QString communicationFileName = QStringLiteral("__communicationFile");
@@ -334,6 +336,19 @@ private:
     QString name;
     int openError = 0;
     bool owned = false; // removed by the destructor
+};
+
+// The card reader's thread lives for one run: a process forked between runs has no copy of it.
+class ReaderRun
+{
+public:
+    explicit ReaderRun(std::unique_ptr<DownloadReader>& reader) : reader(reader) {}
+    ~ReaderRun() { reader.reset(); }
+    ReaderRun(const ReaderRun&) = delete;
+    ReaderRun& operator=(const ReaderRun&) = delete;
+
+private:
+    std::unique_ptr<DownloadReader>& reader;
 };
 
 } // namespace
@@ -689,6 +704,7 @@ bool DownloadModel::CopyFilesFromDevice(
     OverwriteCallback onOverwrite, // NOLINT(performance-unnecessary-value-param)
     QString& currentFolder)
 {
+    const ReaderRun run(reader);
     destinations.clear();
     destinations.push_back(std::make_unique<Destination>(destination));
     if (!mirrorDestination.isEmpty())
@@ -868,76 +884,81 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     }
 }
 
-bool DownloadModel::copyContent(QFile& input, const std::vector<QFile*>& outputs,
-                                const Targets& targets, Progress& progress, CardDigests& digests)
+bool DownloadModel::copyContent(const QString& source, const std::vector<QFile*>& outputs,
+                                const Targets& targets, Progress& progress, CardDigests& digests,
+                                QDateTime& modified)
 {
-    // A card taken out or changed mid-file may end the file early instead of failing a read.
-    const qint64 sourceSize = input.size();
     qint64 copiedSize = 0;
     Sha256 hash;
     CopyCheck check;
-    chunk.resize(size_t(chunkSize));
     for (;;) {
-        const qint64 count = ::read(input.handle(), chunk.data(), size_t(chunkSize));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."),
-                       input.fileName(), errno);
-        if (count == 0)
+        DownloadReader::Piece piece = cardReader().next();
+        if (piece.end) {
+            if (piece.openFailed)
+                failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source,
+                           piece.error);
+            // A card taken out or changed mid-file may end the file early instead of failing
+            // a read.
+            if (piece.error != 0 || copiedSize < piece.sizeAtOpen)
+                failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
+                           piece.error);
+            modified = piece.modified;
             break;
+        }
+        const qint64 count = qint64(piece.data.size());
         copiedSize += count;
-        // The card reads on while this chunk is hashed and written, instead of waiting idle.
-        ::posix_fadvise(input.handle(), copiedSize, readAheadSize, POSIX_FADV_WILLNEED);
-        const QByteArray data = QByteArray::fromRawData(chunk.data(), int(count));
+        const QByteArray data = QByteArray::fromRawData(piece.data.data(), int(count));
         if (data.startsWith(protectedDataMarker))
             failOnCard(QT_TRANSLATE_NOOP("QCoreApplication",
                                          "Memory device is encrypted, cannot copy data"));
         hash.add(data.constData(), count);
         check.add(data.constData(), count);
-        for (size_t index = 0; index < outputs.size(); ++index) {
-            QFile& output = *outputs[index];
-            try {
-                writeBufferToFile(output, data);
-                // Large files go to the disk while the card is read, so that the batch's flush
-                // finds little left; small ones are left to it, which writes them out in one go.
-                if (copiedSize % writeBackStride == 0)
-                    ::sync_file_range(output.handle(), copiedSize - writeBackStride,
-                                      writeBackStride, SYNC_FILE_RANGE_WRITE);
-            } catch (const BackupError& error) {
-                // The user knows the target's name, not the hidden partial file's.
-                const QString& target = targets[index].second;
-                const QString message =
-                    QString::fromUtf8(error.what()).replace(output.fileName(), target);
-                throw BackupError(message, error.side, target, error.systemError);
-            }
-        }
+        writeChunk(data, copiedSize, outputs, targets);
+        cardReader().recycle(std::move(piece.data));
 
         progress.addReadBytes(count);
         progress.updateProgressTime();
         if (progress.report())
             return false;
     }
-
-    if (copiedSize < sourceSize)
-        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
     digests = {hash.result(), check.result()};
     return true;
+}
+
+void DownloadModel::writeChunk(const QByteArray& data, qint64 copiedSize,
+                               const std::vector<QFile*>& outputs, const Targets& targets)
+{
+    for (size_t index = 0; index < outputs.size(); ++index) {
+        QFile& output = *outputs[index];
+        try {
+            writeBufferToFile(output, data);
+            // Large files go to the disk while the card is read, so that the batch's flush
+            // finds little left; small ones are left to it, which writes them out in one go.
+            if (copiedSize % writeBackStride == 0)
+                ::sync_file_range(output.handle(), copiedSize - writeBackStride, writeBackStride,
+                                  SYNC_FILE_RANGE_WRITE);
+        } catch (const BackupError& error) {
+            // The user knows the target's name, not the hidden partial file's.
+            const QString& target = targets[index].second;
+            const QString message =
+                QString::fromUtf8(error.what()).replace(output.fileName(), target);
+            throw BackupError(message, error.side, target, error.systemError);
+        }
+    }
 }
 
 bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value-param)
                          QString target, // NOLINT(performance-unnecessary-value-param)
                          Progress& progress)
 {
+    const ReaderRun run(reader);
     Destination alone(QFileInfo(target).path());
     return copyTo(source, {{&alone, target}}, progress);
 }
 
 bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progress& progress)
 {
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source, errno);
+    cardReader().start(source);
     std::vector<std::unique_ptr<PartialFile>> partials;
     std::vector<QFile*> outputs;
     for (const auto& [destination, target] : targets) {
@@ -949,9 +970,9 @@ bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progre
     }
 
     CardDigests digests;
-    if (!copyContent(input, outputs, targets, progress, digests))
+    QDateTime modified;
+    if (!copyContent(source, outputs, targets, progress, digests, modified))
         return false;
-    const QDateTime modified = input.fileTime(QFileDevice::FileModificationTime);
     for (size_t index = 0; index < targets.size(); ++index) {
         const auto& [destination, target] = targets[index];
         QFile& output = *outputs[index];
@@ -983,6 +1004,7 @@ bool DownloadModel::copyRecursively(
     QString target, Progress& progress,
     OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
 {
+    const ReaderRun run(reader);
     Destination alone(std::move(target));
     return copyTree(source, QString(), {&alone}, progress, onOverwrite);
 }
@@ -1051,15 +1073,33 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                               const std::vector<Destination*>& active, Progress& progress,
                               const OverwriteCallback& onOverwrite)
 {
-    auto copyAll = [&] {
-        for (const QString& name : copyableFiles(source)) {
-            const QString sourcePath = source + QLatin1Char('/') + name;
-            const QString path = relative + QLatin1Char('/') + name;
+    const QStringList names = copyableFiles(source);
+    auto targetsOf = [&](const QString& name, Targets& writes, Targets& existing) {
+        const QString path = relative + QLatin1Char('/') + name;
+        for (Destination* destination : active)
+            (QFileInfo::exists(destination->root + path) ? existing : writes)
+                .emplace_back(destination, destination->root + path);
+    };
+    // The card reads on into the next files, up to one the user may want to keep: a kept file
+    // is read only when its proof needs it.
+    int ahead = 0;
+    auto readAhead = [&](int from) {
+        for (ahead = std::max(ahead, from); ahead < names.size(); ++ahead) {
             Targets writes;
             Targets existing;
-            for (Destination* destination : active)
-                (QFileInfo::exists(destination->root + path) ? existing : writes)
-                    .emplace_back(destination, destination->root + path);
+            targetsOf(names[ahead], writes, existing);
+            if (!existing.empty() && onOverwrite)
+                return;
+            cardReader().add(source + QLatin1Char('/') + names[ahead]);
+        }
+    };
+    auto copyAll = [&] {
+        readAhead(0);
+        for (int index = 0; index < names.size(); ++index) {
+            const QString sourcePath = source + QLatin1Char('/') + names[index];
+            Targets writes;
+            Targets existing;
+            targetsOf(names[index], writes, existing);
             if (!existing.empty() && onOverwrite &&
                 !askOverwrite(onOverwrite, progress, existing.front().second, true)) {
                 QByteArray cardDigest;
@@ -1068,6 +1108,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                 const qint64 kept = QFileInfo(existing.front().second).size();
                 existing.clear();
                 if (writes.empty()) {
+                    readAhead(index + 1);
                     progress.skippedBytes += kept;
                     progress.sessionSkippedBytes += kept;
                     progress.updateProgressTime();
@@ -1075,6 +1116,10 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                         return false;
                     continue;
                 }
+            }
+            if (ahead == index) {
+                cardReader().add(sourcePath);
+                readAhead(index + 1);
             }
             writes.insert(writes.end(), existing.begin(), existing.end());
             if (!copyTo(sourcePath, writes, progress))
@@ -1097,11 +1142,13 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
     try {
         completed = copyAll();
     } catch (...) {
+        cardReader().clear();
         detach();
         for (const auto& commit : commits)
             commit->finishQuietly();
         throw;
     }
+    cardReader().clear();
     detach();
     // Also when cancelled: the copies already complete stay, and a failed flush is reported.
     for (const auto& commit : commits)
@@ -1253,6 +1300,13 @@ DigestReader* DownloadModel::checkReader(Destination& destination)
     if (!destination.reader)
         destination.reader = std::make_unique<DigestReader>();
     return destination.reader.get();
+}
+
+DownloadReader& DownloadModel::cardReader()
+{
+    if (!reader)
+        reader = std::make_unique<DownloadReader>(size_t(chunkSize), chunksAhead);
+    return *reader;
 }
 
 bool DownloadModel::checksCopiesOnDisk() const

@@ -16,6 +16,7 @@
 #include <vector>
 
 class DigestReader;
+class DownloadReader;
 
 // Figures of a running download, handed to the progress callback.
 class Progress
@@ -194,8 +195,12 @@ private:
     };
     // Reads the whole input into the outputs, hashing what the card gives. False when
     // cancelled.
-    bool copyContent(QFile& input, const std::vector<QFile*>& outputs, const Targets& targets,
-                     Progress& progress, CardDigests& digests);
+    bool copyContent(const QString& source, const std::vector<QFile*>& outputs,
+                     const Targets& targets, Progress& progress, CardDigests& digests,
+                     QDateTime& modified);
+    // Writes one chunk of the card's bytes to every output.
+    void writeChunk(const QByteArray& data, qint64 copiedSize, const std::vector<QFile*>& outputs,
+                    const Targets& targets);
     // An existing file the user keeps: listed when it holds the card's bytes, named in the
     // record when not. cardDigest is computed on first use.
     void proveKeptFile(Destination& destination, const QString& source, const QString& target,
@@ -211,6 +216,7 @@ private:
     // Flushed to disk before it gets its name.
     void writeSmallFile(const QString& path, const QByteArray& content);
     DigestReader* checkReader(Destination& destination);
+    DownloadReader& cardReader();
 
     QString mirrorDestination;
     std::vector<std::unique_ptr<Destination>> destinations; // the run's; the first is the main
@@ -218,8 +224,7 @@ private:
     QDateTime runStarted;
     QString sessionRelative; // "/<session folder name>" while a session is copied
     const Session* currentSession = nullptr;
-    // Kept from file to file: allocating a chunk for each of thousands of small files costs.
-    std::vector<char> chunk;
+    std::unique_ptr<DownloadReader> reader;
     std::unique_ptr<DigestReader> keptFileReader;
 };
 

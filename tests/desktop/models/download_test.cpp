@@ -126,6 +126,7 @@ private slots:
     void fatFileSystemGetsEveryFileFlushed();
     void failedFlushLeavesNoFileUnderItsName();
     void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
+    void runAfterACancelCopiesEveryFileWithItsOwnBytes();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
     void pausedTimersDoNotAdvance();
@@ -591,6 +592,27 @@ void DownloadTest::cancelKeepsTheFilesAlreadyCompleteInThatFolder()
         QVERIFY2(name.startsWith("small"), qPrintable(name));
         QCOMPARE(readFile(destination + "/1/" + name), readFile(card->folders[1] + "/" + name));
     }
+}
+
+void DownloadTest::runAfterACancelCopiesEveryFileWithItsOwnBytes()
+{
+    addSession(1, "", 100);
+    // Several files of a few chunks: the card is read ahead into the next ones when the run
+    // stops, and nothing of that may reach the next run's files.
+    QStringList names;
+    for (int i = 0; i < 4; ++i) {
+        names << QStringLiteral("f%1").arg(i);
+        writeFile(card->folders[1] + "/" + names.last(), pattern((2 << 20) + i, char('a' + i)));
+    }
+    DownloadModel model;
+    QString current;
+    const auto cancelAtOnce = [](const Progress& p) { return p.sessionCopiedBytes > 0; };
+    QVERIFY(!model.CopyFilesFromDevice(card, destination, cancelAtOnce, nullptr, current));
+    QVERIFY(model.CopyFilesFromDevice(card, destination, nullptr, nullptr, current));
+    for (const QString& name : names)
+        QCOMPARE(readFile(destination + "/1/" + name), readFile(card->folders[1] + "/" + name));
+    QVERIFY2(manifestProblem(destination + "/1").isEmpty(),
+             qPrintable(manifestProblem(destination + "/1")));
 }
 
 void DownloadTest::unmountedCardIsAnErrorNotTheCurrentFolder()
