@@ -905,7 +905,7 @@ bool DownloadModel::copyContent(const QString& source, const std::vector<QFile*>
             modified = piece.modified;
             break;
         }
-        const qint64 count = qint64(piece.data.size());
+        const qint64 count = piece.size;
         copiedSize += count;
         const QByteArray data = QByteArray::fromRawData(piece.data.data(), int(count));
         if (data.startsWith(protectedDataMarker))

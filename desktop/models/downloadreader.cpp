@@ -119,15 +119,17 @@ void DownloadReader::readFile(const File& file)
             return;
         }
         const ssize_t count = ::read(descriptor, buffer.data(), buffer.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            last.error = errno;
-        if (count <= 0)
+        if (count <= 0) {
+            if (count < 0 && errno != EINTR)
+                last.error = errno;
+            recycle(std::move(buffer));
+            if (count < 0 && last.error == 0)
+                continue;
             break;
-        buffer.resize(size_t(count));
+        }
         Piece piece;
         piece.data = std::move(buffer);
+        piece.size = count;
         deliver(file.number, std::move(piece));
     }
     ::close(descriptor);
@@ -143,6 +145,7 @@ bool DownloadReader::waitForRoom(quint64 file, std::vector<char>& buffer)
     if (!spare.empty()) {
         buffer = std::move(spare.back());
         spare.pop_back();
+        return true;
     }
     guard.unlock();
     buffer.resize(chunkSize);

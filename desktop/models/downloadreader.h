@@ -19,7 +19,8 @@ public:
     // One step of the head file: a chunk of its bytes, or its end, or why it failed.
     struct Piece
     {
-        std::vector<char> data; // empty at the end and on failure
+        std::vector<char> data; // a whole chunk's buffer, kept at its size for the next one
+        qint64 size = 0;        // of the bytes read into it; 0 at the end and on failure
         bool end = false;
         int error = 0;           // errno of the failed call
         bool openFailed = false; // else a read failed
