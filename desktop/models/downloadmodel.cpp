@@ -806,6 +806,10 @@ bool DownloadModel::copySession(DeviceModel& device, const Session& session, Pro
     currentSession = &session;
     bool copied = false;
     try {
+        QStringList roots;
+        for (const Destination* target : all)
+            roots << target->root;
+        planReads(mountPoint, sessionRelative, roots, bool(onOverwrite));
         copied = copyTree(mountPoint, sessionRelative, all, progress, onOverwrite);
     } catch (...) {
         for (Destination* target : all)
@@ -1006,6 +1010,7 @@ bool DownloadModel::copyRecursively(
 {
     const ReaderRun run(reader);
     Destination alone(std::move(target));
+    planReads(source, QString(), {alone.root}, bool(onOverwrite));
     return copyTree(source, QString(), {&alone}, progress, onOverwrite);
 }
 
@@ -1046,6 +1051,7 @@ bool DownloadModel::copyTree(const QString& source, const QString& relative,
         existing.clear();
     }
     into.insert(into.end(), existing.begin(), existing.end());
+    settleFolder(relative, into.empty());
     if (into.empty())
         return true;
     if (sessionRoot && currentSession)
@@ -1080,26 +1086,12 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
             (QFileInfo::exists(destination->root + path) ? existing : writes)
                 .emplace_back(destination, destination->root + path);
     };
-    // The card reads on into the next files, up to one the user may want to keep: a kept file
-    // is read only when its proof needs it.
-    int ahead = 0;
-    auto readAhead = [&](int from) {
-        for (ahead = std::max(ahead, from); ahead < names.size(); ++ahead) {
-            Targets writes;
-            Targets existing;
-            targetsOf(names[ahead], writes, existing);
-            if (!existing.empty() && onOverwrite)
-                return;
-            cardReader().add(source + QLatin1Char('/') + names[ahead]);
-        }
-    };
     auto copyAll = [&] {
-        readAhead(0);
-        for (int index = 0; index < names.size(); ++index) {
-            const QString sourcePath = source + QLatin1Char('/') + names[index];
+        for (const QString& name : names) {
+            const QString sourcePath = source + QLatin1Char('/') + name;
             Targets writes;
             Targets existing;
-            targetsOf(names[index], writes, existing);
+            targetsOf(name, writes, existing);
             if (!existing.empty() && onOverwrite &&
                 !askOverwrite(onOverwrite, progress, existing.front().second, true)) {
                 QByteArray cardDigest;
@@ -1108,7 +1100,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                 const qint64 kept = QFileInfo(existing.front().second).size();
                 existing.clear();
                 if (writes.empty()) {
-                    readAhead(index + 1);
+                    settleFile(sourcePath, false);
                     progress.skippedBytes += kept;
                     progress.sessionSkippedBytes += kept;
                     progress.updateProgressTime();
@@ -1117,10 +1109,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                     continue;
                 }
             }
-            if (ahead == index) {
-                cardReader().add(sourcePath);
-                readAhead(index + 1);
-            }
+            settleFile(sourcePath, true);
             writes.insert(writes.end(), existing.begin(), existing.end());
             if (!copyTo(sourcePath, writes, progress))
                 return false;
@@ -1142,13 +1131,11 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
     try {
         completed = copyAll();
     } catch (...) {
-        cardReader().clear();
         detach();
         for (const auto& commit : commits)
             commit->finishQuietly();
         throw;
     }
-    cardReader().clear();
     detach();
     // Also when cancelled: the copies already complete stay, and a failed flush is reported.
     for (const auto& commit : commits)
@@ -1307,6 +1294,79 @@ DownloadReader& DownloadModel::cardReader()
     if (!reader)
         reader = std::make_unique<DownloadReader>(size_t(chunkSize), chunksAhead);
     return *reader;
+}
+
+void DownloadModel::planReads(const QString& source, const QString& relative,
+                              const QStringList& roots, bool asks)
+{
+    planSource = source;
+    planRelative = relative;
+    planned.clear();
+    plannedNext = 0;
+    planAsks = asks;
+    clearFolders.clear();
+    keptFolders.clear();
+    planRoots = roots;
+    listPlanned(source, QString());
+    readAhead();
+}
+
+void DownloadModel::listPlanned(const QString& folder, const QString& below)
+{
+    for (const QString& name : copyableFiles(folder))
+        planned << below + QLatin1Char('/') + name;
+    for (const QString& name : copyableFolders(folder))
+        listPlanned(folder + QLatin1Char('/') + name, below + QLatin1Char('/') + name);
+}
+
+void DownloadModel::readAhead()
+{
+    for (; plannedNext < planned.size(); ++plannedNext) {
+        const Turn turn = turnOf(planned[plannedNext]);
+        if (turn == Turn::Wait)
+            return;
+        if (turn == Turn::Read)
+            cardReader().add(planSource + planned[plannedNext]);
+    }
+}
+
+DownloadModel::Turn DownloadModel::turnOf(const QString& file) const
+{
+    if (!planAsks)
+        return Turn::Read;
+    // From the top down: a folder the copy has not made yet is new, and so is all it holds.
+    QString folder = planRelative;
+    const QStringList parts = file.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (int depth = 0; depth < parts.size(); ++depth) {
+        if (keptFolders.contains(folder))
+            return Turn::Skip;
+        if (!clearFolders.contains(folder))
+            return existsInAnyDestination(folder) ? Turn::Wait : Turn::Read;
+        folder += QLatin1Char('/') + parts[depth];
+    }
+    return existsInAnyDestination(folder) ? Turn::Wait : Turn::Read;
+}
+
+bool DownloadModel::existsInAnyDestination(const QString& relative) const
+{
+    return std::any_of(planRoots.begin(), planRoots.end(),
+                       [&](const QString& root) { return QFileInfo::exists(root + relative); });
+}
+
+void DownloadModel::settleFile(const QString& source, bool read)
+{
+    if (plannedNext < planned.size() && planSource + planned[plannedNext] == source) {
+        if (read)
+            cardReader().add(source);
+        ++plannedNext;
+    }
+    readAhead();
+}
+
+void DownloadModel::settleFolder(const QString& relative, bool kept)
+{
+    (kept ? keptFolders : clearFolders).insert(relative);
+    readAhead();
 }
 
 bool DownloadModel::checksCopiesOnDisk() const

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -218,6 +219,19 @@ private:
     DigestReader* checkReader(Destination& destination);
     DownloadReader& cardReader();
 
+    // Plans the card's reads for the tree copied from source to relative: its files in copy
+    // order, given to the card reader up to the first one whose copy a question decides.
+    void planReads(const QString& source, const QString& relative, const QStringList& roots,
+                   bool asks);
+    void listPlanned(const QString& folder, const QString& below);
+    void readAhead();
+    enum class Turn { Read, Skip, Wait };
+    Turn turnOf(const QString& file) const;
+    bool existsInAnyDestination(const QString& relative) const;
+    // The copy's decision on a card file (read = it is copied), which lets the reader go on.
+    void settleFile(const QString& source, bool read);
+    void settleFolder(const QString& relative, bool kept);
+
     QString mirrorDestination;
     std::vector<std::unique_ptr<Destination>> destinations; // the run's; the first is the main
     QString cardSerialNumber;
@@ -225,6 +239,14 @@ private:
     QString sessionRelative; // "/<session folder name>" while a session is copied
     const Session* currentSession = nullptr;
     std::unique_ptr<DownloadReader> reader;
+    QString planSource;
+    QString planRelative;
+    QStringList planned; // paths below planSource
+    int plannedNext = 0;
+    bool planAsks = false;
+    QStringList planRoots;      // of the destinations
+    QSet<QString> clearFolders; // written into without a question still to come
+    QSet<QString> keptFolders;
     std::unique_ptr<DigestReader> keptFileReader;
 };
 

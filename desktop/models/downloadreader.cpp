@@ -67,16 +67,6 @@ void DownloadReader::recycle(std::vector<char>&& buffer)
         spare.push_back(std::move(buffer));
 }
 
-void DownloadReader::clear()
-{
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        toStart.clear();
-        dropBefore(nextNumber);
-    }
-    changed.notify_all();
-}
-
 void DownloadReader::run()
 {
     std::unique_lock<std::mutex> guard(lock);

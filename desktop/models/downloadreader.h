@@ -41,8 +41,6 @@ public:
     Piece next();
     // Hands a chunk's buffer back once its bytes are used.
     void recycle(std::vector<char>&& buffer);
-    // Drops every file given and not yet taken; the card is read no further.
-    void clear();
 
 private:
     struct File
