@@ -127,6 +127,8 @@ private slots:
     void failedFlushLeavesNoFileUnderItsName();
     void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
     void runAfterACancelCopiesEveryFileWithItsOwnBytes();
+    void everyCopyGetsItsOwnFilesBytesWhateverTheAnswers_data();
+    void everyCopyGetsItsOwnFilesBytesWhateverTheAnswers();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
     void pausedTimersDoNotAdvance();
@@ -613,6 +615,53 @@ void DownloadTest::runAfterACancelCopiesEveryFileWithItsOwnBytes()
         QCOMPARE(readFile(destination + "/1/" + name), readFile(card->folders[1] + "/" + name));
     QVERIFY2(manifestProblem(destination + "/1").isEmpty(),
              qPrintable(manifestProblem(destination + "/1")));
+}
+
+void DownloadTest::everyCopyGetsItsOwnFilesBytesWhateverTheAnswers_data()
+{
+    // Paths in the session folder: files there before the run, and the questions answered no.
+    QTest::addColumn<QStringList>("earlier");
+    QTest::addColumn<QStringList>("declined");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("new folder") << QStringList() << QStringList() << QStringList();
+    QTest::newRow("file kept") << QStringList{"DCIM/c.bin"} << QStringList{"DCIM/c.bin"}
+                               << QStringList();
+    QTest::newRow("file replaced")
+        << QStringList{"DCIM/sub/e.bin", "a.bin"} << QStringList() << QStringList();
+    QTest::newRow("folder kept") << QStringList{"DCIM/c.bin"} << QStringList{"DCIM"}
+                                 << QStringList{"DCIM/d.bin", "DCIM/sub/e.bin"};
+}
+
+void DownloadTest::everyCopyGetsItsOwnFilesBytesWhateverTheAnswers()
+{
+    QFETCH(QStringList, earlier);
+    QFETCH(QStringList, declined);
+    QFETCH(QStringList, absent);
+    addSession(1, "", 20000);
+    // Files of one and more chunks across folders: the card is read ahead across all of them.
+    const QStringList files{"a.bin",      "b.bin",          "DCIM/c.bin",
+                            "DCIM/d.bin", "DCIM/sub/e.bin", "MISC/f.bin"};
+    for (int i = 0; i < files.size(); ++i)
+        writeFile(card->folders[1] + "/" + files[i],
+                  pattern((1 << 20) * (i % 3) + 1000 * i + 7, char('a' + i)));
+    const QString folder = destination + "/1/";
+    for (const QString& path : earlier)
+        writeFile(folder + path, "earlier");
+    answer = [&](const QString& path, bool) { return !declined.contains(path.mid(folder.size())); };
+
+    QString current;
+    QVERIFY(download(current));
+    for (const QString& path : files) {
+        const bool kept = earlier.contains(path) &&
+                          std::any_of(declined.begin(), declined.end(), [&](const QString& no) {
+                              return path == no || path.startsWith(no + "/");
+                          });
+        if (absent.contains(path))
+            QVERIFY2(!QFileInfo::exists(folder + path), qPrintable(path));
+        else
+            QCOMPARE(readFile(folder + path),
+                     kept ? QByteArray("earlier") : readFile(card->folders[1] + "/" + path));
+    }
 }
 
 void DownloadTest::unmountedCardIsAnErrorNotTheCurrentFolder()
