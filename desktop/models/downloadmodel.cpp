@@ -806,10 +806,7 @@ bool DownloadModel::copySession(DeviceModel& device, const Session& session, Pro
     currentSession = &session;
     bool copied = false;
     try {
-        QStringList roots;
-        for (const Destination* target : all)
-            roots << target->root;
-        planReads(mountPoint, sessionRelative, roots, bool(onOverwrite));
+        planReads(mountPoint, sessionRelative, all, bool(onOverwrite));
         copied = copyTree(mountPoint, sessionRelative, all, progress, onOverwrite);
     } catch (...) {
         for (Destination* target : all)
@@ -1010,7 +1007,7 @@ bool DownloadModel::copyRecursively(
 {
     const ReaderRun run(reader);
     Destination alone(std::move(target));
-    planReads(source, QString(), {alone.root}, bool(onOverwrite));
+    planReads(source, QString(), {&alone}, bool(onOverwrite));
     return copyTree(source, QString(), {&alone}, progress, onOverwrite);
 }
 
@@ -1079,19 +1076,15 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                               const std::vector<Destination*>& active, Progress& progress,
                               const OverwriteCallback& onOverwrite)
 {
-    const QStringList names = copyableFiles(source);
-    auto targetsOf = [&](const QString& name, Targets& writes, Targets& existing) {
-        const QString path = relative + QLatin1Char('/') + name;
-        for (Destination* destination : active)
-            (QFileInfo::exists(destination->root + path) ? existing : writes)
-                .emplace_back(destination, destination->root + path);
-    };
     auto copyAll = [&] {
-        for (const QString& name : names) {
+        for (const QString& name : copyableFiles(source)) {
             const QString sourcePath = source + QLatin1Char('/') + name;
+            const QString path = relative + QLatin1Char('/') + name;
             Targets writes;
             Targets existing;
-            targetsOf(name, writes, existing);
+            for (Destination* destination : active)
+                (QFileInfo::exists(destination->root + path) ? existing : writes)
+                    .emplace_back(destination, destination->root + path);
             if (!existing.empty() && onOverwrite &&
                 !askOverwrite(onOverwrite, progress, existing.front().second, true)) {
                 QByteArray cardDigest;
@@ -1297,7 +1290,7 @@ DownloadReader& DownloadModel::cardReader()
 }
 
 void DownloadModel::planReads(const QString& source, const QString& relative,
-                              const QStringList& roots, bool asks)
+                              const std::vector<Destination*>& active, bool asks)
 {
     planSource = source;
     planRelative = relative;
@@ -1306,7 +1299,9 @@ void DownloadModel::planReads(const QString& source, const QString& relative,
     planAsks = asks;
     clearFolders.clear();
     keptFolders.clear();
-    planRoots = roots;
+    planRoots.clear();
+    for (const Destination* destination : active)
+        planRoots << destination->root;
     listPlanned(source, QString());
     readAhead();
 }

@@ -221,8 +221,8 @@ private:
 
     // Plans the card's reads for the tree copied from source to relative: its files in copy
     // order, given to the card reader up to the first one whose copy a question decides.
-    void planReads(const QString& source, const QString& relative, const QStringList& roots,
-                   bool asks);
+    void planReads(const QString& source, const QString& relative,
+                   const std::vector<Destination*>& active, bool asks);
     void listPlanned(const QString& folder, const QString& below);
     void readAhead();
     enum class Turn { Read, Skip, Wait };
