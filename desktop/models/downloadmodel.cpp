@@ -1,6 +1,7 @@
 #include "downloadmodel.h"
 
 #include "downloadproof.h"
+#include "downloadreader.h"
 #include "utils.h"
 #include "vix_version.h"
 
@@ -30,7 +31,8 @@
 namespace {
 
 const qint64 chunkSize = 1 << 20;
-const qint64 readAheadSize = 2 * chunkSize;
+// Enough to keep the card busy while a chunk is hashed, written and a file is opened.
+const size_t chunksAhead = 4;
 const qint64 writeBackStride = 16 * chunkSize;
 const QByteArray protectedDataMarker = QByteArrayLiteral("*PROTECTED DATA*");
 const QString communicationFileName = QStringLiteral("__communicationFile");
@@ -334,6 +336,19 @@ private:
     QString name;
     int openError = 0;
     bool owned = false; // removed by the destructor
+};
+
+// The card reader's thread lives for one run: a process forked between runs has no copy of it.
+class ReaderRun
+{
+public:
+    explicit ReaderRun(std::unique_ptr<DownloadReader>& reader) : reader(reader) {}
+    ~ReaderRun() { reader.reset(); }
+    ReaderRun(const ReaderRun&) = delete;
+    ReaderRun& operator=(const ReaderRun&) = delete;
+
+private:
+    std::unique_ptr<DownloadReader>& reader;
 };
 
 } // namespace
@@ -689,6 +704,7 @@ bool DownloadModel::CopyFilesFromDevice(
     OverwriteCallback onOverwrite, // NOLINT(performance-unnecessary-value-param)
     QString& currentFolder)
 {
+    const ReaderRun run(reader);
     destinations.clear();
     destinations.push_back(std::make_unique<Destination>(destination));
     if (!mirrorDestination.isEmpty())
@@ -790,6 +806,7 @@ bool DownloadModel::copySession(DeviceModel& device, const Session& session, Pro
     currentSession = &session;
     bool copied = false;
     try {
+        planReads(mountPoint, sessionRelative, all, bool(onOverwrite));
         copied = copyTree(mountPoint, sessionRelative, all, progress, onOverwrite);
     } catch (...) {
         for (Destination* target : all)
@@ -868,76 +885,81 @@ void DownloadModel::writeBufferToFile(QFile& file, const QByteArray& data)
     }
 }
 
-bool DownloadModel::copyContent(QFile& input, const std::vector<QFile*>& outputs,
-                                const Targets& targets, Progress& progress, CardDigests& digests)
+bool DownloadModel::copyContent(const QString& source, const std::vector<QFile*>& outputs,
+                                const Targets& targets, Progress& progress, CardDigests& digests,
+                                QDateTime& modified)
 {
-    // A card taken out or changed mid-file may end the file early instead of failing a read.
-    const qint64 sourceSize = input.size();
     qint64 copiedSize = 0;
     Sha256 hash;
     CopyCheck check;
-    chunk.resize(size_t(chunkSize));
     for (;;) {
-        const qint64 count = ::read(input.handle(), chunk.data(), size_t(chunkSize));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."),
-                       input.fileName(), errno);
-        if (count == 0)
+        DownloadReader::Piece piece = cardReader().next();
+        if (piece.end) {
+            if (piece.openFailed)
+                failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source,
+                           piece.error);
+            // A card taken out or changed mid-file may end the file early instead of failing
+            // a read.
+            if (piece.error != 0 || copiedSize < piece.sizeAtOpen)
+                failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), source,
+                           piece.error);
+            modified = piece.modified;
             break;
+        }
+        const qint64 count = piece.size;
         copiedSize += count;
-        // The card reads on while this chunk is hashed and written, instead of waiting idle.
-        ::posix_fadvise(input.handle(), copiedSize, readAheadSize, POSIX_FADV_WILLNEED);
-        const QByteArray data = QByteArray::fromRawData(chunk.data(), int(count));
+        const QByteArray data = QByteArray::fromRawData(piece.data.data(), int(count));
         if (data.startsWith(protectedDataMarker))
             failOnCard(QT_TRANSLATE_NOOP("QCoreApplication",
                                          "Memory device is encrypted, cannot copy data"));
         hash.add(data.constData(), count);
         check.add(data.constData(), count);
-        for (size_t index = 0; index < outputs.size(); ++index) {
-            QFile& output = *outputs[index];
-            try {
-                writeBufferToFile(output, data);
-                // Large files go to the disk while the card is read, so that the batch's flush
-                // finds little left; small ones are left to it, which writes them out in one go.
-                if (copiedSize % writeBackStride == 0)
-                    ::sync_file_range(output.handle(), copiedSize - writeBackStride,
-                                      writeBackStride, SYNC_FILE_RANGE_WRITE);
-            } catch (const BackupError& error) {
-                // The user knows the target's name, not the hidden partial file's.
-                const QString& target = targets[index].second;
-                const QString message =
-                    QString::fromUtf8(error.what()).replace(output.fileName(), target);
-                throw BackupError(message, error.side, target, error.systemError);
-            }
-        }
+        writeChunk(data, copiedSize, outputs, targets);
+        cardReader().recycle(std::move(piece.data));
 
         progress.addReadBytes(count);
         progress.updateProgressTime();
         if (progress.report())
             return false;
     }
-
-    if (copiedSize < sourceSize)
-        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not read %1."), input.fileName());
     digests = {hash.result(), check.result()};
     return true;
+}
+
+void DownloadModel::writeChunk(const QByteArray& data, qint64 copiedSize,
+                               const std::vector<QFile*>& outputs, const Targets& targets)
+{
+    for (size_t index = 0; index < outputs.size(); ++index) {
+        QFile& output = *outputs[index];
+        try {
+            writeBufferToFile(output, data);
+            // Large files go to the disk while the card is read, so that the batch's flush
+            // finds little left; small ones are left to it, which writes them out in one go.
+            if (copiedSize % writeBackStride == 0)
+                ::sync_file_range(output.handle(), copiedSize - writeBackStride, writeBackStride,
+                                  SYNC_FILE_RANGE_WRITE);
+        } catch (const BackupError& error) {
+            // The user knows the target's name, not the hidden partial file's.
+            const QString& target = targets[index].second;
+            const QString message =
+                QString::fromUtf8(error.what()).replace(output.fileName(), target);
+            throw BackupError(message, error.side, target, error.systemError);
+        }
+    }
 }
 
 bool DownloadModel::copy(QString source, // NOLINT(performance-unnecessary-value-param)
                          QString target, // NOLINT(performance-unnecessary-value-param)
                          Progress& progress)
 {
+    const ReaderRun run(reader);
     Destination alone(QFileInfo(target).path());
     return copyTo(source, {{&alone, target}}, progress);
 }
 
 bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progress& progress)
 {
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        failOnCard(QT_TRANSLATE_NOOP("QCoreApplication", "Could not open %1."), source, errno);
+    cardReader().start(source);
     std::vector<std::unique_ptr<PartialFile>> partials;
     std::vector<QFile*> outputs;
     for (const auto& [destination, target] : targets) {
@@ -949,9 +971,9 @@ bool DownloadModel::copyTo(const QString& source, const Targets& targets, Progre
     }
 
     CardDigests digests;
-    if (!copyContent(input, outputs, targets, progress, digests))
+    QDateTime modified;
+    if (!copyContent(source, outputs, targets, progress, digests, modified))
         return false;
-    const QDateTime modified = input.fileTime(QFileDevice::FileModificationTime);
     for (size_t index = 0; index < targets.size(); ++index) {
         const auto& [destination, target] = targets[index];
         QFile& output = *outputs[index];
@@ -983,7 +1005,9 @@ bool DownloadModel::copyRecursively(
     QString target, Progress& progress,
     OverwriteCallback onOverwrite) // NOLINT(performance-unnecessary-value-param)
 {
+    const ReaderRun run(reader);
     Destination alone(std::move(target));
+    planReads(source, QString(), {&alone}, bool(onOverwrite));
     return copyTree(source, QString(), {&alone}, progress, onOverwrite);
 }
 
@@ -1024,6 +1048,7 @@ bool DownloadModel::copyTree(const QString& source, const QString& relative,
         existing.clear();
     }
     into.insert(into.end(), existing.begin(), existing.end());
+    settleFolder(relative, into.empty());
     if (into.empty())
         return true;
     if (sessionRoot && currentSession)
@@ -1068,6 +1093,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                 const qint64 kept = QFileInfo(existing.front().second).size();
                 existing.clear();
                 if (writes.empty()) {
+                    settleFile(sourcePath, false);
                     progress.skippedBytes += kept;
                     progress.sessionSkippedBytes += kept;
                     progress.updateProgressTime();
@@ -1076,6 +1102,7 @@ bool DownloadModel::copyFiles(const QString& source, const QString& relative,
                     continue;
                 }
             }
+            settleFile(sourcePath, true);
             writes.insert(writes.end(), existing.begin(), existing.end());
             if (!copyTo(sourcePath, writes, progress))
                 return false;
@@ -1253,6 +1280,88 @@ DigestReader* DownloadModel::checkReader(Destination& destination)
     if (!destination.reader)
         destination.reader = std::make_unique<DigestReader>();
     return destination.reader.get();
+}
+
+DownloadReader& DownloadModel::cardReader()
+{
+    if (!reader)
+        reader = std::make_unique<DownloadReader>(size_t(chunkSize), chunksAhead);
+    return *reader;
+}
+
+void DownloadModel::planReads(const QString& source, const QString& relative,
+                              const std::vector<Destination*>& active, bool asks)
+{
+    planSource = source;
+    planRelative = relative;
+    planned.clear();
+    plannedNext = 0;
+    planAsks = asks;
+    clearFolders.clear();
+    keptFolders.clear();
+    planRoots.clear();
+    for (const Destination* destination : active)
+        planRoots << destination->root;
+    listPlanned(source, QString());
+    readAhead();
+}
+
+void DownloadModel::listPlanned(const QString& folder, const QString& below)
+{
+    for (const QString& name : copyableFiles(folder))
+        planned << below + QLatin1Char('/') + name;
+    for (const QString& name : copyableFolders(folder))
+        listPlanned(folder + QLatin1Char('/') + name, below + QLatin1Char('/') + name);
+}
+
+void DownloadModel::readAhead()
+{
+    for (; plannedNext < planned.size(); ++plannedNext) {
+        const Turn turn = turnOf(planned[plannedNext]);
+        if (turn == Turn::Wait)
+            return;
+        if (turn == Turn::Read)
+            cardReader().add(planSource + planned[plannedNext]);
+    }
+}
+
+DownloadModel::Turn DownloadModel::turnOf(const QString& file) const
+{
+    if (!planAsks)
+        return Turn::Read;
+    // From the top down: a folder the copy has not made yet is new, and so is all it holds.
+    QString folder = planRelative;
+    const QStringList parts = file.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (int depth = 0; depth < parts.size(); ++depth) {
+        if (keptFolders.contains(folder))
+            return Turn::Skip;
+        if (!clearFolders.contains(folder))
+            return existsInAnyDestination(folder) ? Turn::Wait : Turn::Read;
+        folder += QLatin1Char('/') + parts[depth];
+    }
+    return existsInAnyDestination(folder) ? Turn::Wait : Turn::Read;
+}
+
+bool DownloadModel::existsInAnyDestination(const QString& relative) const
+{
+    return std::any_of(planRoots.begin(), planRoots.end(),
+                       [&](const QString& root) { return QFileInfo::exists(root + relative); });
+}
+
+void DownloadModel::settleFile(const QString& source, bool read)
+{
+    if (plannedNext < planned.size() && planSource + planned[plannedNext] == source) {
+        if (read)
+            cardReader().add(source);
+        ++plannedNext;
+    }
+    readAhead();
+}
+
+void DownloadModel::settleFolder(const QString& relative, bool kept)
+{
+    (kept ? keptFolders : clearFolders).insert(relative);
+    readAhead();
 }
 
 bool DownloadModel::checksCopiesOnDisk() const

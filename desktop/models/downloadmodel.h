@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <vector>
 
 class DigestReader;
+class DownloadReader;
 
 // Figures of a running download, handed to the progress callback.
 class Progress
@@ -194,8 +196,12 @@ private:
     };
     // Reads the whole input into the outputs, hashing what the card gives. False when
     // cancelled.
-    bool copyContent(QFile& input, const std::vector<QFile*>& outputs, const Targets& targets,
-                     Progress& progress, CardDigests& digests);
+    bool copyContent(const QString& source, const std::vector<QFile*>& outputs,
+                     const Targets& targets, Progress& progress, CardDigests& digests,
+                     QDateTime& modified);
+    // Writes one chunk of the card's bytes to every output.
+    void writeChunk(const QByteArray& data, qint64 copiedSize, const std::vector<QFile*>& outputs,
+                    const Targets& targets);
     // An existing file the user keeps: listed when it holds the card's bytes, named in the
     // record when not. cardDigest is computed on first use.
     void proveKeptFile(Destination& destination, const QString& source, const QString& target,
@@ -211,6 +217,20 @@ private:
     // Flushed to disk before it gets its name.
     void writeSmallFile(const QString& path, const QByteArray& content);
     DigestReader* checkReader(Destination& destination);
+    DownloadReader& cardReader();
+
+    // Plans the card's reads for the tree copied from source to relative: its files in copy
+    // order, given to the card reader up to the first one whose copy a question decides.
+    void planReads(const QString& source, const QString& relative,
+                   const std::vector<Destination*>& active, bool asks);
+    void listPlanned(const QString& folder, const QString& below);
+    void readAhead();
+    enum class Turn { Read, Skip, Wait };
+    Turn turnOf(const QString& file) const;
+    bool existsInAnyDestination(const QString& relative) const;
+    // The copy's decision on a card file (read = it is copied), which lets the reader go on.
+    void settleFile(const QString& source, bool read);
+    void settleFolder(const QString& relative, bool kept);
 
     QString mirrorDestination;
     std::vector<std::unique_ptr<Destination>> destinations; // the run's; the first is the main
@@ -218,8 +238,15 @@ private:
     QDateTime runStarted;
     QString sessionRelative; // "/<session folder name>" while a session is copied
     const Session* currentSession = nullptr;
-    // Kept from file to file: allocating a chunk for each of thousands of small files costs.
-    std::vector<char> chunk;
+    std::unique_ptr<DownloadReader> reader;
+    QString planSource;
+    QString planRelative;
+    QStringList planned; // paths below planSource
+    int plannedNext = 0;
+    bool planAsks = false;
+    QStringList planRoots;      // of the destinations
+    QSet<QString> clearFolders; // written into without a question still to come
+    QSet<QString> keptFolders;
     std::unique_ptr<DigestReader> keptFileReader;
 };
 

@@ -126,6 +126,9 @@ private slots:
     void fatFileSystemGetsEveryFileFlushed();
     void failedFlushLeavesNoFileUnderItsName();
     void cancelKeepsTheFilesAlreadyCompleteInThatFolder();
+    void runAfterACancelCopiesEveryFileWithItsOwnBytes();
+    void everyCopyGetsItsOwnFilesBytesWhateverTheAnswers_data();
+    void everyCopyGetsItsOwnFilesBytesWhateverTheAnswers();
     void unmountedCardIsAnErrorNotTheCurrentFolder();
     void dirSizeCountsEverything();
     void pausedTimersDoNotAdvance();
@@ -590,6 +593,74 @@ void DownloadTest::cancelKeepsTheFilesAlreadyCompleteInThatFolder()
     for (const QString& name : left) {
         QVERIFY2(name.startsWith("small"), qPrintable(name));
         QCOMPARE(readFile(destination + "/1/" + name), readFile(card->folders[1] + "/" + name));
+    }
+}
+
+void DownloadTest::runAfterACancelCopiesEveryFileWithItsOwnBytes()
+{
+    addSession(1, "", 100);
+    // Several files of a few chunks: the card is read ahead into the next ones when the run
+    // stops, and nothing of that may reach the next run's files.
+    QStringList names;
+    for (int i = 0; i < 4; ++i) {
+        names << QStringLiteral("f%1").arg(i);
+        writeFile(card->folders[1] + "/" + names.last(), pattern((2 << 20) + i, char('a' + i)));
+    }
+    DownloadModel model;
+    QString current;
+    const auto cancelAtOnce = [](const Progress& p) { return p.sessionCopiedBytes > 0; };
+    QVERIFY(!model.CopyFilesFromDevice(card, destination, cancelAtOnce, nullptr, current));
+    QVERIFY(model.CopyFilesFromDevice(card, destination, nullptr, nullptr, current));
+    for (const QString& name : names)
+        QCOMPARE(readFile(destination + "/1/" + name), readFile(card->folders[1] + "/" + name));
+    QVERIFY2(manifestProblem(destination + "/1").isEmpty(),
+             qPrintable(manifestProblem(destination + "/1")));
+}
+
+void DownloadTest::everyCopyGetsItsOwnFilesBytesWhateverTheAnswers_data()
+{
+    // Paths in the session folder: files there before the run, and the questions answered no.
+    QTest::addColumn<QStringList>("earlier");
+    QTest::addColumn<QStringList>("declined");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("new folder") << QStringList() << QStringList() << QStringList();
+    QTest::newRow("file kept") << QStringList{"DCIM/c.bin"} << QStringList{"DCIM/c.bin"}
+                               << QStringList();
+    QTest::newRow("file replaced")
+        << QStringList{"DCIM/sub/e.bin", "a.bin"} << QStringList() << QStringList();
+    QTest::newRow("folder kept") << QStringList{"DCIM/c.bin"} << QStringList{"DCIM"}
+                                 << QStringList{"DCIM/d.bin", "DCIM/sub/e.bin"};
+}
+
+void DownloadTest::everyCopyGetsItsOwnFilesBytesWhateverTheAnswers()
+{
+    QFETCH(QStringList, earlier);
+    QFETCH(QStringList, declined);
+    QFETCH(QStringList, absent);
+    addSession(1, "", 20000);
+    // Files of one and more chunks across folders: the card is read ahead across all of them.
+    const QStringList files{"a.bin",      "b.bin",          "DCIM/c.bin",
+                            "DCIM/d.bin", "DCIM/sub/e.bin", "MISC/f.bin"};
+    for (int i = 0; i < files.size(); ++i)
+        writeFile(card->folders[1] + "/" + files[i],
+                  pattern((1 << 20) * (i % 3) + 1000 * i + 7, char('a' + i)));
+    const QString folder = destination + "/1/";
+    for (const QString& path : earlier)
+        writeFile(folder + path, "earlier");
+    answer = [&](const QString& path, bool) { return !declined.contains(path.mid(folder.size())); };
+
+    QString current;
+    QVERIFY(download(current));
+    for (const QString& path : files) {
+        const bool kept = earlier.contains(path) &&
+                          std::any_of(declined.begin(), declined.end(), [&](const QString& no) {
+                              return path == no || path.startsWith(no + "/");
+                          });
+        if (absent.contains(path))
+            QVERIFY2(!QFileInfo::exists(folder + path), qPrintable(path));
+        else
+            QCOMPARE(readFile(folder + path),
+                     kept ? QByteArray("earlier") : readFile(card->folders[1] + "/" + path));
     }
 }
 
