@@ -110,13 +110,14 @@ int getStatus(const char* devicePath, sfc::cardStatus* status)
 }
 
 // Asks `query` until the card answers it, for at most LATE_ANSWER_WAIT_MS and while
-// the device is there, telling the caller every LATE_ANSWER_NOTICE_MS. A card still
+// the device is there, telling the caller at the first silence, when the user most
+// needs to know not to pull the card, and every LATE_ANSWER_NOTICE_MS after. A card still
 // busy with the command before may answer with that command's answer, which no
 // query takes for its own.
 bool awaitLateAnswer(const char* devicePath, const std::function<int()>& query)
 {
     const uint64_t start = getWallTime();
-    uint64_t nextNotice = start + LATE_ANSWER_NOTICE_MS;
+    uint64_t nextNotice = start;
     for (;;) {
         if (commandSucceeded(query()))
             return true;
