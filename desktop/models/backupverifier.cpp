@@ -253,7 +253,8 @@ QString backupCheckCommand(const QString& folder)
     quoted.replace('\'', QLatin1String("'\\''"));
     return QStringLiteral(
                "cd '%1' &&\n"
-               "find . -name vix-backup.sha256 -execdir sha256sum -c --strict --quiet {} + &&\n"
+               "find . -name vix-backup.sha256 -size +0 "
+               "-execdir sha256sum -c --strict --quiet {} + &&\n"
                "! grep -r --include=vix-backup.txt -e '^Status: incomplete$' "
                "-e '^Differs from card: ' . &&\n"
                "! find . -name vix-backup.txt ! -execdir test -e vix-backup.sha256 \\; -print "

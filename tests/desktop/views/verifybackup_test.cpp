@@ -89,6 +89,12 @@ private slots:
             << Damage(damageAll) << false << QStringList{s + "kept.jpg", s + "DCIM/a.jpg"}
             << QStringList{s + "DCIM/b.jpg"} << QStringList{s + "DCIM/d.jpg"}
             << QStringList{incomplete} << true;
+        // A session without files, or whose files all differ, has an empty checksum list.
+        QTest::newRow("session without files") << Damage([](const QString& root) {
+            write(root + "/3/vix-backup.txt", "Status: complete\n");
+            write(root + "/3/vix-backup.sha256", "");
+        }) << false << none << none << none << none
+                                               << true;
         QTest::newRow("one session folder")
             << Damage([](const QString& root) { write(root + '/' + complete + "/c.txt", "x"); })
             << true << QStringList{"c.txt"} << none << none << none << true;
