@@ -678,11 +678,14 @@ void DownloadModel::refuseOverlappingFolders(const QString& first, const QString
                       BackupError::Side::Destination, second, 0);
 }
 
-void DownloadModel::makeFolderIfMissing(const QString& folder)
+bool DownloadModel::makeFolderIfMissing(const QString& folder)
 {
-    if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) == 0)
+        return true;
+    if (errno != EEXIST)
         failOnDisk(QT_TRANSLATE_NOOP("QCoreApplication", "Could not create directory %1."), folder,
                    errno);
+    return false;
 }
 
 QString DownloadModel::sessionFolderName(const Session& session)

@@ -133,8 +133,9 @@ public:
     // Two backup folders must be apart: the same folder, or one inside the other, is no
     // second copy. Throws when they are not.
     static void refuseOverlappingFolders(const QString& first, const QString& second);
-    // Creates the folder when missing; throws with the system's reason when it cannot.
-    static void makeFolderIfMissing(const QString& folder);
+    // Creates the folder when missing and tells whether it did; throws with the system's
+    // reason when it cannot.
+    static bool makeFolderIfMissing(const QString& folder);
 
 protected:
     // Whether each copy is read back from the disk and compared with the card's data before

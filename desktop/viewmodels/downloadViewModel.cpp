@@ -63,6 +63,7 @@ void DownloadViewModel::copyFiles()
     try {
         runBackup();
     } catch (const std::exception& error) {
+        removeEmptyFoldersMade();
         // Nothing may escape into the worker thread's event loop.
         setErrorMessage(failureText(error));
         emit backupFailed();
@@ -86,15 +87,17 @@ void DownloadViewModel::runBackup()
         DownloadModel::refuseOverlappingFolders(destinationPath(), mirrorFolderPath());
     model->setCardSerialNumber(QString::fromStdString(serialNumber));
     model->setMirrorDestination(mirrorFolder);
+    foldersMade.clear();
     for (const QString& folder : {backupFolder, mirrorFolder})
-        if (!folder.isEmpty())
-            DownloadModel::makeFolderIfMissing(folder);
+        if (!folder.isEmpty() && DownloadModel::makeFolderIfMissing(folder))
+            foldersMade << folder;
     QString resultPath;
     const bool completed =
         model->CopyFilesFromDevice(device, backupFolder, onProgress, onOverwrite, resultPath);
     if (m_cardRemoved)
         throw std::runtime_error(tr("The backup was stopped.").toStdString());
     if (!completed) {
+        removeEmptyFoldersMade();
         emit backupCanceled();
         return;
     }
@@ -102,6 +105,13 @@ void DownloadViewModel::runBackup()
     setBackupPath(resultPath);
     setMirrorBackupPath(mirrorFolder);
     reportSuccess();
+}
+
+void DownloadViewModel::removeEmptyFoldersMade()
+{
+    for (const QString& folder : std::as_const(foldersMade))
+        QDir().rmdir(folder);
+    foldersMade.clear();
 }
 
 void DownloadViewModel::reportSuccess()

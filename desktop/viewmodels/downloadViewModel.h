@@ -2,6 +2,8 @@
 
 #include "ViewModel.h"
 
+#include <QStringList>
+
 #include <atomic>
 #include <memory>
 
@@ -84,6 +86,8 @@ private:
     // The user's folder a failed path lies in.
     QString userFolderOf(const QString& path) const;
     void runBackup();
+    // A run that ends early leaves no empty folder of its own behind.
+    void removeEmptyFoldersMade();
     void reportSuccess();
     // The error page's text: what happened in the user's terms, the system's words, and
     // where every session stands.
@@ -94,4 +98,5 @@ private:
     QString mountPoint;
     DownloadModel* model;
     std::shared_ptr<DeviceModel> device;
+    QStringList foldersMade; // by the running backup
 };

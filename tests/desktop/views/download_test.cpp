@@ -352,7 +352,7 @@ private slots:
                                  ": the backup needs 2.0 TB, but only "),
                  qPrintable(text));
         QCOMPARE(card.model->callCount("switchToSession"), 0);
-        QVERIFY(QDir(card.backupFolder(destination.path())).isEmpty());
+        QVERIFY(!QFileInfo::exists(card.backupFolder(destination.path())));
         if (const QString pictures = qEnvironmentVariable("VIX_SCREENSHOT_DIR");
             !pictures.isEmpty())
             dialog.grab().save(pictures + "/download-space-refused.png");
