@@ -128,6 +128,7 @@ void Download::connectViewModel()
     connect(vm, &DownloadViewModel::loginSucceeded, this, [this] {
         showPage(ui->downloadInProgress);
         running = true;
+        ranBackup = true;
         QMetaObject::invokeMethod(viewModel, &DownloadViewModel::copyFiles, Qt::QueuedConnection);
     });
     connect(vm, &DownloadViewModel::aboutToOverwriteFile, this, &Download::answerFileConflict,
@@ -192,11 +193,13 @@ void Download::done(int result)
 
 void Download::deviceRemoved()
 {
-    if (!running) {
-        close();
+    if (running) {
+        viewModel->cardRemoved();
         return;
     }
-    viewModel->cardRemoved();
+    // The run that noticed the pull first has ended on the page that says so: it stays.
+    if (!ranBackup)
+        close();
 }
 
 void Download::showPage(QWidget* page)

@@ -27,8 +27,8 @@ public:
     void done(int result) override;
 
 public Q_SLOTS:
-    // The card went away. A running backup ends on its error page, which says so; otherwise
-    // the dialog closes.
+    // The card went away. A running backup ends on its error page, which says so; the page a
+    // run ended on stays; a dialog that ran nothing closes.
     void deviceRemoved();
 
 protected:
@@ -77,4 +77,5 @@ private:
     QString backupPath;
     QString mirrorBackupPath;
     bool running = false;
+    bool ranBackup = false; // its end page is the user's to close
 };

@@ -421,6 +421,9 @@ private slots:
         QVERIFY2(text.startsWith("The card was removed during the backup.\n") &&
                      text.endsWith("The backup is incomplete."),
                  qPrintable(text));
+        // The notice that comes after the run noticed the pull itself keeps the result shown.
+        dialog.deviceRemoved();
+        QVERIFY(dialog.isVisible());
     }
 
 private:
